@@ -1,0 +1,48 @@
+// Everything the magnifier window remembers between events.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/types.h"
+
+namespace vimo {
+
+struct MagnifierState {
+  std::int32_t DeskLeft = 0;
+  std::int32_t DeskTop = 0;
+  std::int32_t DeskRight = 0;   // exclusive
+  std::int32_t DeskBottom = 0;  // exclusive
+  Point GridPenPoint;           // previous pen position of each grid line start; unread
+  std::int16_t SrcWidth = 0;
+  std::int16_t SrcHeight = 0;
+  std::int16_t ViewWidth = 0;
+  std::int16_t ViewHeight = 0;
+  std::int16_t SrcX = 0;
+  std::int16_t SrcY = 0;
+  Point CursorPos;
+  std::int32_t SavedMouseSpeed = 0;
+  std::int32_t MeasureToX = 0;
+  std::int32_t MeasureToY = 0;
+  std::int32_t MeasureFromX = 0;
+  std::int32_t MeasureFromY = 0;
+  std::int16_t Factor = 0;
+  Flag Locked = kFalse;
+  Flag Sticky = kFalse;
+  Flag Centered = kFalse;
+  Flag GridOn = kFalse;
+  Flag MeasureOn = kFalse;
+  Flag OnTopOn = kFalse;
+  Flag PointerOn = kFalse;
+  Flag SlowMouseOn = kFalse;
+  Flag MouseSlowed = kFalse;
+  std::int32_t HintTicks = 0;
+  std::string HintText;
+  std::string SettingsPath;
+
+  // Kept from one call of a single procedure to the next.
+  std::int32_t BoundsTicks = 0;  // the tick handler's counter, 0..300
+  Flag SlowedByCheck = kFalse;   // CheckSlowMouse's own flag
+};
+
+}  // namespace vimo

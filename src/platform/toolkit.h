@@ -1,0 +1,169 @@
+// The window toolkit the logic runs in: windows built from designs, their controls and
+// menus, events delivered one at a time, and a few program-wide services. Sizes of the
+// window itself are twips; everything inside its client area is pixels.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/design.h"
+#include "platform/types.h"
+
+namespace vimo {
+
+class MenuItem {
+ public:
+  virtual ~MenuItem() = default;
+  virtual std::string_view Name() const = 0;
+  virtual std::string Caption() const = 0;
+  virtual bool Checked() const = 0;
+  virtual void SetChecked(bool checked) = 0;
+  virtual bool Enabled() const = 0;
+  virtual void SetEnabled(bool enabled) = 0;
+  virtual bool Visible() const = 0;
+  virtual void SetVisible(bool visible) = 0;
+};
+
+// An indexed group of menu items. Item() raises ToolkitError for an index without item.
+class MenuGroup {
+ public:
+  virtual ~MenuGroup() = default;
+  virtual std::int16_t UBound() const = 0;
+  virtual MenuItem& Item(std::int16_t index) = 0;
+};
+
+class Label {
+ public:
+  virtual ~Label() = default;
+  virtual std::string Caption() const = 0;
+  virtual void SetCaption(std::string_view text) = 0;
+  virtual float Top() const = 0;
+  virtual void SetTop(float top) = 0;
+  virtual float Width() const = 0;
+  virtual void SetWidth(float width) = 0;
+  virtual bool Visible() const = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual float FontSize() const = 0;
+  virtual void SetFontSize(float points) = 0;
+};
+
+class Shape {
+ public:
+  virtual ~Shape() = default;
+  virtual float Left() const = 0;
+  virtual float Top() const = 0;
+  virtual float Width() const = 0;
+  virtual void SetWidth(float width) = 0;
+  virtual float Height() const = 0;
+  virtual void SetHeight(float height) = 0;
+};
+
+// A hidden picture box with a persistent off-screen image. Its foreground colour is
+// also the colour of the 1-pixel pen selected into its device context.
+class PictureBox {
+ public:
+  virtual ~PictureBox() = default;
+  virtual Handle hDC() = 0;
+  virtual Colour ForeColor() const = 0;
+  virtual void SetForeColor(Colour colour) = 0;
+  virtual float Width() const = 0;
+  virtual void SetWidth(float width) = 0;
+  virtual float Height() const = 0;
+  virtual void SetHeight(float height) = 0;
+};
+
+enum class WindowState : std::int16_t { kNormal = 0, kMinimized = 1, kMaximized = 2 };
+
+// Mouse button codes of the mouse events.
+inline constexpr std::int16_t kLeftButton = 1;
+inline constexpr std::int16_t kRightButton = 2;
+inline constexpr std::int16_t kMiddleButton = 4;
+
+class Form {
+ public:
+  virtual ~Form() = default;
+  virtual std::string_view Name() const = 0;
+  virtual std::string Caption() const = 0;
+  virtual void SetCaption(std::string_view text) = 0;
+  virtual Handle hWnd() = 0;
+  virtual WindowState State() const = 0;
+  virtual bool Visible() const = 0;
+
+  // Outer size and position, twips. Setting the width or height runs the resize event
+  // before it returns.
+  virtual float Width() const = 0;
+  virtual void SetWidth(float twips) = 0;
+  virtual float Height() const = 0;
+  virtual void SetHeight(float twips) = 0;
+  virtual float Left() const = 0;
+  virtual void SetLeft(float twips) = 0;
+  virtual float Top() const = 0;
+  virtual void SetTop(float twips) = 0;
+
+  // Client area, pixels.
+  virtual float ScaleWidth() const = 0;
+  virtual float ScaleHeight() const = 0;
+
+  virtual void Cls() = 0;      // paints the background colour over the client area
+  virtual void Refresh() = 0;  // runs the paint event before it returns
+  // A line between two client points in the window's pen mode; the end point is left out.
+  virtual void Line(int x1, int y1, int x2, int y2, Colour colour) = 0;
+  // Opens the menu as a popup at the pointer; returns when it has closed.
+  virtual void PopupMenu(MenuItem& menu, int flags) = 0;
+  virtual void Show() = 0;
+  virtual void Unload() = 0;
+
+  // Controls and menu items of the design, by their design names. These raise
+  // ToolkitError for a name the design does not have.
+  virtual PictureBox& Picture(std::string_view name) = 0;
+  virtual Label& LabelControl(std::string_view name) = 0;
+  virtual Shape& ShapeControl(std::string_view name) = 0;
+  virtual MenuItem& Menu(std::string_view name) = 0;
+  virtual MenuGroup& MenuArray(std::string_view name) = 0;
+};
+
+// The event handlers of one form. Mouse events name the control they happened over
+// ("" for the form itself); the positions are client pixels.
+class FormEvents {
+ public:
+  virtual ~FormEvents() = default;
+  virtual void OnLoad() {}
+  virtual void OnUnload(int& /*cancel*/) {}
+  virtual void OnResize() {}
+  virtual void OnPaint() {}
+  virtual void OnClick() {}
+  virtual void OnMouseDown(std::string_view /*control*/, std::int16_t /*button*/,
+                           std::int16_t /*shift*/, float /*x*/, float /*y*/) {}
+  virtual void OnMouseUp(std::string_view /*control*/, std::int16_t /*button*/,
+                         std::int16_t /*shift*/, float /*x*/, float /*y*/) {}
+  virtual void OnMouseMove(std::int16_t /*button*/, std::int16_t /*shift*/, float /*x*/,
+                           float /*y*/) {}
+  virtual void OnKeyPress(std::int16_t& /*keyAscii*/) {}
+  virtual void OnKeyUp(std::int16_t /*keyCode*/, std::int16_t /*shift*/) {}
+  virtual void OnMenuClick(std::string_view /*name*/, std::int16_t /*index*/) {}
+  virtual void OnTimer(std::string_view /*name*/) {}
+  // Called by the dispatcher after a handler of this form let a failure escape, so
+  // the form can undo system-wide changes (the mouse speed) before going on.
+  virtual void OnHandlerFailure(std::string_view /*what*/) {}
+};
+
+class Screen {
+ public:
+  virtual ~Screen() = default;
+  virtual float Width() const = 0;   // primary screen, twips
+  virtual float Height() const = 0;  // primary screen, twips
+  virtual float TwipsPerPixelX() const = 0;
+  virtual float TwipsPerPixelY() const = 0;
+};
+
+class Toolkit {
+ public:
+  virtual ~Toolkit() = default;
+  virtual Screen& GetScreen() = 0;
+  // Builds the window and its controls from the design and runs the load event. The
+  // window stays hidden until Show().
+  virtual Form& LoadForm(const FormDesign& design, FormEvents& events) = 0;
+};
+
+}  // namespace vimo

@@ -1,0 +1,54 @@
+// Plain value types shared by the logic and both backends. No Win32 headers here.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace vimo {
+
+// Opaque handle of a window, device context, bitmap or cursor. 0 is "none".
+using Handle = std::uintptr_t;
+
+// A Win32 COLORREF: 0x00BBGGRR.
+using Colour = std::uint32_t;
+
+// A 16-bit truth value: true is -1 (all bits set), false is 0, nothing else is stored.
+using Flag = std::int16_t;
+inline constexpr Flag kTrue = -1;
+inline constexpr Flag kFalse = 0;
+
+// Normalises any number to a flag: non-zero gives -1.
+constexpr Flag ToFlag(long long value) { return value != 0 ? kTrue : kFalse; }
+
+struct Point {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct Rect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+  friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// Left and top edges count as inside, right and bottom as outside.
+constexpr bool PtInRect(const Rect& r, Point p) {
+  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
+constexpr Colour Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return static_cast<Colour>(r) | (static_cast<Colour>(g) << 8) | (static_cast<Colour>(b) << 16);
+}
+
+// Raised by a toolkit operation that fails (a missing menu item, a lost window, ...).
+// The backend's event dispatcher catches what a handler lets escape.
+class ToolkitError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+}  // namespace vimo

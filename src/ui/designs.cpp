@@ -1,0 +1,96 @@
+#include "ui/designs.h"
+
+#include <array>
+
+namespace vimo {
+namespace {
+
+constexpr std::array kMainControls{
+    ControlDesign{.name = "CommonDialog", .kind = ControlKind::kCommonDialog, .visible = false},
+    ControlDesign{.name = "BuffPic",
+                  .kind = ControlKind::kPictureBox,
+                  .width = 975,
+                  .height = 975,
+                  .visible = false,
+                  .foreColor = kDefaultGridColour,
+                  .tabIndex = 0},
+    ControlDesign{
+        .name = "Timer", .kind = ControlKind::kTimer, .visible = false, .intervalMs = 15},
+    ControlDesign{.name = "Label2",
+                  .kind = ControlKind::kLabel,
+                  .top = 3165,
+                  .width = 3000,
+                  .height = 180,
+                  .caption = "Label2",
+                  .visible = false,
+                  .font = {"Arial", 8.25F, 400, false},
+                  .tabIndex = 2},
+    ControlDesign{.name = "Label1",
+                  .kind = ControlKind::kLabel,
+                  .top = 3000,
+                  .width = 3000,
+                  .height = 180,
+                  .caption = "Label1",
+                  .visible = false,
+                  .font = {"Arial", 8.25F, 400, false},
+                  .tabIndex = 1},
+    ControlDesign{.name = "Shape1",
+                  .kind = ControlKind::kShape,
+                  .width = 3000,
+                  .height = 3000,
+                  .foreColor = kSysWindowText},
+};
+
+constexpr std::array kMainMenus{
+    MenuDesign{0, "Pop", 0, "Popup", false, true, false},
+    MenuDesign{1, "Magni", 0, "Magnification"},
+    MenuDesign{2, "Mag", 1, "1 X"},
+    MenuDesign{2, "Mag", 2, "2 X"},
+    MenuDesign{2, "Mag", 3, "3 X", true},
+    MenuDesign{2, "Mag", 4, "4 X"},
+    MenuDesign{2, "Mag", 5, "5 X"},
+    MenuDesign{2, "Mag", 6, "6 X"},
+    MenuDesign{2, "Mag", 7, "7 X"},
+    MenuDesign{2, "Mag", 8, "8 X"},
+    MenuDesign{2, "Mag", 9, "9 X"},
+    MenuDesign{2, "Mag", 10, "10 X"},
+    MenuDesign{1, "Linie2", 0, "-"},
+    MenuDesign{1, "OnTop", 0, "Always on top", true},
+    MenuDesign{1, "Stick", 0, "Stick to mouse (press 'M' to toggle)"},
+    MenuDesign{1, "Linie5", 0, "-"},
+    MenuDesign{1, "Center", 0, "Centered to mouse", true},
+    MenuDesign{1, "TopLeft", 0, "Top left of mouse"},
+    MenuDesign{1, "Linie6", 0, "-"},
+    MenuDesign{1, "LockMen", 0, "Lock (press 'space' to toggle)"},
+    MenuDesign{1, "Meas", 0, "Measure", false, false},
+    MenuDesign{1, "SlowMouse", 0, "Slow down mouse pointer in magnified area", false, false},
+    MenuDesign{1, "Linie", 0, "-"},
+    MenuDesign{1, "PointerMen", 0, "Show mouse pointer", true},
+    MenuDesign{1, "GridMen", 0, "Show grid"},
+    MenuDesign{1, "GridColor", 0, "Grid color ..."},
+    MenuDesign{1, "Linie7", 0, "-"},
+    MenuDesign{1, "About", 0, "About ..."},
+};
+
+constexpr FormDesign kMainDesign{
+    .name = "frmMain",
+    .caption = "Vimo V0.9 3 X",
+    .clientWidth = kMainClientWidthTwips,
+    .clientHeight = kMainClientHeightTwips,
+    .border = BorderStyle::kSizable,
+    .maxButton = false,
+    .minButton = true,
+    .showInTaskbar = true,
+    .foreColor = 0x00000000,
+    .backColor = kSysButtonFace,
+    .greenPointer = true,
+    .drawMode = 6,
+    .controls = kMainControls,
+    .menus = kMainMenus,
+};
+
+}  // namespace
+
+const FormDesign& MainDesign() { return kMainDesign; }
+
+}  // namespace vimo

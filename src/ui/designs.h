@@ -1,0 +1,16 @@
+// The designs of Vimo's windows: controls, their design values and the menu tree.
+#pragma once
+
+#include "platform/design.h"
+
+namespace vimo {
+
+// The magnifier window.
+const FormDesign& MainDesign();
+
+// Design values the logic refers to by meaning.
+inline constexpr Colour kDefaultGridColour = 0x00C0C0C0;  // light grey
+inline constexpr int kMainClientWidthTwips = 3000;
+inline constexpr int kMainClientHeightTwips = 3345;
+
+}  // namespace vimo
