@@ -1,5 +1,10 @@
-// The magnifier window: its state, its event handlers and its procedures.
+// The magnifier window frmMain: its state record, its event handlers and its
+// procedures. The procedures are spread over app/, render/, input/ and ui/ by the
+// subsystem they belong to; they are members because they share the window's state.
 #pragma once
+
+#include <cstdint>
+#include <string_view>
 
 #include "app/magnifier_state.h"
 #include "platform/toolkit.h"
@@ -7,6 +12,92 @@
 
 namespace vimo {
 
-class MainWindow;  // defined in app/main_window.h once the logic lands
+class MainWindow : public FormEvents {
+ public:
+  MainWindow(Win32Api& api, Toolkit& toolkit);
+
+  // Loads frmMain from its design (running the load handler) and shows it.
+  void Start();
+
+  Form& form() { return *form_; }
+  MagnifierState& state() { return s_; }
+  const MagnifierState& state() const { return s_; }
+
+  // Public operations of the window.
+  void UpdatePosition();
+
+  // Events.
+  void OnCreate(Form& form) override;
+  void OnLoad() override;
+  void OnUnload(int& cancel) override;
+  void OnResize() override;
+  void OnPaint() override;
+  void OnClick() override;
+  void OnMouseDown(std::string_view control, std::int16_t button, std::int16_t shift, float x,
+                   float y) override;
+  void OnMouseUp(std::string_view control, std::int16_t button, std::int16_t shift, float x,
+                 float y) override;
+  void OnMouseMove(std::int16_t button, std::int16_t shift, float x, float y) override;
+  void OnMenuClick(std::string_view name, std::int16_t index) override;
+  void OnTimer(std::string_view name) override;
+  void OnHandlerFailure(std::string_view what) override;
+
+  // Magnifier core.
+  void Tick();
+  std::int32_t MetricOrDefault(std::int32_t index, std::int32_t fallback);
+  void ReadDesktopBounds();
+  void LoadSettings();
+  void SaveSettings();
+
+  // Rendering.
+  void ComputeLayout();
+  void RenderFrame();
+  void DrawPointer();
+  void ShowMeasurement();
+  void UpdateCaption();
+
+  // Commands and options.
+  void SetFactor(std::int16_t index);
+  std::int16_t CheckedFactorIndex();
+  void ApplyOnTop();
+  void ApplyStick();
+  void ApplyCentered();
+  void ApplyPointer();
+  void ApplyGrid();
+
+  // Lock, measure and slow mouse (their states are brought into line at start-up).
+  void ApplyLock();
+  void ApplyMeasure();
+  void ApplySlowMouse();
+  void CheckSlowMouse();
+  void RestoreMouseSpeed();
+
+ private:
+  bool GridMode() const;
+  void ChangeHeightByBand(int sign);
+  std::int32_t StoredValue(std::string_view key, std::int32_t fallback);
+
+  Win32Api& api_;
+  Toolkit& toolkit_;
+  Screen& screen_;
+  MagnifierState s_;
+
+  Form* form_ = nullptr;
+  PictureBox* buffPic_ = nullptr;
+  Label* label1_ = nullptr;
+  Label* label2_ = nullptr;
+  Shape* shape1_ = nullptr;
+  MenuItem* pop_ = nullptr;
+  MenuGroup* mag_ = nullptr;
+  MenuItem* onTop_ = nullptr;
+  MenuItem* stick_ = nullptr;
+  MenuItem* center_ = nullptr;
+  MenuItem* topLeft_ = nullptr;
+  MenuItem* lockMen_ = nullptr;
+  MenuItem* meas_ = nullptr;
+  MenuItem* slowMouse_ = nullptr;
+  MenuItem* pointerMen_ = nullptr;
+  MenuItem* gridMen_ = nullptr;
+};
 
 }  // namespace vimo

@@ -27,37 +27,37 @@ struct FontDesign {
 
 // Positions and sizes are twips in the owner's client area.
 struct ControlDesign {
-  std::string_view name;
+  std::string_view name{};
   ControlKind kind = ControlKind::kLabel;
   int left = 0;
   int top = 0;
   int width = 0;
   int height = 0;
-  std::string_view caption;
+  std::string_view caption{};
   bool visible = true;
   Colour foreColor = 0;
   bool transparentBack = false;
-  FontDesign font;
+  FontDesign font{};
   int tabIndex = 0;
   int intervalMs = 0;        // timers
   bool isDefault = false;    // command buttons: Enter presses it
   bool isCancel = false;     // command buttons: Escape presses it
-  std::string_view tooltip;  // labels
+  std::string_view tooltip{};  // labels
 };
 
 struct MenuDesign {
   int level = 1;
-  std::string_view name;
+  std::string_view name{};
   std::int16_t index = 0;  // 1.. for an indexed group; 0 for a single item
-  std::string_view caption;
+  std::string_view caption{};
   bool checked = false;
   bool enabled = true;
   bool visible = true;
 };
 
 struct FormDesign {
-  std::string_view name;
-  std::string_view caption;
+  std::string_view name{};
+  std::string_view caption{};
   int clientWidth = 0;   // twips
   int clientHeight = 0;  // twips
   BorderStyle border = BorderStyle::kSizable;
@@ -67,11 +67,11 @@ struct FormDesign {
   bool centerOnOwner = false;
   Colour foreColor = 0;
   Colour backColor = kSysButtonFace;
-  FontDesign font;
+  FontDesign font{};
   bool greenPointer = false;  // one green pixel instead of the arrow over the client area
   int drawMode = 13;          // pen mode of Form::Line: 13 copies the pen, 6 inverts
-  std::span<const ControlDesign> controls;
-  std::span<const MenuDesign> menus;
+  std::span<const ControlDesign> controls{};
+  std::span<const MenuDesign> menus{};
 };
 
 }  // namespace vimo

@@ -128,6 +128,8 @@ class Form {
 class FormEvents {
  public:
   virtual ~FormEvents() = default;
+  // Called by LoadForm once the window and its controls exist, before OnLoad.
+  virtual void OnCreate(Form& /*form*/) {}
   virtual void OnLoad() {}
   virtual void OnUnload(int& /*cancel*/) {}
   virtual void OnResize() {}
@@ -161,8 +163,8 @@ class Toolkit {
  public:
   virtual ~Toolkit() = default;
   virtual Screen& GetScreen() = 0;
-  // Builds the window and its controls from the design and runs the load event. The
-  // window stays hidden until Show().
+  // Builds the window and its controls from the design, hands the form to
+  // events.OnCreate and runs the load event. The window stays hidden until Show().
   virtual Form& LoadForm(const FormDesign& design, FormEvents& events) = 0;
 };
 

@@ -1,0 +1,44 @@
+#include "app/main_window.h"
+
+#include "ui/designs.h"
+
+namespace vimo {
+
+MainWindow::MainWindow(Win32Api& api, Toolkit& toolkit)
+    : api_(api), toolkit_(toolkit), screen_(toolkit.GetScreen()) {}
+
+void MainWindow::Start() {
+  Form& form = toolkit_.LoadForm(MainDesign(), *this);
+  form.Show();
+}
+
+void MainWindow::OnCreate(Form& form) {
+  // Controls and menu items are looked up once; the tick never searches by name.
+  form_ = &form;
+  buffPic_ = &form.Picture("BuffPic");
+  label1_ = &form.LabelControl("Label1");
+  label2_ = &form.LabelControl("Label2");
+  shape1_ = &form.ShapeControl("Shape1");
+  pop_ = &form.Menu("Pop");
+  mag_ = &form.MenuArray("Mag");
+  onTop_ = &form.Menu("OnTop");
+  stick_ = &form.Menu("Stick");
+  center_ = &form.Menu("Center");
+  topLeft_ = &form.Menu("TopLeft");
+  lockMen_ = &form.Menu("LockMen");
+  meas_ = &form.Menu("Meas");
+  slowMouse_ = &form.Menu("SlowMouse");
+  pointerMen_ = &form.Menu("PointerMen");
+  gridMen_ = &form.Menu("GridMen");
+}
+
+void MainWindow::OnTimer(std::string_view name) {
+  if (name == "Timer") Tick();
+}
+
+void MainWindow::OnHandlerFailure(std::string_view /*what*/) {
+  // Whatever went wrong, the user's mouse must not stay slowed.
+  if (s_.MouseSlowed == kTrue) RestoreMouseSpeed();
+}
+
+}  // namespace vimo

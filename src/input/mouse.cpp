@@ -1,0 +1,38 @@
+// The mouse over the window and its read-out labels: the right button opens the
+// menu, moves track the point under the pointer, clicks fix it.
+#include <cmath>
+
+#include "app/arith.h"
+#include "app/main_window.h"
+#include "platform/win32_constants.h"
+
+namespace vimo {
+namespace {
+
+constexpr int kPopupFlags = win::TPM_CENTERALIGN | win::TPM_LEFTBUTTON;
+
+}  // namespace
+
+// Presses and releases arrive from the window and from both labels alike.
+void MainWindow::OnMouseDown(std::string_view /*control*/, std::int16_t button,
+                             std::int16_t /*shift*/, float /*x*/, float /*y*/) {
+  if (button == kRightButton) pop_->SetVisible(false);
+}
+
+void MainWindow::OnMouseUp(std::string_view /*control*/, std::int16_t button,
+                           std::int16_t /*shift*/, float /*x*/, float /*y*/) {
+  UpdateCaption();
+  if (button == kRightButton) form_->PopupMenu(*pop_, kPopupFlags);
+}
+
+void MainWindow::OnMouseMove(std::int16_t /*button*/, std::int16_t /*shift*/, float x, float y) {
+  s_.MeasureToX = FloorToInt32((static_cast<double>(x) - 1.0) / s_.Factor);
+  s_.MeasureToY = FloorToInt32((static_cast<double>(y) - 1.0) / s_.Factor);
+}
+
+void MainWindow::OnClick() {
+  s_.MeasureFromX = s_.MeasureToX;
+  s_.MeasureFromY = s_.MeasureToY;
+}
+
+}  // namespace vimo

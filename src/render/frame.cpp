@@ -1,0 +1,56 @@
+// One frame: the captured screen area stretched into the off-screen surface, the
+// pointer, the grid, then the copy into the window just inside the frame.
+#include <algorithm>
+
+#include "app/main_window.h"
+#include "platform/win32_constants.h"
+
+namespace vimo {
+
+void MainWindow::RenderFrame() {
+  const Handle desktop = api_.GetDesktopWindow();
+  const Handle screenDc = api_.GetDC(desktop);
+  const Handle buffer = buffPic_->hDC();
+  const bool grid = GridMode();
+  const std::int32_t f = s_.Factor;
+  const std::int32_t viewW = s_.ViewWidth;
+  const std::int32_t viewH = s_.ViewHeight;
+
+  // Exactly Factor times the source in each direction: every screen pixel becomes a
+  // block of identical pixels. In grid mode the block starts one column further left,
+  // so the grid line takes its first column.
+  api_.StretchBlt(buffer, grid ? 0 : 1, 1, viewW, viewH, screenDc, s_.SrcX, s_.SrcY, s_.SrcWidth,
+                  s_.SrcHeight, win::SRCCOPY);
+
+  DrawPointer();
+
+  if (grid) {
+    const std::int32_t lastColumn = viewW - 1;
+    for (std::int32_t x = f; x <= lastColumn; x += f) {
+      api_.MoveToEx(buffer, x, 1, &s_.GridPenPoint);
+      api_.LineTo(buffer, x, viewH);
+    }
+    const std::int32_t lastRow = viewH - 1;
+    for (std::int32_t y = f; y <= lastRow; y += f) {
+      api_.MoveToEx(buffer, 1, y, &s_.GridPenPoint);
+      api_.LineTo(buffer, viewW, y);
+    }
+  }
+
+  // The window's device context lives only for this copy. A view of zero size copies
+  // nothing (a negative size would mirror).
+  const Handle window = form_->hWnd();
+  const Handle windowDc = api_.GetDC(window);
+  const std::int32_t copyW = std::max(0, grid ? viewW - 1 : viewW);
+  const std::int32_t copyH = std::max(0, grid ? viewH - 1 : viewH);
+  api_.BitBlt(windowDc, 1, 1, copyW, copyH, buffer, 1, 1, win::SRCCOPY);
+  api_.ReleaseDC(window, windowDc);
+
+  api_.ReleaseDC(desktop, screenDc);
+  ShowMeasurement();
+}
+
+// The measurement read-out is drawn here once lock-and-measure mode has its read-out.
+void MainWindow::ShowMeasurement() {}
+
+}  // namespace vimo

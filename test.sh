@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Vimo's whole test run: formatting and lint, the unit tests under the sanitizers
+# against the simulated desktop, the Windows cross build, and the end-to-end tests of
+# the real vimo.exe under Wine + Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/ensure-deps.sh test
+jobs=$(nproc)
+
+echo "== format"
+git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' |
+  xargs clang-format --dry-run --Werror
+
+echo "== host build and unit tests (ASan + UBSan)"
+cmake --preset host >/dev/null
+cmake --build --preset host -j "$jobs"
+ctest --preset host -j "$jobs"
+
+echo "== lint"
+git ls-files 'src/app/*.cpp' 'src/render/*.cpp' 'src/input/*.cpp' 'src/ui/*.cpp' \
+  'src/settings/*.cpp' 'src/platform/sim/*.cpp' |
+  xargs -P "$jobs" -n 4 clang-tidy -p build/host --quiet 2>/dev/null
+
+echo "== Windows cross build"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw -j "$jobs"
+
+echo "== end-to-end under Wine"
+python3 tests/e2e/run_e2e.py --exe build/mingw/vimo.exe \
+  --pattern build/mingw/tests/e2e/vimo_pattern.exe --out build/e2e
