@@ -1,0 +1,528 @@
+#include "platform/sim/sim_toolkit.h"
+
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <utility>
+
+namespace vimo::sim {
+namespace {
+
+int ToPixels(double twips, float twipsPerPixel) {
+  return RoundHalfEven(twips / static_cast<double>(twipsPerPixel));
+}
+
+[[noreturn]] void NoSuch(std::string_view what, std::string_view name) {
+  std::string message(what);
+  message += " '";
+  message += name;
+  message += "' does not exist";
+  throw ToolkitError(message);
+}
+
+}  // namespace
+
+Colour ResolveColour(Colour colour) {
+  if (colour == kSysButtonFace) return kButtonFace;
+  if (colour == kSysWindowText) return kWindowText;
+  return colour & 0x00FFFFFFU;
+}
+
+// ---------------------------------------------------------------------------------------
+// Menus
+
+SimMenuItem::SimMenuItem(const MenuDesign& design, SimMenuItem* parent)
+    : name_(design.name),
+      caption_(design.caption),
+      index_(design.index),
+      level_(design.level),
+      checked_(design.checked),
+      enabled_(design.enabled),
+      visible_(design.visible),
+      parent_(parent) {
+  if (parent_ != nullptr) ++parent_->children_;
+}
+
+bool SimMenuItem::Clickable() const {
+  if (!visible_ || !enabled_ || caption_ == "-" || HasChildren()) return false;
+  // The popup root itself is hidden by design; only the submenus below it must be open-able.
+  for (const SimMenuItem* p = parent_; p != nullptr && p->level_ > 0; p = p->parent_) {
+    if (!p->visible_ || !p->enabled_) return false;
+  }
+  return true;
+}
+
+std::int16_t SimMenuGroup::UBound() const {
+  std::int16_t top = 0;
+  for (const SimMenuItem* item : items_) top = std::max(top, item->Index());
+  return top;
+}
+
+SimMenuItem& SimMenuGroup::Item(std::int16_t index) {
+  for (SimMenuItem* item : items_) {
+    if (item->Index() == index) return *item;
+  }
+  throw ToolkitError(name_ + "(" + std::to_string(index) + ") does not exist");
+}
+
+// ---------------------------------------------------------------------------------------
+// Controls
+
+SimLabel::SimLabel(const ControlDesign& design, float tppX, float tppY)
+    : name_(design.name),
+      caption_(design.caption),
+      tooltip_(design.tooltip),
+      left_(ToPixels(design.left, tppX)),
+      top_(ToPixels(design.top, tppY)),
+      width_(ToPixels(design.width, tppX)),
+      height_(ToPixels(design.height, tppY)),
+      visible_(design.visible),
+      fontSize_(design.font.size) {}
+
+void SimLabel::SetCaption(std::string_view text) {
+  caption_.assign(text);
+  ++captionSets_;
+}
+
+SimShape::SimShape(const ControlDesign& design, float tppX, float tppY)
+    : name_(design.name),
+      left_(ToPixels(design.left, tppX)),
+      top_(ToPixels(design.top, tppY)),
+      width_(ToPixels(design.width, tppX)),
+      height_(ToPixels(design.height, tppY)),
+      visible_(design.visible),
+      colour_(ResolveColour(design.foreColor)) {}
+
+void SimShape::DrawOutline(PixelBuffer& client) const {
+  if (width_ <= 0 || height_ <= 0) return;
+  const int right = left_ + width_ - 1;
+  const int bottom = top_ + height_ - 1;
+  for (int x = left_; x <= right; ++x) {
+    client.Set(x, top_, colour_);
+    client.Set(x, bottom, colour_);
+  }
+  for (int y = top_; y <= bottom; ++y) {
+    client.Set(left_, y, colour_);
+    client.Set(right, y, colour_);
+  }
+}
+
+SimPictureBox::SimPictureBox(const ControlDesign& design, float tppX, float tppY,
+                             SimDesktop& desktop)
+    : name_(design.name),
+      desktop_(desktop),
+      image_(ToPixels(design.width, tppX), ToPixels(design.height, tppY), kButtonFace),
+      foreColor_(design.foreColor) {
+  hdc_ = desktop_.CreatePersistentDc(&image_, ResolveColour(foreColor_));
+}
+
+SimPictureBox::~SimPictureBox() { desktop_.DestroyPersistentDc(hdc_); }
+
+void SimPictureBox::SetForeColor(Colour colour) {
+  foreColor_ = colour;
+  desktop_.SetPenColour(hdc_, ResolveColour(colour));
+}
+
+void SimPictureBox::SetWidth(float width) {
+  image_.Resize(RoundHalfEven(width), image_.Height(), kButtonFace);
+}
+
+void SimPictureBox::SetHeight(float height) {
+  image_.Resize(image_.Width(), RoundHalfEven(height), kButtonFace);
+}
+
+// ---------------------------------------------------------------------------------------
+// SimForm
+
+SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& events)
+    : toolkit_(toolkit),
+      desktop_(toolkit.Desktop()),
+      events_(events),
+      name_(design.name),
+      caption_(design.caption),
+      drawMode_(design.drawMode) {
+  if (drawMode_ != 6 && drawMode_ != 13) {
+    throw ToolkitError("draw mode " + std::to_string(drawMode_) + " is not supported");
+  }
+  const float tppX = toolkit.TwipsPerPixelX();
+  const float tppY = toolkit.TwipsPerPixelY();
+  const int clientW = ToPixels(design.clientWidth, tppX);
+  const int clientH = ToPixels(design.clientHeight, tppY);
+  hwnd_ = desktop_.AddWindow(
+      {0, 0, clientW + kFrameLeft + kFrameRight, clientH + kFrameTop + kFrameBottom},
+      ResolveColour(design.backColor));
+  if (design.greenPointer) Win().clientCursor = toolkit.GreenPointer();
+  Win().onResized = [this] { Deliver([this] { events_.OnResize(); }); };
+
+  for (const ControlDesign& c : design.controls) {
+    switch (c.kind) {
+      case ControlKind::kLabel:
+        labels_.push_back(std::make_unique<SimLabel>(c, tppX, tppY));
+        break;
+      case ControlKind::kShape:
+        shapes_.push_back(std::make_unique<SimShape>(c, tppX, tppY));
+        break;
+      case ControlKind::kPictureBox:
+        pictures_.push_back(std::make_unique<SimPictureBox>(c, tppX, tppY, desktop_));
+        break;
+      case ControlKind::kTimer:
+        timers_.emplace_back(c.name);
+        break;
+      case ControlKind::kCommonDialog:
+      case ControlKind::kCommandButton:
+        break;
+    }
+  }
+
+  // The flat list gives each item a level; its parent is the last item one level up.
+  std::vector<SimMenuItem*> lastAtLevel;
+  for (const MenuDesign& m : design.menus) {
+    if (m.level < 0 || static_cast<std::size_t>(m.level) > lastAtLevel.size()) {
+      throw ToolkitError("menu '" + std::string(m.name) + "' skips a level");
+    }
+    SimMenuItem* parent =
+        m.level > 0 ? lastAtLevel[static_cast<std::size_t>(m.level) - 1] : nullptr;
+    menus_.push_back(std::make_unique<SimMenuItem>(m, parent));
+    lastAtLevel.resize(static_cast<std::size_t>(m.level) + 1);
+    lastAtLevel.back() = menus_.back().get();
+    if (m.index > 0) {
+      auto group = std::find_if(groups_.begin(), groups_.end(),
+                                [&](const auto& g) { return g->Name() == m.name; });
+      if (group == groups_.end()) {
+        groups_.push_back(std::make_unique<SimMenuGroup>(m.name));
+        group = groups_.end() - 1;
+      }
+      (*group)->Add(menus_.back().get());
+    }
+  }
+}
+
+SimForm::~SimForm() { desktop_.DestroyWindow(hwnd_); }
+
+template <class Handler>
+void SimForm::Deliver(Handler&& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    RecordFailure(e.what());
+  }
+}
+
+void SimForm::RunLoad() {
+  Deliver([this] { events_.OnCreate(*this); });
+  Deliver([this] { events_.OnLoad(); });
+}
+
+void SimForm::RecordFailure(std::string_view what) {
+  failures_.emplace_back(what);
+  try {
+    events_.OnHandlerFailure(what);
+  } catch (const std::exception& e) {
+    failures_.emplace_back(e.what());
+  }
+}
+
+SimWindow& SimForm::Win() { return *desktop_.Window(hwnd_); }
+const SimWindow& SimForm::Window() const { return *desktop_.Window(hwnd_); }
+
+Rect SimForm::NormalRect() const {
+  const SimWindow& w = Window();
+  return w.minimized ? w.restored : w.outer;
+}
+
+void SimForm::Place(const Rect& outer) { desktop_.PlaceWindow(hwnd_, outer); }
+
+void SimForm::SetCaption(std::string_view text) {
+  caption_.assign(text);
+  ++captionSets_;
+}
+
+WindowState SimForm::State() const {
+  return Window().minimized ? WindowState::kMinimized : WindowState::kNormal;
+}
+
+bool SimForm::Visible() const { return Window().visible; }
+
+float SimForm::Width() const {
+  const Rect& r = Window().outer;
+  return static_cast<float>(r.right - r.left) * toolkit_.TwipsPerPixelX();
+}
+
+float SimForm::Height() const {
+  const Rect& r = Window().outer;
+  return static_cast<float>(r.bottom - r.top) * toolkit_.TwipsPerPixelY();
+}
+
+float SimForm::Left() const {
+  return static_cast<float>(Window().outer.left) * toolkit_.TwipsPerPixelX();
+}
+
+float SimForm::Top() const {
+  return static_cast<float>(Window().outer.top) * toolkit_.TwipsPerPixelY();
+}
+
+void SimForm::SetWidth(float twips) {
+  Rect r = NormalRect();
+  r.right = r.left + std::max(0, ToPixels(twips, toolkit_.TwipsPerPixelX()));
+  Place(r);
+  Deliver([this] { events_.OnResize(); });
+}
+
+void SimForm::SetHeight(float twips) {
+  Rect r = NormalRect();
+  r.bottom = r.top + std::max(0, ToPixels(twips, toolkit_.TwipsPerPixelY()));
+  Place(r);
+  Deliver([this] { events_.OnResize(); });
+}
+
+void SimForm::SetLeft(float twips) {
+  const Rect r = NormalRect();
+  const int left = ToPixels(twips, toolkit_.TwipsPerPixelX());
+  Place({left, r.top, left + (r.right - r.left), r.bottom});
+}
+
+void SimForm::SetTop(float twips) {
+  const Rect r = NormalRect();
+  const int top = ToPixels(twips, toolkit_.TwipsPerPixelY());
+  Place({r.left, top, r.right, top + (r.bottom - r.top)});
+}
+
+void SimForm::Cls() {
+  ++clsCalls_;
+  SimWindow& w = Win();
+  w.client.Fill(w.background);
+}
+
+void SimForm::Refresh() {
+  ++refreshCalls_;
+  if (!Visible() || Window().minimized) return;
+  Deliver([this] { events_.OnPaint(); });
+  for (const auto& shape : shapes_) {
+    if (shape->Visible()) shape->DrawOutline(Win().client);
+  }
+}
+
+void SimForm::Line(int x1, int y1, int x2, int y2, Colour colour) {
+  PixelBuffer& client = Win().client;
+  const Colour pen = ResolveColour(colour);
+  const bool invert = drawMode_ == 6;
+  ForEachLinePoint(x1, y1, x2, y2, [&](int x, int y) {
+    if (!client.Contains(x, y)) return;
+    client.Set(x, y, invert ? (~client.At(x, y) & 0x00FFFFFFU) : pen);
+  });
+}
+
+void SimForm::PopupMenu(MenuItem& menu, int flags) {
+  popups_.push_back({std::string(menu.Name()), flags, desktop_.CursorPos()});
+}
+
+void SimForm::Show() {
+  if (unloaded_) throw ToolkitError("the window '" + name_ + "' has been unloaded");
+  ++showCalls_;
+  if (shown_) {
+    Win().visible = true;
+    return;
+  }
+  shown_ = true;
+  captionSetsBeforeShow_ = captionSets_;
+  Deliver([this] { events_.OnResize(); });
+  Win().visible = true;
+  Refresh();
+}
+
+void SimForm::Unload() {
+  if (unloaded_) return;
+  int cancel = 0;
+  Deliver([&] { events_.OnUnload(cancel); });
+  if (cancel != 0) return;
+  unloaded_ = true;
+  desktop_.DestroyWindow(hwnd_);
+}
+
+SimPictureBox& SimForm::Picture(std::string_view name) {
+  for (const auto& p : pictures_) {
+    if (p->Name() == name) return *p;
+  }
+  NoSuch("picture box", name);
+}
+
+SimLabel& SimForm::LabelControl(std::string_view name) {
+  for (const auto& l : labels_) {
+    if (l->Name() == name) return *l;
+  }
+  NoSuch("label", name);
+}
+
+SimShape& SimForm::ShapeControl(std::string_view name) {
+  for (const auto& s : shapes_) {
+    if (s->Name() == name) return *s;
+  }
+  NoSuch("shape", name);
+}
+
+SimMenuItem& SimForm::Menu(std::string_view name) {
+  for (const auto& m : menus_) {
+    if (m->Index() == 0 && m->Name() == name) return *m;
+  }
+  NoSuch("menu", name);
+}
+
+SimMenuGroup& SimForm::MenuArray(std::string_view name) {
+  for (const auto& g : groups_) {
+    if (g->Name() == name) return *g;
+  }
+  NoSuch("menu group", name);
+}
+
+// ---- Test driving
+
+bool SimForm::AcceptsInput() const { return !unloaded_ && Visible(); }
+
+bool SimForm::Tick() {
+  if (timers_.empty()) throw ToolkitError("the window '" + name_ + "' has no timer");
+  return Tick(timers_.front());
+}
+
+bool SimForm::Tick(std::string_view timer) {
+  if (std::find(timers_.begin(), timers_.end(), timer) == timers_.end()) NoSuch("timer", timer);
+  if (unloaded_) return false;
+  Deliver([&] { events_.OnTimer(timer); });
+  return true;
+}
+
+bool SimForm::Mouse(bool down, std::string_view control, std::int16_t button, float x, float y,
+                    std::int16_t shift) {
+  if (!control.empty() && !LabelControl(control).Visible()) return false;
+  if (!AcceptsInput() || Window().minimized) return false;
+  Deliver([&] {
+    if (down) {
+      events_.OnMouseDown(control, button, shift, x, y);
+    } else {
+      events_.OnMouseUp(control, button, shift, x, y);
+    }
+  });
+  return true;
+}
+
+bool SimForm::MouseDown(std::string_view control, std::int16_t button, float x, float y,
+                        std::int16_t shift) {
+  return Mouse(true, control, button, x, y, shift);
+}
+
+bool SimForm::MouseUp(std::string_view control, std::int16_t button, float x, float y,
+                      std::int16_t shift) {
+  return Mouse(false, control, button, x, y, shift);
+}
+
+bool SimForm::MouseMove(float x, float y, std::int16_t button, std::int16_t shift) {
+  if (!AcceptsInput() || Window().minimized) return false;
+  Deliver([&] { events_.OnMouseMove(button, shift, x, y); });
+  return true;
+}
+
+bool SimForm::Click() {
+  if (!AcceptsInput() || Window().minimized) return false;
+  Deliver([this] { events_.OnClick(); });
+  return true;
+}
+
+bool SimForm::KeyPress(std::int16_t keyAscii, std::int16_t* after) {
+  if (!AcceptsInput()) return false;
+  Deliver([&] { events_.OnKeyPress(keyAscii); });
+  if (after != nullptr) *after = keyAscii;
+  return true;
+}
+
+bool SimForm::KeyUp(std::int16_t keyCode, std::int16_t shift) {
+  if (!AcceptsInput()) return false;
+  Deliver([&] { events_.OnKeyUp(keyCode, shift); });
+  return true;
+}
+
+bool SimForm::ClickMenu(std::string_view name, std::int16_t index) {
+  SimMenuItem& item = index == 0 ? Menu(name) : MenuArray(name).Item(index);
+  if (!AcceptsInput() || !item.Clickable()) return false;
+  Deliver([&] { events_.OnMenuClick(item.Name(), item.Index()); });
+  return true;
+}
+
+void SimForm::SetClientSize(int width, int height) {
+  Rect r = NormalRect();
+  r.right = r.left + std::max(width, 0) + kFrameLeft + kFrameRight;
+  r.bottom = r.top + std::max(height, 0) + kFrameTop + kFrameBottom;
+  Place(r);
+  Deliver([this] { events_.OnResize(); });
+}
+
+void SimForm::Minimize() {
+  desktop_.SetMinimized(hwnd_, true);
+  Deliver([this] { events_.OnResize(); });
+}
+
+void SimForm::Restore() {
+  desktop_.SetMinimized(hwnd_, false);
+  Deliver([this] { events_.OnResize(); });
+}
+
+void SimForm::Hide() { Win().visible = false; }
+
+bool SimForm::Close() {
+  Unload();
+  return unloaded_;
+}
+
+int SimForm::ClientWidth() const { return Window().client.Width(); }
+int SimForm::ClientHeight() const { return Window().client.Height(); }
+const PixelBuffer& SimForm::Client() const { return Window().client; }
+
+Colour SimForm::ClientPixel(int x, int y) const {
+  if (!Client().Contains(x, y)) throw std::out_of_range("outside the client area");
+  return Client().At(x, y);
+}
+
+// ---------------------------------------------------------------------------------------
+// Screen and toolkit
+
+float SimScreen::Width() const {
+  const Rect m = toolkit_.Desktop().PrimaryMonitor();
+  return static_cast<float>(m.right - m.left) * toolkit_.TwipsPerPixelX();
+}
+
+float SimScreen::Height() const {
+  const Rect m = toolkit_.Desktop().PrimaryMonitor();
+  return static_cast<float>(m.bottom - m.top) * toolkit_.TwipsPerPixelY();
+}
+
+float SimScreen::TwipsPerPixelX() const { return toolkit_.TwipsPerPixelX(); }
+float SimScreen::TwipsPerPixelY() const { return toolkit_.TwipsPerPixelY(); }
+
+SimToolkit::SimToolkit(SimDesktop& desktop) : desktop_(desktop) {}
+
+SimToolkit::~SimToolkit() = default;
+
+void SimToolkit::SetTwipsPerPixel(float x, float y) {
+  if (!(x > 0.0F) || !(y > 0.0F)) throw std::invalid_argument("twips per pixel must be > 0");
+  tppX_ = x;
+  tppY_ = y;
+}
+
+SimForm& SimToolkit::LoadForm(const FormDesign& design, FormEvents& events) {
+  forms_.push_back(std::make_unique<SimForm>(*this, design, events));
+  SimForm& form = *forms_.back();
+  form.RunLoad();
+  return form;
+}
+
+SimForm& SimToolkit::FindForm(std::string_view name) {
+  for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
+    if ((*it)->Name() == name) return **it;
+  }
+  NoSuch("window", name);
+}
+
+Handle SimToolkit::GreenPointer() {
+  if (greenPointer_ == 0) greenPointer_ = desktop_.RegisterCursor(MakeGreenPixelCursor());
+  return greenPointer_;
+}
+
+}  // namespace vimo::sim

@@ -1,0 +1,333 @@
+// The window toolkit over the simulated desktop: forms built from designs, their controls
+// and menus, and one dispatcher that delivers every event. Tests drive a form through its
+// public test methods (Tick, MouseDown, ClickMenu, ...) and read back what the handlers did.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/design.h"
+#include "platform/sim/sim_desktop.h"
+#include "platform/toolkit.h"
+#include "platform/types.h"
+
+namespace vimo::sim {
+
+class SimToolkit;
+
+// kSysButtonFace and kSysWindowText to their sim colours; other colours as they are.
+Colour ResolveColour(Colour colour);
+
+class SimMenuItem final : public MenuItem {
+ public:
+  SimMenuItem(const MenuDesign& design, SimMenuItem* parent);
+
+  std::string_view Name() const override { return name_; }
+  std::string Caption() const override { return caption_; }
+  bool Checked() const override { return checked_; }
+  void SetChecked(bool checked) override { checked_ = checked; }
+  bool Enabled() const override { return enabled_; }
+  void SetEnabled(bool enabled) override { enabled_ = enabled; }
+  bool Visible() const override { return visible_; }
+  void SetVisible(bool visible) override { visible_ = visible; }
+
+  std::int16_t Index() const { return index_; }
+  int Level() const { return level_; }
+  SimMenuItem* Parent() const { return parent_; }
+  bool HasChildren() const { return children_ > 0; }
+  // Whether a user can click it: a visible, enabled command (no separator, no submenu)
+  // whose submenus down from the popup root are all visible and enabled.
+  bool Clickable() const;
+
+ private:
+  std::string name_;
+  std::string caption_;
+  std::int16_t index_;
+  int level_;
+  bool checked_;
+  bool enabled_;
+  bool visible_;
+  SimMenuItem* parent_;
+  int children_ = 0;
+};
+
+class SimMenuGroup final : public MenuGroup {
+ public:
+  explicit SimMenuGroup(std::string_view name) : name_(name) {}
+  std::int16_t UBound() const override;
+  SimMenuItem& Item(std::int16_t index) override;
+
+  std::string_view Name() const { return name_; }
+  void Add(SimMenuItem* item) { items_.push_back(item); }
+
+ private:
+  std::string name_;
+  std::vector<SimMenuItem*> items_;
+};
+
+// Control geometry is whole client pixels: setters round half to even.
+class SimLabel final : public Label {
+ public:
+  SimLabel(const ControlDesign& design, float tppX, float tppY);
+
+  std::string Caption() const override { return caption_; }
+  void SetCaption(std::string_view text) override;
+  float Top() const override { return static_cast<float>(top_); }
+  void SetTop(float top) override { top_ = RoundHalfEven(top); }
+  float Width() const override { return static_cast<float>(width_); }
+  void SetWidth(float width) override { width_ = RoundHalfEven(width); }
+  bool Visible() const override { return visible_; }
+  void SetVisible(bool visible) override { visible_ = visible; }
+  float FontSize() const override { return fontSize_; }
+  void SetFontSize(float points) override { fontSize_ = points; }
+
+  std::string_view Name() const { return name_; }
+  int Left() const { return left_; }
+  int Height() const { return height_; }
+  std::string_view ToolTip() const { return tooltip_; }
+  int CaptionSets() const { return captionSets_; }
+
+ private:
+  std::string name_;
+  std::string caption_;
+  std::string tooltip_;
+  int left_;
+  int top_;
+  int width_;
+  int height_;
+  bool visible_;
+  float fontSize_;
+  int captionSets_ = 0;
+};
+
+class SimShape final : public Shape {
+ public:
+  SimShape(const ControlDesign& design, float tppX, float tppY);
+
+  float Left() const override { return static_cast<float>(left_); }
+  float Top() const override { return static_cast<float>(top_); }
+  float Width() const override { return static_cast<float>(width_); }
+  void SetWidth(float width) override { width_ = RoundHalfEven(width); }
+  float Height() const override { return static_cast<float>(height_); }
+  void SetHeight(float height) override { height_ = RoundHalfEven(height); }
+
+  std::string_view Name() const { return name_; }
+  bool Visible() const { return visible_; }
+  void SetVisible(bool visible) { visible_ = visible; }
+  Colour BorderColour() const { return colour_; }
+  // The 1-pixel outline in the border colour.
+  void DrawOutline(PixelBuffer& client) const;
+
+ private:
+  std::string name_;
+  int left_;
+  int top_;
+  int width_;
+  int height_;
+  bool visible_;
+  Colour colour_;
+};
+
+// Its image starts filled with the button face colour; resizing keeps the overlapping part.
+class SimPictureBox final : public PictureBox {
+ public:
+  SimPictureBox(const ControlDesign& design, float tppX, float tppY, SimDesktop& desktop);
+  ~SimPictureBox() override;
+  SimPictureBox(const SimPictureBox&) = delete;
+  SimPictureBox& operator=(const SimPictureBox&) = delete;
+
+  Handle hDC() override { return hdc_; }
+  Colour ForeColor() const override { return foreColor_; }
+  void SetForeColor(Colour colour) override;
+  float Width() const override { return static_cast<float>(image_.Width()); }
+  void SetWidth(float width) override;
+  float Height() const override { return static_cast<float>(image_.Height()); }
+  void SetHeight(float height) override;
+
+  std::string_view Name() const { return name_; }
+  Colour Pixel(int x, int y) const { return image_.At(x, y); }
+  const PixelBuffer& Image() const { return image_; }
+
+ private:
+  std::string name_;
+  SimDesktop& desktop_;
+  PixelBuffer image_;
+  Colour foreColor_;
+  Handle hdc_ = 0;
+};
+
+struct PopupRecord {
+  std::string menu;
+  int flags = 0;
+  Point cursor;  // screen position of the pointer when it opened
+  friend bool operator==(const PopupRecord&, const PopupRecord&) = default;
+};
+
+class SimForm final : public Form {
+ public:
+  SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& events);
+  ~SimForm() override;
+  SimForm(const SimForm&) = delete;
+  SimForm& operator=(const SimForm&) = delete;
+
+  // ---- Form ----
+  std::string_view Name() const override { return name_; }
+  std::string Caption() const override { return caption_; }
+  void SetCaption(std::string_view text) override;
+  Handle hWnd() override { return hwnd_; }
+  WindowState State() const override;
+  bool Visible() const override;
+  float Width() const override;
+  void SetWidth(float twips) override;
+  float Height() const override;
+  void SetHeight(float twips) override;
+  float Left() const override;
+  void SetLeft(float twips) override;
+  float Top() const override;
+  void SetTop(float twips) override;
+  float ScaleWidth() const override { return static_cast<float>(ClientWidth()); }
+  float ScaleHeight() const override { return static_cast<float>(ClientHeight()); }
+  void Cls() override;
+  // The paint event runs only while the window is shown and not minimised (Windows paints
+  // nothing else); the visible shapes' outlines are drawn after it.
+  void Refresh() override;
+  void Line(int x1, int y1, int x2, int y2, Colour colour) override;
+  void PopupMenu(MenuItem& menu, int flags) override;
+  // The first Show runs the resize event, shows the window, then refreshes it.
+  void Show() override;
+  void Unload() override;
+  SimPictureBox& Picture(std::string_view name) override;
+  SimLabel& LabelControl(std::string_view name) override;
+  SimShape& ShapeControl(std::string_view name) override;
+  SimMenuItem& Menu(std::string_view name) override;
+  SimMenuGroup& MenuArray(std::string_view name) override;
+
+  // ---- Test driving ----
+  // Each returns whether the event was delivered. A timer fires while the form is loaded;
+  // mouse, keyboard and menu input needs it shown (mouse input also not minimised), and
+  // mouse input over a label needs the label visible.
+  bool Tick();  // the design's first timer
+  bool Tick(std::string_view timer);
+  bool MouseDown(std::string_view control, std::int16_t button, float x, float y,
+                 std::int16_t shift = 0);
+  bool MouseUp(std::string_view control, std::int16_t button, float x, float y,
+               std::int16_t shift = 0);
+  bool MouseMove(float x, float y, std::int16_t button = 0, std::int16_t shift = 0);
+  bool Click();
+  // `after`, when given, receives the key code as the handler left it (0 = swallowed).
+  bool KeyPress(std::int16_t keyAscii, std::int16_t* after = nullptr);
+  bool KeyUp(std::int16_t keyCode, std::int16_t shift = 0);
+  // false, without an event, for an item a user cannot click (see SimMenuItem::Clickable).
+  bool ClickMenu(std::string_view name, std::int16_t index = 0);
+  // The user drags the border: new client size, then the resize event.
+  void SetClientSize(int width, int height);
+  // Window state changes by the user, each followed by the resize event.
+  void Minimize();
+  void Restore();
+  void Hide();
+  // The user closes the window: the unload event, then the window is gone unless cancelled.
+  bool Close();
+
+  int ClientWidth() const;
+  int ClientHeight() const;
+  Colour ClientPixel(int x, int y) const;  // std::out_of_range outside the client area
+  const PixelBuffer& Client() const;
+  const SimWindow& Window() const;
+  bool Unloaded() const { return unloaded_; }
+  const std::vector<PopupRecord>& Popups() const { return popups_; }
+  const std::vector<std::string>& Failures() const { return failures_; }
+  int CaptionSets() const { return captionSets_; }
+  // How many times the caption had been set when Show first ran; -1 before that.
+  int CaptionSetsBeforeShow() const { return captionSetsBeforeShow_; }
+  int ShowCalls() const { return showCalls_; }
+  int RefreshCalls() const { return refreshCalls_; }
+  int ClsCalls() const { return clsCalls_; }
+
+ private:
+  friend class SimToolkit;
+  void RunLoad();
+  // The dispatcher: runs one handler; a std::exception escaping it is recorded and reported
+  // to OnHandlerFailure (itself guarded), and delivery goes on.
+  template <class Handler>
+  void Deliver(Handler&& handler);
+  void RecordFailure(std::string_view what);
+  bool Mouse(bool down, std::string_view control, std::int16_t button, float x, float y,
+             std::int16_t shift);
+  bool AcceptsInput() const;
+  SimWindow& Win();
+  Rect NormalRect() const;
+  void Place(const Rect& outer);
+
+  SimToolkit& toolkit_;
+  SimDesktop& desktop_;
+  FormEvents& events_;
+  std::string name_;
+  std::string caption_;
+  Handle hwnd_ = 0;
+  int drawMode_;
+  std::vector<std::unique_ptr<SimLabel>> labels_;
+  std::vector<std::unique_ptr<SimShape>> shapes_;
+  std::vector<std::unique_ptr<SimPictureBox>> pictures_;
+  std::vector<std::string> timers_;
+  std::vector<std::unique_ptr<SimMenuItem>> menus_;
+  std::vector<std::unique_ptr<SimMenuGroup>> groups_;
+
+  bool shown_ = false;
+  bool unloaded_ = false;
+  std::vector<PopupRecord> popups_;
+  std::vector<std::string> failures_;
+  int captionSets_ = 0;
+  int captionSetsBeforeShow_ = -1;
+  int showCalls_ = 0;
+  int refreshCalls_ = 0;
+  int clsCalls_ = 0;
+};
+
+class SimScreen final : public Screen {
+ public:
+  explicit SimScreen(const SimToolkit& toolkit) : toolkit_(toolkit) {}
+  float Width() const override;
+  float Height() const override;
+  float TwipsPerPixelX() const override;
+  float TwipsPerPixelY() const override;
+
+ private:
+  const SimToolkit& toolkit_;
+};
+
+// The desktop must outlive the toolkit. Forms live as long as the toolkit.
+class SimToolkit final : public Toolkit {
+ public:
+  explicit SimToolkit(SimDesktop& desktop);
+  ~SimToolkit() override;
+  SimToolkit(const SimToolkit&) = delete;
+  SimToolkit& operator=(const SimToolkit&) = delete;
+
+  SimScreen& GetScreen() override { return screen_; }
+  // Hidden, normal state, at (0, 0), client area = design twips / twips per pixel. Then
+  // OnCreate and OnLoad, each through the form's dispatcher.
+  SimForm& LoadForm(const FormDesign& design, FormEvents& events) override;
+
+  SimDesktop& Desktop() { return desktop_; }
+  const SimDesktop& Desktop() const { return desktop_; }
+  void SetTwipsPerPixel(float x, float y);
+  float TwipsPerPixelX() const { return tppX_; }
+  float TwipsPerPixelY() const { return tppY_; }
+  // The most recently loaded form of that design name; ToolkitError if none.
+  SimForm& FindForm(std::string_view name);
+  // The pointer that designs with greenPointer show over their client area.
+  Handle GreenPointer();
+
+ private:
+  SimDesktop& desktop_;
+  SimScreen screen_{*this};
+  float tppX_ = 15.0F;
+  float tppY_ = 15.0F;
+  Handle greenPointer_ = 0;
+  std::vector<std::unique_ptr<SimForm>> forms_;
+};
+
+}  // namespace vimo::sim
