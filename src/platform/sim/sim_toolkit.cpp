@@ -93,17 +93,26 @@ SimShape::SimShape(const ControlDesign& design, float tppX, float tppY)
       visible_(design.visible),
       colour_(ResolveColour(design.foreColor)) {}
 
-void SimShape::DrawOutline(PixelBuffer& client) const {
+void SimShape::Resize(int width, int height) {
+  if (width == width_ && height == height_) return;
+  PixelBuffer* client = (surface_ && visible_) ? surface_() : nullptr;
+  if (client != nullptr) Outline(*client, background_);
+  width_ = width;
+  height_ = height;
+  if (client != nullptr) Outline(*client, colour_);
+}
+
+void SimShape::Outline(PixelBuffer& client, Colour colour) const {
   if (width_ <= 0 || height_ <= 0) return;
   const int right = left_ + width_ - 1;
   const int bottom = top_ + height_ - 1;
   for (int x = left_; x <= right; ++x) {
-    client.Set(x, top_, colour_);
-    client.Set(x, bottom, colour_);
+    client.Set(x, top_, colour);
+    client.Set(x, bottom, colour);
   }
   for (int y = top_; y <= bottom; ++y) {
-    client.Set(left_, y, colour_);
-    client.Set(right, y, colour_);
+    client.Set(left_, y, colour);
+    client.Set(right, y, colour);
   }
 }
 
@@ -161,6 +170,12 @@ SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& even
         break;
       case ControlKind::kShape:
         shapes_.push_back(std::make_unique<SimShape>(c, tppX, tppY));
+        shapes_.back()->SetSurface(
+            [this]() -> PixelBuffer* {
+              SimWindow& w = Win();
+              return (w.visible && !w.minimized) ? &w.client : nullptr;
+            },
+            ResolveColour(design.backColor));
         break;
       case ControlKind::kPictureBox:
         pictures_.push_back(std::make_unique<SimPictureBox>(c, tppX, tppY, desktop_));

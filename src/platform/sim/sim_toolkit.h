@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -110,18 +111,31 @@ class SimShape final : public Shape {
   float Left() const override { return static_cast<float>(left_); }
   float Top() const override { return static_cast<float>(top_); }
   float Width() const override { return static_cast<float>(width_); }
-  void SetWidth(float width) override { width_ = RoundHalfEven(width); }
+  void SetWidth(float width) override { Resize(RoundHalfEven(width), height_); }
   float Height() const override { return static_cast<float>(height_); }
-  void SetHeight(float height) override { height_ = RoundHalfEven(height); }
+  void SetHeight(float height) override { Resize(width_, RoundHalfEven(height)); }
+
+  // A shape redraws itself when its size changes: the old outline is painted over with
+  // the window's background, the new one drawn. `surface` gives the window's client
+  // pixels and background, or nullptr while nothing is to be drawn.
+  void SetSurface(std::function<PixelBuffer*()> surface, Colour background) {
+    surface_ = std::move(surface);
+    background_ = background;
+  }
 
   std::string_view Name() const { return name_; }
   bool Visible() const { return visible_; }
   void SetVisible(bool visible) { visible_ = visible; }
   Colour BorderColour() const { return colour_; }
   // The 1-pixel outline in the border colour.
-  void DrawOutline(PixelBuffer& client) const;
+  void DrawOutline(PixelBuffer& client) const { Outline(client, colour_); }
 
  private:
+  void Outline(PixelBuffer& client, Colour colour) const;
+  void Resize(int width, int height);
+
+  std::function<PixelBuffer*()> surface_;
+  Colour background_ = 0;
   std::string name_;
   int left_;
   int top_;

@@ -1,0 +1,154 @@
+#include "platform/win32/win32_api_impl.h"
+
+namespace vimo::win32 {
+namespace {
+
+// Leaves the window out of screen copies (Windows 10 2004 and later).
+constexpr DWORD kExcludeFromCapture = 0x11;
+
+template <typename H>
+H As(Handle handle) {
+  return reinterpret_cast<H>(handle);
+}
+HWND Wnd(Handle handle) { return reinterpret_cast<HWND>(handle); }
+HDC Dc(Handle handle) { return reinterpret_cast<HDC>(handle); }
+Handle ToHandle(const void* pointer) { return reinterpret_cast<Handle>(pointer); }
+
+}  // namespace
+
+Win32ApiImpl::Win32ApiImpl() {
+  if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+    if (FARPROC proc = GetProcAddress(user32, "SetWindowDisplayAffinity")) {
+      // Through void(*)() so the compiler accepts the change of function type.
+      setDisplayAffinity_ =
+          reinterpret_cast<SetDisplayAffinityFn>(reinterpret_cast<void (*)()>(proc));
+    }
+  }
+}
+
+bool Win32ApiImpl::GetCursorPos(Point* point) {
+  POINT p{};
+  if (::GetCursorPos(&p) == FALSE) return false;
+  point->x = p.x;
+  point->y = p.y;
+  return true;
+}
+
+int Win32ApiImpl::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+bool Win32ApiImpl::GetWindowRect(Handle hwnd, Rect* rect) {
+  RECT r{};
+  if (::GetWindowRect(Wnd(hwnd), &r) == FALSE) return false;
+  *rect = Rect{r.left, r.top, r.right, r.bottom};
+  return true;
+}
+
+bool Win32ApiImpl::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
+                                std::uint32_t flags) {
+  return ::SetWindowPos(Wnd(hwnd), Wnd(insertAfter), x, y, cx, cy, flags) != FALSE;
+}
+
+std::int32_t Win32ApiImpl::GetWindowLong(Handle hwnd, int index) {
+  return static_cast<std::int32_t>(::GetWindowLongW(Wnd(hwnd), index));
+}
+
+std::int32_t Win32ApiImpl::SetWindowLong(Handle hwnd, int index, std::int32_t value) {
+  return static_cast<std::int32_t>(::SetWindowLongW(Wnd(hwnd), index, value));
+}
+
+bool Win32ApiImpl::SetLayeredWindowAttributes(Handle hwnd, Colour key, std::uint8_t alpha,
+                                              std::uint32_t flags) {
+  return ::SetLayeredWindowAttributes(Wnd(hwnd), key, alpha, flags) != FALSE;
+}
+
+bool Win32ApiImpl::ExcludeFromCapture(Handle hwnd) {
+  if (setDisplayAffinity_ == nullptr) return false;
+  return setDisplayAffinity_(Wnd(hwnd), kExcludeFromCapture) != FALSE;
+}
+
+bool Win32ApiImpl::GetMouseSpeed(std::int32_t* speed) {
+  int value = 0;
+  if (::SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &value, 0) == FALSE) return false;
+  *speed = value;
+  return true;
+}
+
+bool Win32ApiImpl::SetMouseSpeed(std::int32_t speed) {
+  // The new speed travels as the pointer argument itself.
+  void* value = reinterpret_cast<void*>(static_cast<std::intptr_t>(speed));
+  return ::SystemParametersInfoW(SPI_SETMOUSESPEED, 0, value, 0) != FALSE;
+}
+
+Handle Win32ApiImpl::GetDesktopWindow() { return ToHandle(::GetDesktopWindow()); }
+
+Handle Win32ApiImpl::GetDC(Handle hwnd) { return ToHandle(::GetDC(Wnd(hwnd))); }
+
+int Win32ApiImpl::ReleaseDC(Handle hwnd, Handle hdc) { return ::ReleaseDC(Wnd(hwnd), Dc(hdc)); }
+
+bool Win32ApiImpl::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx,
+                              int sy, int sw, int sh, std::uint32_t rop) {
+  return ::StretchBlt(Dc(dst), x, y, w, h, Dc(src), sx, sy, sw, sh, rop) != FALSE;
+}
+
+bool Win32ApiImpl::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
+                          std::uint32_t rop) {
+  return ::BitBlt(Dc(dst), x, y, w, h, Dc(src), sx, sy, rop) != FALSE;
+}
+
+bool Win32ApiImpl::MoveToEx(Handle hdc, int x, int y, Point* previous) {
+  POINT p{};
+  if (::MoveToEx(Dc(hdc), x, y, &p) == FALSE) return false;
+  if (previous != nullptr) *previous = Point{p.x, p.y};
+  return true;
+}
+
+bool Win32ApiImpl::LineTo(Handle hdc, int x, int y) { return ::LineTo(Dc(hdc), x, y) != FALSE; }
+
+bool Win32ApiImpl::GetCursorInfo(CursorInfo* info) {
+  CURSORINFO ci{};
+  ci.cbSize = sizeof(ci);
+  if (::GetCursorInfo(&ci) == FALSE) return false;
+  info->flags = ci.flags;
+  info->hCursor = ToHandle(ci.hCursor);
+  info->ptScreenPos = Point{ci.ptScreenPos.x, ci.ptScreenPos.y};
+  return true;
+}
+
+bool Win32ApiImpl::GetIconInfo(Handle icon, IconInfo* info) {
+  ICONINFO ii{};
+  if (::GetIconInfo(As<HICON>(icon), &ii) == FALSE) return false;
+  info->fIcon = ii.fIcon != FALSE;
+  info->xHotspot = ii.xHotspot;
+  info->yHotspot = ii.yHotspot;
+  info->hbmMask = ToHandle(ii.hbmMask);
+  info->hbmColor = ToHandle(ii.hbmColor);
+  return true;
+}
+
+// Like GetObject: without a buffer, the size of the record; with one too small, 0.
+int Win32ApiImpl::GetObject(Handle bitmap, int size, BitmapInfo* info) {
+  constexpr int kRecord = static_cast<int>(sizeof(BitmapInfo));
+  BITMAP bm{};
+  if (::GetObjectW(reinterpret_cast<HGDIOBJ>(bitmap), sizeof(bm), &bm) == 0) return 0;
+  if (info == nullptr) return kRecord;
+  if (size < kRecord) return 0;
+  info->bmType = bm.bmType;
+  info->bmWidth = bm.bmWidth;
+  info->bmHeight = bm.bmHeight;
+  info->bmWidthBytes = bm.bmWidthBytes;
+  info->bmPlanes = bm.bmPlanes;
+  info->bmBitsPixel = bm.bmBitsPixel;
+  return kRecord;
+}
+
+bool Win32ApiImpl::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy,
+                              std::uint32_t step, Handle brush, std::uint32_t flags) {
+  return ::DrawIconEx(Dc(hdc), x, y, As<HICON>(icon), cx, cy, step, As<HBRUSH>(brush),
+                      flags) != FALSE;
+}
+
+bool Win32ApiImpl::DeleteObject(Handle object) {
+  return ::DeleteObject(reinterpret_cast<HGDIOBJ>(object)) != FALSE;
+}
+
+}  // namespace vimo::win32

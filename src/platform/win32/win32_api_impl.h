@@ -1,0 +1,52 @@
+// The Win32 operations of the logic, forwarded to user32 and gdi32. Nothing here
+// allocates: the tick calls these every 15 ms.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/win32_api.h"
+
+namespace vimo::win32 {
+
+class Win32ApiImpl final : public Win32Api {
+ public:
+  Win32ApiImpl();
+
+  bool GetCursorPos(Point* point) override;
+  int GetSystemMetrics(int index) override;
+  bool GetWindowRect(Handle hwnd, Rect* rect) override;
+  bool SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
+                    std::uint32_t flags) override;
+  std::int32_t GetWindowLong(Handle hwnd, int index) override;
+  std::int32_t SetWindowLong(Handle hwnd, int index, std::int32_t value) override;
+  bool SetLayeredWindowAttributes(Handle hwnd, Colour key, std::uint8_t alpha,
+                                  std::uint32_t flags) override;
+  bool ExcludeFromCapture(Handle hwnd) override;
+
+  bool GetMouseSpeed(std::int32_t* speed) override;
+  bool SetMouseSpeed(std::int32_t speed) override;
+
+  Handle GetDesktopWindow() override;
+  Handle GetDC(Handle hwnd) override;
+  int ReleaseDC(Handle hwnd, Handle hdc) override;
+  bool StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw,
+                  int sh, std::uint32_t rop) override;
+  bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
+              std::uint32_t rop) override;
+  bool MoveToEx(Handle hdc, int x, int y, Point* previous) override;
+  bool LineTo(Handle hdc, int x, int y) override;
+
+  bool GetCursorInfo(CursorInfo* info) override;
+  bool GetIconInfo(Handle icon, IconInfo* info) override;
+  int GetObject(Handle bitmap, int size, BitmapInfo* info) override;
+  bool DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy, std::uint32_t step,
+                  Handle brush, std::uint32_t flags) override;
+  bool DeleteObject(Handle object) override;
+
+ private:
+  using SetDisplayAffinityFn = BOOL(WINAPI*)(HWND, DWORD);
+  // SetWindowDisplayAffinity, where user32 has it; looked up once.
+  SetDisplayAffinityFn setDisplayAffinity_ = nullptr;
+};
+
+}  // namespace vimo::win32

@@ -1,0 +1,209 @@
+#include "platform/win32/win32_toolkit.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "platform/win32/win32_form.h"
+
+namespace vimo::win32 {
+namespace {
+
+constexpr wchar_t kFormClass[] = L"VimoForm";
+constexpr wchar_t kPointerFormClass[] = L"VimoFormGreenPointer";
+constexpr wchar_t kOwnerClass[] = L"VimoOwner";
+constexpr int kAppIcon = 1;
+
+constexpr int kPointerSize = 16;
+constexpr int kPointerColumn = 8;
+constexpr int kPointerRow = 7;
+
+}  // namespace
+
+HCURSOR CreateGreenPointer() {
+  // Colour: a top-down 32-bit DIB with alpha, transparent black but for the one pixel.
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = kPointerSize;
+  info.bmiHeader.biHeight = -kPointerSize;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP colour = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (colour == nullptr || bits == nullptr) return nullptr;
+  auto* pixels = static_cast<std::uint32_t*>(bits);
+  std::memset(pixels, 0, kPointerSize * kPointerSize * sizeof(std::uint32_t));
+  pixels[kPointerRow * kPointerSize + kPointerColumn] = 0xFF00FF00U;  // A=255 R=0 G=255 B=0
+  GdiFlush();
+
+  // Mask: 1 keeps the screen, 0 shows the colour. Rows are two bytes, most significant
+  // bit leftmost.
+  std::uint8_t mask[kPointerSize * 2];
+  std::memset(mask, 0xFF, sizeof(mask));
+  mask[kPointerRow * 2 + kPointerColumn / 8] =
+      static_cast<std::uint8_t>(0xFFU & ~(0x80U >> (kPointerColumn % 8)));
+  HBITMAP maskBitmap = CreateBitmap(kPointerSize, kPointerSize, 1, 1, mask);
+  if (maskBitmap == nullptr) {
+    DeleteObject(colour);
+    return nullptr;
+  }
+
+  ICONINFO icon{};
+  icon.fIcon = FALSE;
+  icon.xHotspot = kPointerColumn;
+  icon.yHotspot = kPointerRow;
+  icon.hbmMask = maskBitmap;
+  icon.hbmColor = colour;
+  HCURSOR cursor = CreateIconIndirect(&icon);
+  DeleteObject(maskBitmap);
+  DeleteObject(colour);
+  return cursor;
+}
+
+// --- Screen ------------------------------------------------------------------------
+
+Win32Screen::Win32Screen() {
+  if (HDC screen = GetDC(nullptr)) {
+    const int x = GetDeviceCaps(screen, LOGPIXELSX);
+    const int y = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (x > 0) dpiX_ = x;
+    if (y > 0) dpiY_ = y;
+  }
+  twipsPerPixelX_ = 1440.0F / static_cast<float>(dpiX_);
+  twipsPerPixelY_ = 1440.0F / static_cast<float>(dpiY_);
+}
+
+float Win32Screen::Width() const {
+  return static_cast<float>(GetSystemMetrics(SM_CXSCREEN)) * twipsPerPixelX_;
+}
+
+float Win32Screen::Height() const {
+  return static_cast<float>(GetSystemMetrics(SM_CYSCREEN)) * twipsPerPixelY_;
+}
+
+// --- Toolkit -----------------------------------------------------------------------
+
+Win32Toolkit::Win32Toolkit(HINSTANCE instance)
+    : instance_(instance != nullptr ? instance : GetModuleHandleW(nullptr)) {
+  RegisterClasses();
+}
+
+Win32Toolkit::~Win32Toolkit() {
+  delivering_ = false;
+  for (const auto& form : forms_) form->Discard();
+  forms_.clear();
+  if (hiddenOwner_ != nullptr) DestroyWindow(hiddenOwner_);
+  UnregisterClassW(kFormClass, instance_);
+  UnregisterClassW(kPointerFormClass, instance_);
+  UnregisterClassW(kOwnerClass, instance_);
+  if (greenPointer_ != nullptr) DestroyCursor(greenPointer_);
+}
+
+void Win32Toolkit::RegisterClasses() {
+  greenPointer_ = CreateGreenPointer();
+  auto* bigIcon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON,
+                                                GetSystemMetrics(SM_CXICON),
+                                                GetSystemMetrics(SM_CYICON), LR_SHARED));
+  auto* smallIcon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kAppIcon), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON),
+                                                  GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  WNDCLASSEXW form{};
+  form.cbSize = sizeof(form);
+  form.style = CS_HREDRAW | CS_VREDRAW;
+  form.lpfnWndProc = &Win32Form::WindowProc;
+  form.hInstance = instance_;
+  form.hIcon = bigIcon;
+  form.hIconSm = smallIcon;
+  form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  form.hbrBackground = nullptr;  // each form erases with its own colour
+  form.lpszClassName = kFormClass;
+  RegisterClassExW(&form);
+
+  form.lpszClassName = kPointerFormClass;
+  if (greenPointer_ != nullptr) form.hCursor = greenPointer_;
+  RegisterClassExW(&form);
+
+  WNDCLASSEXW owner{};
+  owner.cbSize = sizeof(owner);
+  owner.lpfnWndProc = &DefWindowProcW;
+  owner.hInstance = instance_;
+  owner.hIcon = bigIcon;
+  owner.hIconSm = smallIcon;
+  owner.lpszClassName = kOwnerClass;
+  RegisterClassExW(&owner);
+}
+
+const wchar_t* Win32Toolkit::WindowClass(bool greenPointer) const {
+  return greenPointer ? kPointerFormClass : kFormClass;
+}
+
+Form& Win32Toolkit::LoadForm(const FormDesign& design, FormEvents& events) {
+  forms_.push_back(std::make_unique<Win32Form>(*this, design, events));
+  Win32Form& form = *forms_.back();
+  form.Create(design);
+  if (main_ == nullptr) main_ = &form;
+  form.Load();
+  return form;
+}
+
+HWND Win32Toolkit::OwnerFor(const Win32Form& form) {
+  if (main_ != nullptr && main_ != &form && main_->Window() != nullptr) return main_->Window();
+  if (hiddenOwner_ == nullptr) {
+    hiddenOwner_ = CreateWindowExW(0, kOwnerClass, L"Vimo", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                   instance_, nullptr);
+  }
+  return hiddenOwner_;
+}
+
+bool Win32Toolkit::HasLiveForms() const {
+  for (const auto& form : forms_) {
+    if (form->Window() != nullptr) return true;
+  }
+  return false;
+}
+
+bool Win32Toolkit::TooltipsAvailable() {
+  if (tooltipState_ == 0) {
+    tooltipState_ = -1;
+    // Loaded at run time: the manifest makes this version 6 where the system has it.
+    if (HMODULE comctl = LoadLibraryW(L"comctl32.dll")) {
+      using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+      if (FARPROC proc = GetProcAddress(comctl, "InitCommonControlsEx")) {
+        auto init = reinterpret_cast<InitFn>(reinterpret_cast<void (*)()>(proc));
+        INITCOMMONCONTROLSEX classes{};
+        classes.dwSize = sizeof(classes);
+        classes.dwICC = ICC_WIN95_CLASSES;
+        if (init(&classes) != FALSE) tooltipState_ = 1;
+      }
+    }
+  }
+  return tooltipState_ == 1;
+}
+
+// Enter, Escape and Tab in a form with command buttons work as in a dialog box.
+bool Win32Toolkit::IsDialogKey(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || msg.hwnd == nullptr) return false;
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  for (const auto& form : forms_) {
+    if (form->Window() == root && form->HasButtons()) return IsDialogMessageW(root, &msg) != FALSE;
+  }
+  return false;
+}
+
+int Win32Toolkit::Run() {
+  MSG msg{};
+  for (;;) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    if (got == -1) return 1;
+    if (IsDialogKey(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace vimo::win32

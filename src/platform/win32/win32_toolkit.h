@@ -1,0 +1,86 @@
+// The window toolkit over user32 and gdi32: forms built from designs, the event
+// dispatcher, the screen and the message loop.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/toolkit.h"
+#include "platform/win32/win32_dispatcher.h"
+
+namespace vimo::win32 {
+
+class Win32Form;
+
+class Win32Screen final : public Screen {
+ public:
+  Win32Screen();
+  float Width() const override;
+  float Height() const override;
+  float TwipsPerPixelX() const override { return twipsPerPixelX_; }
+  float TwipsPerPixelY() const override { return twipsPerPixelY_; }
+  int DpiX() const { return dpiX_; }
+  int DpiY() const { return dpiY_; }
+
+ private:
+  int dpiX_ = 96;
+  int dpiY_ = 96;
+  float twipsPerPixelX_ = 15.0F;
+  float twipsPerPixelY_ = 15.0F;
+};
+
+class Win32Toolkit final : public Toolkit {
+ public:
+  explicit Win32Toolkit(HINSTANCE instance);
+  ~Win32Toolkit() override;
+  Win32Toolkit(const Win32Toolkit&) = delete;
+  Win32Toolkit& operator=(const Win32Toolkit&) = delete;
+
+  Screen& GetScreen() override { return screen_; }
+  Form& LoadForm(const FormDesign& design, FormEvents& events) override;
+
+  // The message loop; returns the exit code once the first form's window is gone.
+  int Run();
+
+  // Failures caught by the dispatcher so far.
+  int FailureCount() const { return dispatcher_.FailureCount(); }
+  // True while some form still has its window.
+  bool HasLiveForms() const;
+
+  // For the forms.
+  HINSTANCE Instance() const { return instance_; }
+  Dispatcher& Events() { return dispatcher_; }
+  const Win32Screen& ScreenMetrics() const { return screen_; }
+  const wchar_t* WindowClass(bool greenPointer) const;
+  // The window that owns forms kept out of the taskbar.
+  HWND OwnerFor(const Win32Form& form);
+  bool IsMainForm(const Win32Form& form) const { return main_ == &form; }
+  // Whether forms deliver events (false once the toolkit is shutting down).
+  bool Delivering() const { return delivering_; }
+  // Loads comctl32 for the label tooltips; false where it cannot be had.
+  bool TooltipsAvailable();
+  // Enter, Escape and Tab for forms with command buttons; true when the message was
+  // used up. Any message loop of Vimo's calls it before TranslateMessage.
+  bool IsDialogKey(MSG& msg);
+
+ private:
+  void RegisterClasses();
+
+  HINSTANCE instance_;
+  Win32Screen screen_;
+  Dispatcher dispatcher_;
+  std::vector<std::unique_ptr<Win32Form>> forms_;  // unloaded forms stay as husks
+  Win32Form* main_ = nullptr;
+  HCURSOR greenPointer_ = nullptr;
+  HWND hiddenOwner_ = nullptr;
+  int tooltipState_ = 0;  // 0 not tried, 1 available, -1 not available
+  bool delivering_ = true;
+};
+
+// The one-pixel pointer: 16 x 16, all transparent but pure green at column 8, row 7,
+// which is also the hot spot. The caller destroys it with DestroyCursor.
+HCURSOR CreateGreenPointer();
+
+}  // namespace vimo::win32

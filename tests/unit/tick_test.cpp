@@ -1,0 +1,248 @@
+// The tick: placement of the captured area, clamping, desktop bounds, the hint, the
+// window following the pointer, and resources over many ticks.
+#include <gtest/gtest.h>
+
+#include "vimo_harness.h"
+#include "platform/win32_constants.h"
+
+namespace vimo::test {
+namespace {
+
+struct PlacementCase {
+  Flag centered;
+  std::int16_t width;
+  std::int16_t height;
+  Point cursor;
+  std::int16_t wantX;
+  std::int16_t wantY;
+};
+
+class Placement : public ::testing::TestWithParam<PlacementCase> {};
+
+TEST_P(Placement, PutsThePointerPixelWhereTheOptionSays) {
+  const PlacementCase& c = GetParam();
+  Vimo v;
+  v.Start();
+  v.s().Centered = c.centered;
+  v.s().SrcWidth = c.width;
+  v.s().SrcHeight = c.height;
+  v.desktop.SetCursorPos(c.cursor);
+  v.Ticks(1);
+  EXPECT_EQ(v.s().SrcX, c.wantX);
+  EXPECT_EQ(v.s().SrcY, c.wantY);
+  EXPECT_EQ(v.s().CursorPos, c.cursor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CentredAndTopLeft, Placement,
+    ::testing::Values(
+        // Centred, even size: the pointer is the pixel just right of / below the centre.
+        PlacementCase{kTrue, 100, 100, {500, 400}, 450, 350},
+        // Centred, odd size: the exact centre pixel.
+        PlacementCase{kTrue, 101, 51, {500, 400}, 450, 375},
+        // Top left of the pointer: the pointer is the bottom-right pixel.
+        PlacementCase{kFalse, 100, 100, {500, 400}, 401, 301},
+        PlacementCase{kFalse, 101, 51, {500, 400}, 400, 350},
+        // Centred on the top-left corner: -50 is clamped to the desktop's edge.
+        PlacementCase{kTrue, 100, 100, {0, 0}, 0, 0},
+        // Top-left on the corner: -99 is clamped, the pointer becomes the top-left pixel.
+        PlacementCase{kFalse, 100, 100, {0, 0}, 0, 0}));
+
+TEST(Clamping, KeepsTheAreaInsideEachEdge) {
+  Vimo v;
+  v.Start();
+  v.s().Centered = kTrue;
+  v.s().SrcWidth = 100;
+  v.s().SrcHeight = 60;
+  const struct {
+    Point cursor;
+    std::int16_t x, y;
+  } cases[] = {{{10, 500}, 0, 470},        // left
+               {{900, 5}, 850, 0},         // top
+               {{1915, 500}, 1820, 470},   // right: 1920 - 100
+               {{900, 1079}, 850, 1020}};  // bottom: 1080 - 60
+  for (const auto& c : cases) {
+    v.desktop.SetCursorPos(c.cursor);
+    v.Ticks(1);
+    EXPECT_EQ(v.s().SrcX, c.x) << c.cursor.x << "," << c.cursor.y;
+    EXPECT_EQ(v.s().SrcY, c.y) << c.cursor.x << "," << c.cursor.y;
+  }
+}
+
+TEST(Clamping, AnAreaWiderThanTheDesktopEndsAtTheRightEdge) {
+  Vimo v({{0, 0, 800, 600}});
+  v.Start();
+  v.s().SrcWidth = 1000;
+  v.s().SrcHeight = 700;
+  v.desktop.SetCursorPos({400, 300});
+  v.Ticks(1);
+  EXPECT_EQ(v.s().SrcX, 800 - 1000);
+  EXPECT_EQ(v.s().SrcY, 600 - 700);
+}
+
+TEST(Clamping, ADesktopWithAMonitorLeftOfThePrimaryAllowsNegativeColumns) {
+  Vimo v({kFullHd, {-1280, 0, 0, 1024}});
+  v.Start();
+  EXPECT_EQ(v.s().DeskLeft, -1280);
+  v.s().SrcWidth = 100;
+  v.s().SrcHeight = 100;
+  v.desktop.SetCursorPos({-1000, 500});
+  v.Ticks(1);
+  EXPECT_EQ(v.s().SrcX, -1050);
+  v.desktop.SetCursorPos({-1279, 500});
+  v.Ticks(1);
+  EXPECT_EQ(v.s().SrcX, -1280);
+}
+
+TEST(Clamping, ALockedAreaStaysPutButIsPulledBackInsideWhenTheDesktopShrinks) {
+  Vimo v;
+  v.Start();
+  v.s().Locked = kTrue;
+  v.s().SrcX = 1800;
+  v.s().SrcY = 100;
+  v.desktop.SetCursorPos({300, 300});
+  v.Ticks(1);
+  EXPECT_EQ(v.s().SrcX, 1800 - (v.s().SrcWidth > 120 ? v.s().SrcWidth - 120 : 0));
+  EXPECT_EQ(v.s().SrcY, 100);
+  v.desktop.SetMonitors({{0, 0, 1280, 1024}});
+  v.s().DeskRight = 1280;  // as the next re-read of the bounds will find
+  v.Ticks(1);
+  EXPECT_EQ(v.s().SrcX, 1280 - v.s().SrcWidth);
+  EXPECT_EQ(v.s().SrcY, 100);
+}
+
+TEST(DesktopBounds, ReadsTheVirtualDesktop) {
+  Vimo v({kFullHd, {-1280, 0, 0, 1024}});
+  v.Start();
+  EXPECT_EQ(v.s().DeskLeft, -1280);
+  EXPECT_EQ(v.s().DeskTop, 0);
+  EXPECT_EQ(v.s().DeskRight, 1920);
+  EXPECT_EQ(v.s().DeskBottom, 1080);
+}
+
+TEST(DesktopBounds, WithoutMonitorSupportUsesThePrimaryScreenInPixels) {
+  Vimo v({kFullHd, {-1280, -200, 0, 1024}});
+  v.desktop.SetMultiMonitorSupport(false);
+  v.Start();
+  EXPECT_EQ(v.s().DeskLeft, 0);
+  EXPECT_EQ(v.s().DeskTop, 0);
+  EXPECT_EQ(v.s().DeskRight, 1920);
+  EXPECT_EQ(v.s().DeskBottom, 1080);
+  EXPECT_EQ(v.app.MetricOrDefault(win::SM_CXVIRTUALSCREEN, 77), 77);
+}
+
+TEST(DesktopBounds, AreReadAgainInTick301And601NotIn300) {
+  Vimo v({kFullHd});
+  v.Start();
+  v.Shrink();
+  v.desktop.SetMonitors({kFullHd, {1920, 0, 3200, 1024}});
+  v.Ticks(300);
+  EXPECT_EQ(v.s().DeskRight, 1920) << "tick 300 must not re-read";
+  v.Ticks(1);
+  EXPECT_EQ(v.s().DeskRight, 3200) << "tick 301 re-reads";
+  v.desktop.SetMonitors({{0, 0, 1280, 1024}});
+  v.Ticks(299);
+  EXPECT_EQ(v.s().DeskRight, 3200) << "tick 600 must not re-read";
+  v.Ticks(1);
+  EXPECT_EQ(v.s().DeskRight, 1280) << "tick 601 re-reads";
+  // Each read asks the monitor count and one metric per bound: 8 metric calls.
+  v.desktop.ResetCalls();
+  v.Ticks(300);
+  EXPECT_EQ(v.desktop.Calls().getSystemMetrics, 8);
+}
+
+TEST(Hint, LeavesTheCaptionInTick2000AndTheCaptionIsSetOnce) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  v.Shrink();
+  EXPECT_EQ(form.Caption(), "Vimo (3x)  Right click for a menu");
+  const int sets = form.CaptionSets();
+  v.Ticks(1999);
+  EXPECT_EQ(form.Caption(), "Vimo (3x)  Right click for a menu");
+  EXPECT_EQ(form.CaptionSets(), sets);
+  v.Ticks(1);
+  EXPECT_EQ(form.Caption(), "Vimo (3x)");
+  EXPECT_EQ(form.CaptionSets(), sets + 1);
+  v.Ticks(500);
+  EXPECT_EQ(form.CaptionSets(), sets + 1);
+  EXPECT_EQ(v.s().HintTicks, 0);
+  EXPECT_EQ(v.s().HintText, "");
+}
+
+// A desktop of 1920 x 1080 and a window of 320 x 360 pixels.
+class Stick : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    v.Start();
+    v.form->SetWidth(320 * 15.0F);
+    v.form->SetHeight(360 * 15.0F);
+    v.s().Sticky = kTrue;
+  }
+  Point WindowAfterTickAt(Point cursor) {
+    v.desktop.SetCursorPos(cursor);
+    v.Ticks(1);
+    Rect r;
+    v.desktop.GetWindowRect(v.form->hWnd(), &r);
+    EXPECT_EQ(r.right - r.left, 320);
+    EXPECT_EQ(r.bottom - r.top, 360);
+    return {r.left, r.top};
+  }
+  Vimo v;
+};
+
+TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktop) {
+  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));    // right of and below
+  EXPECT_EQ(WindowAfterTickAt({1700, 100}), (Point{1600, 132}));  // right edge on the edge
+  EXPECT_EQ(WindowAfterTickAt({100, 900}), (Point{124, 720}));    // bottom edge on the edge
+  EXPECT_EQ(WindowAfterTickAt({1700, 900}), (Point{1600, 516}));  // above the pointer
+  const sim::SetWindowPosCall& last = v.desktop.SetWindowPosLog().back();
+  EXPECT_EQ(last.flags, 0x0015U);
+  EXPECT_FALSE(last.activated);
+}
+
+TEST_F(Stick, FlippedAboveNearTheTopTheWindowMayLeaveTheDesktop) {
+  v.s().DeskBottom = 300;  // a short desktop
+  EXPECT_EQ(WindowAfterTickAt({1700, 100}), (Point{1600, 100 - 360 - 24}));
+}
+
+TEST_F(Stick, DoesNotMoveAMinimisedHiddenOrUnstuckWindow) {
+  const Point before = WindowAfterTickAt({100, 100});
+  v.form->Minimize();
+  v.desktop.ResetCalls();
+  v.desktop.SetCursorPos({600, 600});
+  v.Ticks(1);
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
+  EXPECT_EQ(v.desktop.Calls().stretchBlt, 1) << "the rest of the tick still runs";
+  v.form->Restore();
+  v.form->Hide();
+  v.Ticks(1);
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
+  v.form->Show();
+  v.s().Sticky = kFalse;
+  v.Ticks(1);
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
+  Rect r;
+  v.desktop.GetWindowRect(v.form->hWnd(), &r);
+  EXPECT_EQ((Point{r.left, r.top}), before);
+}
+
+TEST(Resources, LiveHandlesStayFlatOver10000Ticks) {
+  Vimo v;
+  v.desktop.SetCursorImage(sim::MakeArrowCursor(false));
+  v.Start();
+  v.Shrink();
+  v.s().GridOn = kTrue;
+  v.app.ApplyGrid();
+  v.Ticks(10);
+  const int live = v.desktop.LiveHandles();
+  for (int i = 0; i < 10000; ++i) {
+    v.desktop.SetCursorPos({400 + i % 700, 300 + i % 400});
+    v.form->Tick();
+  }
+  EXPECT_EQ(v.desktop.LiveHandles(), live);
+  EXPECT_EQ(v.desktop.LiveBitmaps(), 0);
+  EXPECT_TRUE(v.form->Failures().empty());
+}
+
+}  // namespace
+}  // namespace vimo::test

@@ -1,0 +1,74 @@
+// Vimo started on a simulated desktop: the window, its state and what it shows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/main_window.h"
+#include "platform/sim/sim_desktop.h"
+#include "platform/sim/sim_toolkit.h"
+
+namespace vimo::test {
+
+inline constexpr Rect kFullHd{0, 0, 1920, 1080};
+
+// Every desktop pixel has its own colour near its neighbours: blue 0x80..0xBF, so a
+// pattern pixel is never black, the button face or the light grey grid.
+inline Colour Pattern(int x, int y) {
+  return 0x00800000U | ((static_cast<Colour>(y) & 0x3FFU) << 12) | (static_cast<Colour>(x) & 0xFFFU);
+}
+
+class Vimo {
+ public:
+  explicit Vimo(std::vector<Rect> monitors = {kFullHd}) : desktop(std::move(monitors)) {
+    desktop.Paint(Pattern);
+    desktop.SetCurrentCursor(0);  // no pointer unless a test sets one
+    desktop.SetCursorPos({500, 300});
+  }
+
+  // Loads and shows the window, as a start of the program does.
+  sim::SimForm& Start() {
+    app.Start();
+    form = &toolkit.FindForm("frmMain");
+    return *form;
+  }
+
+  // A small view, for tests that run thousands of ticks.
+  void Shrink() { form->SetClientSize(32, 32); }
+
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) form->Tick();
+  }
+
+  MagnifierState& s() { return app.state(); }
+  Colour Client(int x, int y) const { return form->ClientPixel(x, y); }
+  sim::SimMenuItem& Menu(std::string_view name) { return form->Menu(name); }
+  sim::SimMenuItem& Mag(std::int16_t i) { return form->MenuArray("Mag").Item(i); }
+
+  sim::SimDesktop desktop;
+  sim::SimToolkit toolkit{desktop};
+  MainWindow app{desktop, toolkit};
+  sim::SimForm* form = nullptr;
+};
+
+// Checks that the view shows the desktop from (srcX, srcY) enlarged `factor` times,
+// without grid, over a view of viewW x viewH client pixels starting at (1, 1).
+inline ::testing::AssertionResult ShowsMagnified(const Vimo& v, int srcX, int srcY, int factor,
+                                                 int viewW, int viewH) {
+  for (int y = 0; y < viewH; ++y) {
+    for (int x = 0; x < viewW; ++x) {
+      const Colour want = v.desktop.Pixel(srcX + x / factor, srcY + y / factor);
+      const Colour got = v.Client(1 + x, 1 + y);
+      if (got != want) {
+        return ::testing::AssertionFailure()
+               << "client (" << 1 + x << ", " << 1 + y << ") is 0x" << std::hex << got
+               << ", expected 0x" << want << " (desktop " << std::dec << srcX + x / factor
+               << ", " << srcY + y / factor << ")";
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace vimo::test
