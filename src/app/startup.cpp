@@ -63,8 +63,8 @@ std::int32_t MainWindow::StoredValue(std::string_view /*key*/, std::int32_t fall
 void MainWindow::LoadSettings() {
   Guarded([&] { SetFactor(static_cast<std::int16_t>(StoredValue("FactorIndex", 3))); });
   Guarded([&] {
-    buffPic_->SetForeColor(
-        static_cast<Colour>(StoredValue("GridColor", static_cast<std::int32_t>(kDefaultGridColour))));
+    buffPic_->SetForeColor(static_cast<Colour>(
+        StoredValue("GridColor", static_cast<std::int32_t>(kDefaultGridColour))));
   });
   Guarded([&] { RenderFrame(); });
   Guarded([&] { s_.GridOn = ToFlag(StoredValue("Grid", 0)); });

@@ -39,9 +39,9 @@ struct ControlDesign {
   bool transparentBack = false;
   FontDesign font{};
   int tabIndex = 0;
-  int intervalMs = 0;        // timers
-  bool isDefault = false;    // command buttons: Enter presses it
-  bool isCancel = false;     // command buttons: Escape presses it
+  int intervalMs = 0;          // timers
+  bool isDefault = false;      // command buttons: Enter presses it
+  bool isCancel = false;       // command buttons: Escape presses it
   std::string_view tooltip{};  // labels
 };
 

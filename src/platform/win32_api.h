@@ -72,8 +72,8 @@ class Win32Api {
   virtual bool GetCursorInfo(CursorInfo* info) = 0;
   virtual bool GetIconInfo(Handle icon, IconInfo* info) = 0;
   virtual int GetObject(Handle bitmap, int size, BitmapInfo* info) = 0;
-  virtual bool DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy,
-                          std::uint32_t step, Handle brush, std::uint32_t flags) = 0;
+  virtual bool DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy, std::uint32_t step,
+                          Handle brush, std::uint32_t flags) = 0;
   virtual bool DeleteObject(Handle object) = 0;
 };
 

@@ -1,15 +1,35 @@
 // One frame: the captured screen area stretched into the off-screen surface, the
 // pointer, the grid, then the copy into the window just inside the frame.
 #include <algorithm>
+#include <optional>
 
 #include "app/main_window.h"
 #include "platform/win32_constants.h"
 
 namespace vimo {
+namespace {
+
+// Gives a device context back however the frame ends, so a failing toolkit call cannot
+// leave one taken.
+class DcLease {
+ public:
+  DcLease(Win32Api& api, Handle window) : api_(api), window_(window), dc_(api.GetDC(window)) {}
+  ~DcLease() { api_.ReleaseDC(window_, dc_); }
+  DcLease(const DcLease&) = delete;
+  DcLease& operator=(const DcLease&) = delete;
+  Handle dc() const { return dc_; }
+
+ private:
+  Win32Api& api_;
+  Handle window_;
+  Handle dc_;
+};
+
+}  // namespace
 
 void MainWindow::RenderFrame() {
-  const Handle desktop = api_.GetDesktopWindow();
-  const Handle screenDc = api_.GetDC(desktop);
+  std::optional<DcLease> screen(std::in_place, api_, api_.GetDesktopWindow());
+  const Handle screenDc = screen->dc();
   const Handle buffer = buffPic_->hDC();
   const bool grid = GridMode();
   const std::int32_t f = s_.Factor;
@@ -39,14 +59,13 @@ void MainWindow::RenderFrame() {
 
   // The window's device context lives only for this copy. A view of zero size copies
   // nothing (a negative size would mirror).
-  const Handle window = form_->hWnd();
-  const Handle windowDc = api_.GetDC(window);
-  const std::int32_t copyW = std::max(0, grid ? viewW - 1 : viewW);
-  const std::int32_t copyH = std::max(0, grid ? viewH - 1 : viewH);
-  api_.BitBlt(windowDc, 1, 1, copyW, copyH, buffer, 1, 1, win::SRCCOPY);
-  api_.ReleaseDC(window, windowDc);
-
-  api_.ReleaseDC(desktop, screenDc);
+  {
+    const DcLease window(api_, form_->hWnd());
+    const std::int32_t copyW = std::max(0, grid ? viewW - 1 : viewW);
+    const std::int32_t copyH = std::max(0, grid ? viewH - 1 : viewH);
+    api_.BitBlt(window.dc(), 1, 1, copyW, copyH, buffer, 1, 1, win::SRCCOPY);
+  }
+  screen.reset();  // the screen's context is given back before the read-out is drawn
   ShowMeasurement();
 }
 

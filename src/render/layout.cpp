@@ -8,8 +8,8 @@
 namespace vimo {
 namespace {
 
-constexpr int kBandMargin = 26;   // 24-pixel read-out band plus the frame's 2 pixels
-constexpr int kPlainMargin = 2;   // the frame's 2 pixels
+constexpr int kBandMargin = 26;  // 24-pixel read-out band plus the frame's 2 pixels
+constexpr int kPlainMargin = 2;  // the frame's 2 pixels
 constexpr float kLabel1FromBottom = 24.0F;
 constexpr float kLabel2FromBottom = 12.0F;
 

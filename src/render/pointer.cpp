@@ -18,7 +18,8 @@ void MainWindow::DrawPointer() {
   const std::int32_t f = s_.Factor;
   const std::int32_t left =
       f * (s_.CursorPos.x - s_.SrcX - static_cast<std::int32_t>(icon.xHotspot));
-  const std::int32_t top = f * (s_.CursorPos.y - s_.SrcY - static_cast<std::int32_t>(icon.yHotspot));
+  const std::int32_t top =
+      f * (s_.CursorPos.y - s_.SrcY - static_cast<std::int32_t>(icon.yHotspot));
   const std::int32_t size = f * mask.bmWidth;  // the mask's width serves for both sides
   api_.DrawIconEx(buffPic_->hDC(), left, top, cursor.hCursor, size, size, 0, 0, win::DI_NORMAL);
 

@@ -14,8 +14,7 @@ constexpr std::array kMainControls{
                   .visible = false,
                   .foreColor = kDefaultGridColour,
                   .tabIndex = 0},
-    ControlDesign{
-        .name = "Timer", .kind = ControlKind::kTimer, .visible = false, .intervalMs = 15},
+    ControlDesign{.name = "Timer", .kind = ControlKind::kTimer, .visible = false, .intervalMs = 15},
     ControlDesign{.name = "Label2",
                   .kind = ControlKind::kLabel,
                   .top = 3165,

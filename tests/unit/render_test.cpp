@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "vimo_harness.h"
 #include "ui/designs.h"
+#include "vimo_harness.h"
 
 namespace vimo::test {
 namespace {
@@ -34,9 +34,9 @@ std::int16_t CentredStart(int cursor, int size) {
         want = v.desktop.Pixel(srcX + (x - 1) / f, srcY + (y - 1) / f);
       }
       if (v.Client(x, y) != want) {
-        return ::testing::AssertionFailure() << "client (" << x << ", " << y << ") is 0x"
-                                             << std::hex << v.Client(x, y) << ", expected 0x"
-                                             << want;
+        return ::testing::AssertionFailure()
+               << "client (" << x << ", " << y << ") is 0x" << std::hex << v.Client(x, y)
+               << ", expected 0x" << want;
       }
     }
   }
@@ -87,8 +87,8 @@ TEST_P(GridAtFactor, DrawsLinesBetweenCells) {
   const int viewH = (221 / f) * f;
   ASSERT_EQ(v.s().ViewWidth, viewW);
   ASSERT_EQ(v.s().ViewHeight, viewH);
-  EXPECT_TRUE(ShowsGrid(v, CentredStart(500, viewW / f), CentredStart(300, viewH / f), f, viewW,
-                        viewH));
+  EXPECT_TRUE(
+      ShowsGrid(v, CentredStart(500, viewW / f), CentredStart(300, viewH / f), f, viewW, viewH));
 }
 
 INSTANTIATE_TEST_SUITE_P(Factors, GridAtFactor, ::testing::Values(2, 3, 10));
@@ -164,7 +164,8 @@ TEST_F(Pointer, AColourPointerIsDrawnThreeTimesLargerAtItsHotSpot) {
   ExpectArrowPixel(1, 5, kWhite);
   ExpectArrowPixel(5, 5, kBlack);
   // Where the arrow's mask keeps the screen, the magnified screen shows through.
-  EXPECT_EQ(v.Client(99 + 3 * 20, 108 + 3 * 5), Pattern(467 + (99 + 60 - 1) / 3, 264 + (108 + 15 - 1) / 3));
+  EXPECT_EQ(v.Client(99 + 3 * 20, 108 + 3 * 5),
+            Pattern(467 + (99 + 60 - 1) / 3, 264 + (108 + 15 - 1) / 3));
   // Right of the pointer's 96-pixel square, the plain magnified screen.
   EXPECT_EQ(v.Client(196, 110), Pattern(467 + 65, 264 + 36));
   EXPECT_EQ(v.desktop.LiveBitmaps(), 0);

@@ -2,8 +2,8 @@
 // window following the pointer, and resources over many ticks.
 #include <gtest/gtest.h>
 
-#include "vimo_harness.h"
 #include "platform/win32_constants.h"
+#include "vimo_harness.h"
 
 namespace vimo::test {
 namespace {

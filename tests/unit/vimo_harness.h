@@ -16,7 +16,8 @@ inline constexpr Rect kFullHd{0, 0, 1920, 1080};
 // Every desktop pixel has its own colour near its neighbours: blue 0x80..0xBF, so a
 // pattern pixel is never black, the button face or the light grey grid.
 inline Colour Pattern(int x, int y) {
-  return 0x00800000U | ((static_cast<Colour>(y) & 0x3FFU) << 12) | (static_cast<Colour>(x) & 0xFFFU);
+  return 0x00800000U | ((static_cast<Colour>(y) & 0x3FFU) << 12) |
+         (static_cast<Colour>(x) & 0xFFFU);
 }
 
 class Vimo {
@@ -63,8 +64,8 @@ inline ::testing::AssertionResult ShowsMagnified(const Vimo& v, int srcX, int sr
       if (got != want) {
         return ::testing::AssertionFailure()
                << "client (" << 1 + x << ", " << 1 + y << ") is 0x" << std::hex << got
-               << ", expected 0x" << want << " (desktop " << std::dec << srcX + x / factor
-               << ", " << srcY + y / factor << ")";
+               << ", expected 0x" << want << " (desktop " << std::dec << srcX + x / factor << ", "
+               << srcY + y / factor << ")";
       }
     }
   }

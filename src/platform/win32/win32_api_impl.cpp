@@ -85,8 +85,8 @@ Handle Win32ApiImpl::GetDC(Handle hwnd) { return ToHandle(::GetDC(Wnd(hwnd))); }
 
 int Win32ApiImpl::ReleaseDC(Handle hwnd, Handle hdc) { return ::ReleaseDC(Wnd(hwnd), Dc(hdc)); }
 
-bool Win32ApiImpl::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx,
-                              int sy, int sw, int sh, std::uint32_t rop) {
+bool Win32ApiImpl::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
+                              int sw, int sh, std::uint32_t rop) {
   return ::StretchBlt(Dc(dst), x, y, w, h, Dc(src), sx, sy, sw, sh, rop) != FALSE;
 }
 
@@ -143,8 +143,8 @@ int Win32ApiImpl::GetObject(Handle bitmap, int size, BitmapInfo* info) {
 
 bool Win32ApiImpl::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy,
                               std::uint32_t step, Handle brush, std::uint32_t flags) {
-  return ::DrawIconEx(Dc(hdc), x, y, As<HICON>(icon), cx, cy, step, As<HBRUSH>(brush),
-                      flags) != FALSE;
+  return ::DrawIconEx(Dc(hdc), x, y, As<HICON>(icon), cx, cy, step, As<HBRUSH>(brush), flags) !=
+         FALSE;
 }
 
 bool Win32ApiImpl::DeleteObject(Handle object) {

@@ -134,10 +134,10 @@ void Win32Form::Create(const FormDesign& design) {
 
   backBrush_ = CreateSolidBrush(backColour_);
   const int dpi = toolkit_.ScreenMetrics().DpiY();
-  formFont_ = CreateFontW(-static_cast<int>(std::lround(fontSize_ * static_cast<float>(dpi) / 72.0F)),
-                          0, 0, 0, fontWeight_, FALSE, fontUnderline_ ? TRUE : FALSE, FALSE,
-                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, fontName_.c_str());
+  formFont_ = CreateFontW(
+      -static_cast<int>(std::lround(fontSize_ * static_cast<float>(dpi) / 72.0F)), 0, 0, 0,
+      fontWeight_, FALSE, fontUnderline_ ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, fontName_.c_str());
   try {
     if (backBrush_ == nullptr) throw ToolkitError("cannot create the background of " + name_);
     BuildControls(design);
@@ -180,8 +180,9 @@ void Win32Form::BuildControls(const FormDesign& design) {
   }
 
   // Windowed controls are made in tab order, which is also their focus order.
-  std::stable_sort(buttons.begin(), buttons.end(),
-                   [](const ControlDesign* a, const ControlDesign* b) { return a->tabIndex < b->tabIndex; });
+  std::stable_sort(
+      buttons.begin(), buttons.end(),
+      [](const ControlDesign* a, const ControlDesign* b) { return a->tabIndex < b->tabIndex; });
   for (const ControlDesign* control : buttons) {
     const int id = kFirstButtonId + static_cast<int>(buttons_.size());
     DWORD style = WS_CHILD | WS_TABSTOP | (control->isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
@@ -192,8 +193,10 @@ void Win32Form::BuildControls(const FormDesign& design) {
         Px(PixelsFromTwipsY(control->top)), Px(PixelsFromTwipsX(control->width)),
         Px(PixelsFromTwipsY(control->height)), hwnd_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), toolkit_.Instance(), nullptr);
-    if (button == nullptr) throw ToolkitError("cannot create the button " + std::string(control->name));
-    if (formFont_ != nullptr) SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_), FALSE);
+    if (button == nullptr)
+      throw ToolkitError("cannot create the button " + std::string(control->name));
+    if (formFont_ != nullptr)
+      SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_), FALSE);
     buttons_.push_back(
         Button{std::string(control->name), button, id, control->isDefault, control->isCancel});
   }
@@ -234,10 +237,10 @@ void Win32Form::CreateTooltips() {
   const bool wanted = std::any_of(labels_.begin(), labels_.end(),
                                   [](const auto& label) { return !label->Tooltip().empty(); });
   if (!wanted || !toolkit_.TooltipsAvailable()) return;
-  tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, toolkit_.Instance(),
-                              nullptr);
+  tooltips_ =
+      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                      WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, toolkit_.Instance(), nullptr);
   if (tooltips_ == nullptr) return;  // a missing tooltip is no reason to fail the window
   for (std::size_t i = 0; i < labels_.size(); ++i) {
     const Win32Label& label = *labels_[i];
@@ -274,7 +277,8 @@ std::string Win32Form::Caption() const {
 void Win32Form::SetCaption(std::string_view text) {
   HWND hwnd = LiveWindow();
   const std::wstring wide = Widen(text);
-  if (SetWindowTextW(hwnd, wide.c_str()) == FALSE) throw ToolkitError("cannot set the caption of " + name_);
+  if (SetWindowTextW(hwnd, wide.c_str()) == FALSE)
+    throw ToolkitError("cannot set the caption of " + name_);
 }
 
 Handle Win32Form::hWnd() { return reinterpret_cast<Handle>(LiveWindow()); }
@@ -319,7 +323,8 @@ void Win32Form::MoveOuter(int x, int y, int width, int height, UINT flags) {
     throw ToolkitError("a minimised or maximised window cannot be moved or sized");
   }
   if (width < 0 || height < 0) throw ToolkitError("invalid size for the window " + name_);
-  if (SetWindowPos(hwnd, nullptr, x, y, width, height, flags | SWP_NOZORDER | SWP_NOACTIVATE) == FALSE) {
+  if (SetWindowPos(hwnd, nullptr, x, y, width, height, flags | SWP_NOZORDER | SWP_NOACTIVATE) ==
+      FALSE) {
     throw ToolkitError("cannot move the window " + name_);
   }
 }
@@ -569,8 +574,8 @@ void Win32Form::MouseUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
   const std::string control = pressControl_;
   RECT client{};
   GetClientRect(hwnd_, &client);
-  const bool click = button == kLeftButton && leftPressOnForm_ &&
-                     PtInRect(&client, at) != FALSE && LabelAt(at) == nullptr;
+  const bool click = button == kLeftButton && leftPressOnForm_ && PtInRect(&client, at) != FALSE &&
+                     LabelAt(at) == nullptr;
   if (button == kLeftButton) leftPressOnForm_ = false;
   buttonsDown_ = static_cast<std::int16_t>(buttonsDown_ & ~button);
   if (buttonsDown_ == 0) {
@@ -612,7 +617,8 @@ void Win32Form::Command(WPARAM wParam, LPARAM lParam) {
   }
   if (code != BN_CLICKED) return;
   for (const Button& button : buttons_) {
-    if (button.id == id || (id == IDOK && button.isDefault) || (id == IDCANCEL && button.isCancel)) {
+    if (button.id == id || (id == IDOK && button.isDefault) ||
+        (id == IDCANCEL && button.isCancel)) {
       ButtonClicked(button);
       return;
     }

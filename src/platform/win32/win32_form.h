@@ -314,9 +314,9 @@ class Win32Form final : public Form {
   std::vector<std::unique_ptr<Win32MenuItem>> menuItems_;
   std::vector<std::unique_ptr<Win32MenuGroup>> menuGroups_;
 
-  bool ready_ = false;      // events flow once the controls exist
-  bool shown_ = false;      // Show() has run once
-  bool showing_ = false;    // Show() delivers its own resize event
+  bool ready_ = false;    // events flow once the controls exist
+  bool shown_ = false;    // Show() has run once
+  bool showing_ = false;  // Show() delivers its own resize event
   bool painting_ = false;
   bool unloading_ = false;
   std::int16_t buttonsDown_ = 0;

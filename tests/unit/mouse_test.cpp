@@ -1,0 +1,82 @@
+// The mouse over the window and its labels.
+#include <gtest/gtest.h>
+
+#include "vimo_harness.h"
+
+namespace vimo::test {
+namespace {
+
+TEST(Mouse, MovesGiveTheCapturedPixelUnderThePointer) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  const struct {
+    float x;
+    std::int32_t want;
+  } factor3[] = {{0, -1}, {1, 0}, {2, 0}, {3, 0}, {4, 1}, {199.5F, 66}, {250, 83}};
+  for (const auto& c : factor3) {
+    form.MouseMove(c.x, c.x);
+    EXPECT_EQ(v.s().MeasureToX, c.want) << c.x;
+    EXPECT_EQ(v.s().MeasureToY, c.want) << c.x;
+  }
+  form.ClickMenu("Mag", 1);
+  form.MouseMove(1, 37);
+  EXPECT_EQ(v.s().MeasureToX, 0);
+  EXPECT_EQ(v.s().MeasureToY, 36);
+  // Past the view (the margin, the frame): stored as they are, beyond SrcWidth.
+  form.MouseMove(199, 198);
+  EXPECT_EQ(v.s().MeasureToX, 198);
+  EXPECT_GE(v.s().MeasureToX, v.s().SrcWidth);
+}
+
+TEST(Mouse, AClickFixesThePointUnderThePointer) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  form.MouseMove(31, 62);
+  EXPECT_EQ(v.s().MeasureFromX, 0);
+  form.MouseDown("", kLeftButton, 31, 62);
+  EXPECT_EQ(v.s().MeasureFromX, 0) << "a press alone does nothing";
+  form.MouseUp("", kLeftButton, 31, 62);
+  form.Click();
+  EXPECT_EQ(v.s().MeasureFromX, 10);
+  EXPECT_EQ(v.s().MeasureFromY, 20);
+  form.MouseMove(100, 100);
+  EXPECT_EQ(v.s().MeasureFromX, 10) << "moving leaves the fixed point";
+}
+
+TEST(Mouse, ARightReleaseOpensTheMenuAtThePointerOverTheViewAndTheLabels) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  form.LabelControl("Label1").SetVisible(true);
+  form.LabelControl("Label2").SetVisible(true);
+  v.desktop.SetCursorPos({910, 500});
+  for (std::string_view control : {"", "Label1", "Label2"}) {
+    const std::size_t popups = form.Popups().size();
+    v.Menu("Pop").SetVisible(true);
+    form.MouseDown(control, kRightButton, 20, 190);
+    EXPECT_FALSE(v.Menu("Pop").Visible()) << control;
+    EXPECT_EQ(form.Popups().size(), popups) << "the menu opens on release";
+    form.MouseUp(control, kRightButton, 20, 190);
+    ASSERT_EQ(form.Popups().size(), popups + 1) << control;
+    EXPECT_EQ(form.Popups().back(), (sim::PopupRecord{"Pop", 4, {910, 500}}));
+  }
+}
+
+TEST(Mouse, EveryReleaseResetsTheCaptionLeftAndMiddleDoNothingElse) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  v.Shrink();
+  v.Ticks(2000);
+  ASSERT_EQ(form.Caption(), "Vimo (3x)");
+  const int sets = form.CaptionSets();
+  form.MouseDown("", kLeftButton, 5, 5);
+  EXPECT_EQ(form.CaptionSets(), sets);
+  form.MouseUp("", kLeftButton, 5, 5);
+  form.MouseUp("", kMiddleButton, 5, 5);
+  EXPECT_EQ(form.CaptionSets(), sets + 2);
+  EXPECT_EQ(form.Caption(), "Vimo (3x)");
+  EXPECT_TRUE(form.Popups().empty());
+  EXPECT_TRUE(v.Menu("Pop").Visible() == false);
+}
+
+}  // namespace
+}  // namespace vimo::test
