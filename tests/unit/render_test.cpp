@@ -207,6 +207,25 @@ TEST_F(Pointer, NoPointerOrPointerOffShowsTheScreenOnly) {
   EXPECT_EQ(v.desktop.Calls().getCursorInfo, 0);
 }
 
+TEST(Frame, OverVimosOwnWindowThePointerIsOneGreenPixelEnlarged) {
+  Vimo v;
+  v.desktop.SetCursorImage(sim::MakeArrowCursor(false));
+  v.Start();
+  const Rect client = v.form->Window().ClientRect();
+  const Point at{client.left + 100, client.top + 90};
+  v.desktop.SetCursorPos(at);
+  v.Ticks(1);
+  const int dx = at.x - v.s().SrcX;
+  const int dy = at.y - v.s().SrcY;
+  int green = 0;
+  for (int y = 1; y <= v.s().ViewHeight; ++y) {
+    for (int x = 1; x <= v.s().ViewWidth; ++x) green += v.Client(x, y) == 0x00FF00U ? 1 : 0;
+  }
+  EXPECT_EQ(green, 9);
+  EXPECT_EQ(v.Client(3 * dx, 3 * dy), 0x00FF00U);
+  EXPECT_EQ(v.Client(3 * dx + 2, 3 * dy + 2), 0x00FF00U);
+}
+
 TEST(Caption, ShowsTheFactorAndTheHintWhileItLasts) {
   Vimo v;
   sim::SimForm& form = v.Start();

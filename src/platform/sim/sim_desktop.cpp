@@ -103,13 +103,16 @@ CursorImage MakeArrowCursor(bool monochrome) {
 }
 
 CursorImage MakeGreenPixelCursor() {
+  constexpr int kSize = 16;
+  constexpr std::size_t kGreen = 7 * kSize + 8;  // column 8, row 7
   CursorImage c;
-  c.width = kCursorSize;
-  c.height = kCursorSize;
-  c.andMask.assign(kCursorPixels, 1);
-  c.colour.assign(kCursorPixels, 0);
-  c.andMask[0] = 0;
-  c.colour[0] = 0x0000FF00;
+  c.width = kSize;
+  c.height = kSize;
+  c.hotSpot = {8, 7};
+  c.andMask.assign(kSize * kSize, 1);
+  c.colour.assign(kSize * kSize, 0);
+  c.andMask[kGreen] = 0;
+  c.colour[kGreen] = 0x0000FF00;
   return c;
 }
 
