@@ -8,7 +8,8 @@
 #
 # Usage: scripts/bench.sh [sim|wine|all] [tick_bench arguments...]
 #   e.g. scripts/bench.sh sim --benchmark_filter=1002 --benchmark_repetitions=5
-#   VIMO_BENCH_TICKS=5000 scripts/bench.sh wine    (ticks per row of vimo_bench.exe)
+#   VIMO_BENCH_ARGS="--calls 5000" scripts/bench.sh wine
+#     (vimo_bench.exe's arguments: time each Win32 call of the tick; ticks per row)
 # The Windows build goes to build/bench-mingw, apart from build/mingw, so that the
 # benchmark can run beside a test run.
 set -euo pipefail
@@ -80,4 +81,5 @@ unset WINESERVER
 echo "display $DISPLAY, prefix $WINEPREFIX"
 timeout 300 wineboot -i >/dev/null 2>&1
 timeout 120 wineserver -w >/dev/null 2>&1 || true
-timeout 900 wine "$exe" ${VIMO_BENCH_TICKS:+"$VIMO_BENCH_TICKS"} </dev/null
+read -r -a exe_args <<<"${VIMO_BENCH_ARGS:-}"
+timeout 900 wine "$exe" "${exe_args[@]}" </dev/null

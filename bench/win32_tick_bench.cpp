@@ -1,0 +1,547 @@
+// vimo_bench.exe: the 15 ms tick of the real Win32 backend. Vimo is put together as
+// vimo.exe puts it together, its window comes up, and then MainWindow::Tick() is called
+// directly, many times in a row, for a few window configurations. Each configuration
+// prints the median and 95th percentile time of one tick, the heap allocations per tick
+// and how the process's GDI and USER object counts changed over its ticks.
+//
+// The window is never left without its message loop for long: the ticks run in batches
+// with the pending messages handled (untimed) in between, as Windows marks a window that
+// stops answering as hung.
+//
+// With --calls the logic gets a Win32Api that times each call before passing it on to
+// the real one, and every row is followed by where its ticks spent their time.
+
+// The backend's headers bring in the Windows headers; they come first, as in
+// main_win32.cpp, so that the Windows macros (GetObject, GetWindowLong, ...) rename the
+// interface's members and the backend's alike.
+#include "platform/win32/win32_api_impl.h"
+#include "platform/win32/win32_toolkit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "alloc_counter.h"
+#include "app/main_window.h"
+
+namespace vimo::bench {
+namespace {
+
+constexpr int kDefaultTicks = 2000;
+constexpr int kBatch = 100;
+constexpr int kSettleTicks = 20;
+constexpr int kLargeClient = 1002;
+// Left of and above the window wherever it is placed, so the view never shows it.
+constexpr POINT kPointer{200, 200};
+
+// Handles the messages waiting for this thread; false once the quit message came.
+bool Pump() {
+  MSG msg{};
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+    if (msg.message == WM_QUIT) return false;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+// Runs the message loop for about `ms` milliseconds.
+void PumpFor(DWORD ms) {
+  const ULONGLONG end = GetTickCount64() + ms;
+  for (;;) {
+    if (!Pump()) return;
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  }
+}
+
+// Live GDI objects found by asking GetObjectType about every handle-table slot. Wine
+// accepts a handle without its generation bits (the 16-bit form), so this counts the
+// process's objects there. Used only where GetGuiResources does not count, and only
+// once it has been seen to count a brush coming and going.
+long ProbedGdiObjects() {
+  long n = 0;
+  for (std::uintptr_t slot = 1; slot < 0x10000; ++slot) {
+    if (GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0) ++n;
+  }
+  return n;
+}
+
+// Whether ProbedGdiObjects sees an object come and go.
+bool ProbeCountsGdiObjects() {
+  const long before = ProbedGdiObjects();
+  HBRUSH probe = CreateSolidBrush(RGB(1, 2, 3));
+  if (probe == nullptr) return false;
+  const long during = ProbedGdiObjects();
+  DeleteObject(probe);
+  return before > 0 && during == before + 1 && ProbedGdiObjects() == before;
+}
+
+enum class GdiCounting { kNone, kGuiResources, kProbe };
+GdiCounting gdiCounting = GdiCounting::kNone;
+
+// GetGuiResources; -1 where the system does not count (Wine reports "not implemented"),
+// except GDI objects, which the probe then counts where it can.
+long GuiObjects(DWORD which) {
+  if (which == GR_GDIOBJECTS && gdiCounting == GdiCounting::kProbe) return ProbedGdiObjects();
+  if (which == GR_GDIOBJECTS && gdiCounting == GdiCounting::kNone) return -1;
+  SetLastError(ERROR_SUCCESS);
+  const DWORD n = GetGuiResources(GetCurrentProcess(), which);
+  if (n == 0 && GetLastError() != ERROR_SUCCESS) return -1;
+  return static_cast<long>(n);
+}
+
+void ChooseGdiCounting() {
+  SetLastError(ERROR_SUCCESS);
+  const DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (n != 0 || GetLastError() == ERROR_SUCCESS) {
+    gdiCounting = GdiCounting::kGuiResources;
+  } else if (ProbeCountsGdiObjects()) {
+    gdiCounting = GdiCounting::kProbe;
+  }
+}
+
+const char* GdiCountingName() {
+  switch (gdiCounting) {
+    case GdiCounting::kGuiResources:
+      return "GetGuiResources";
+    case GdiCounting::kProbe:
+      return "GetObjectType over the handle table (GetGuiResources does not count here)";
+    case GdiCounting::kNone:
+      break;
+  }
+  return "not counted (GetGuiResources does not count here)";
+}
+
+std::string Delta(long before, long after) {
+  if (before < 0 || after < 0) return "n/a";
+  char text[32];
+  std::snprintf(text, sizeof(text), "%+ld (%ld)", after - before, after);
+  return text;
+}
+
+// The Wine version when running under Wine, otherwise empty.
+std::string WineVersion() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  if (ntdll == nullptr) return {};
+  FARPROC proc = GetProcAddress(ntdll, "wine_get_version");
+  if (proc == nullptr) return {};
+  using VersionFn = const char* (*)();
+  return reinterpret_cast<VersionFn>(reinterpret_cast<void (*)()>(proc))();
+}
+
+// Passes every call on to the real backend; while armed, adds up the time and number of
+// the calls of each operation the tick makes.
+class TimedApi final : public Win32Api {
+ public:
+  enum Op {
+    kGetCursorPos,
+    kGetSystemMetrics,
+    kGetWindowRect,
+    kSetWindowPos,
+    kGetDesktopWindow,
+    kGetDC,
+    kReleaseDC,
+    kStretchBlt,
+    kBitBlt,
+    kMoveToEx,
+    kLineTo,
+    kGetCursorInfo,
+    kGetIconInfo,
+    kGetObject,
+    kDrawIconEx,
+    kDeleteObject,
+    kOpCount
+  };
+
+  explicit TimedApi(Win32Api& real) : real_(real) {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    microsecondsPerCount_ = 1e6 / static_cast<double>(frequency.QuadPart);
+  }
+
+  void Arm(bool armed) { armed_ = armed; }
+  void Reset() {
+    for (Total& total : totals_) total = {};
+  }
+  // Microseconds per tick spent in each operation, the most costly first.
+  void Print(int ticks) const {
+    static constexpr const char* kNames[kOpCount] = {
+        "GetCursorPos", "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
+        "GetDC",        "ReleaseDC",        "StretchBlt",    "BitBlt",       "MoveToEx",
+        "LineTo",       "GetCursorInfo",    "GetIconInfo",   "GetObject",    "DrawIconEx",
+        "DeleteObject"};
+    int order[kOpCount];
+    for (int i = 0; i < kOpCount; ++i) order[i] = i;
+    std::sort(order, order + kOpCount,
+              [&](int a, int b) { return totals_[a].counts > totals_[b].counts; });
+    std::printf("    us per tick:");
+    for (const int op : order) {
+      const Total& total = totals_[op];
+      if (total.calls == 0) continue;
+      std::printf(" %s %.1f", kNames[op],
+                  static_cast<double>(total.counts) * microsecondsPerCount_ / ticks);
+      if (total.calls != ticks) std::printf(" (%.3gx)", static_cast<double>(total.calls) / ticks);
+      std::printf(",");
+    }
+    std::printf("\n");
+  }
+
+  bool GetCursorPos(Point* point) override {
+    return Time(kGetCursorPos, [&] { return real_.GetCursorPos(point); });
+  }
+  int GetSystemMetrics(int index) override {
+    return Time(kGetSystemMetrics, [&] { return real_.GetSystemMetrics(index); });
+  }
+  bool GetWindowRect(Handle hwnd, Rect* rect) override {
+    return Time(kGetWindowRect, [&] { return real_.GetWindowRect(hwnd, rect); });
+  }
+  bool SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
+                    std::uint32_t flags) override {
+    return Time(kSetWindowPos,
+                [&] { return real_.SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags); });
+  }
+  std::int32_t GetWindowLong(Handle hwnd, int index) override {
+    return real_.GetWindowLong(hwnd, index);
+  }
+  std::int32_t SetWindowLong(Handle hwnd, int index, std::int32_t value) override {
+    return real_.SetWindowLong(hwnd, index, value);
+  }
+  bool SetLayeredWindowAttributes(Handle hwnd, Colour key, std::uint8_t alpha,
+                                  std::uint32_t flags) override {
+    return real_.SetLayeredWindowAttributes(hwnd, key, alpha, flags);
+  }
+  bool ExcludeFromCapture(Handle hwnd) override { return real_.ExcludeFromCapture(hwnd); }
+  bool GetMouseSpeed(std::int32_t* speed) override { return real_.GetMouseSpeed(speed); }
+  bool SetMouseSpeed(std::int32_t speed) override { return real_.SetMouseSpeed(speed); }
+  Handle GetDesktopWindow() override {
+    return Time(kGetDesktopWindow, [&] { return real_.GetDesktopWindow(); });
+  }
+  Handle GetDC(Handle hwnd) override {
+    return Time(kGetDC, [&] { return real_.GetDC(hwnd); });
+  }
+  int ReleaseDC(Handle hwnd, Handle hdc) override {
+    return Time(kReleaseDC, [&] { return real_.ReleaseDC(hwnd, hdc); });
+  }
+  bool StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw,
+                  int sh, std::uint32_t rop) override {
+    return Time(kStretchBlt,
+                [&] { return real_.StretchBlt(dst, x, y, w, h, src, sx, sy, sw, sh, rop); });
+  }
+  bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
+              std::uint32_t rop) override {
+    return Time(kBitBlt, [&] { return real_.BitBlt(dst, x, y, w, h, src, sx, sy, rop); });
+  }
+  bool MoveToEx(Handle hdc, int x, int y, Point* previous) override {
+    return Time(kMoveToEx, [&] { return real_.MoveToEx(hdc, x, y, previous); });
+  }
+  bool LineTo(Handle hdc, int x, int y) override {
+    return Time(kLineTo, [&] { return real_.LineTo(hdc, x, y); });
+  }
+  bool GetCursorInfo(CursorInfo* info) override {
+    return Time(kGetCursorInfo, [&] { return real_.GetCursorInfo(info); });
+  }
+  bool GetIconInfo(Handle icon, IconInfo* info) override {
+    return Time(kGetIconInfo, [&] { return real_.GetIconInfo(icon, info); });
+  }
+  int GetObject(Handle bitmap, int size, BitmapInfo* info) override {
+    return Time(kGetObject, [&] { return real_.GetObject(bitmap, size, info); });
+  }
+  bool DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy, std::uint32_t step,
+                  Handle brush, std::uint32_t flags) override {
+    return Time(kDrawIconEx,
+                [&] { return real_.DrawIconEx(hdc, x, y, icon, cx, cy, step, brush, flags); });
+  }
+  bool DeleteObject(Handle object) override {
+    return Time(kDeleteObject, [&] { return real_.DeleteObject(object); });
+  }
+
+ private:
+  struct Total {
+    long long counts = 0;  // QueryPerformanceCounter units
+    long long calls = 0;
+  };
+
+  template <class Call>
+  auto Time(Op op, Call&& call) -> decltype(call()) {
+    if (!armed_) return call();
+    LARGE_INTEGER t0;
+    LARGE_INTEGER t1;
+    QueryPerformanceCounter(&t0);
+    auto result = call();
+    QueryPerformanceCounter(&t1);
+    totals_[op].counts += t1.QuadPart - t0.QuadPart;
+    totals_[op].calls += 1;
+    return result;
+  }
+
+  Win32Api& real_;
+  double microsecondsPerCount_ = 0;
+  bool armed_ = false;
+  Total totals_[kOpCount];
+};
+
+struct Row {
+  std::string name;
+  int clientW = 0;
+  int clientH = 0;
+  int viewW = 0;
+  int viewH = 0;
+  double median = 0;
+  double p95 = 0;
+  double mean = 0;
+  double allocsPerTick = 0;
+  long gdiBefore = 0;
+  long gdiAfter = 0;
+  long userBefore = 0;
+  long userAfter = 0;
+  std::string failure;
+};
+
+class Bench {
+ public:
+  Bench(MainWindow& app, int ticks, TimedApi* timed) : app_(app), ticks_(ticks), timed_(timed) {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    microsecondsPerCount_ = 1e6 / static_cast<double>(frequency.QuadPart);
+    samples_.resize(static_cast<std::size_t>(ticks_));
+  }
+
+  // ticks_ direct calls of the tick, each timed on its own.
+  Row Measure(const char* name) {
+    Row row;
+    row.name = name;
+    for (int i = 0; i < kSettleTicks; ++i) app_.Tick();
+    Pump();
+
+    row.gdiBefore = GuiObjects(GR_GDIOBJECTS);
+    row.userBefore = GuiObjects(GR_USEROBJECTS);
+    if (timed_ != nullptr) timed_->Reset();
+    std::uint64_t allocations = 0;
+    try {
+      for (int done = 0; done < ticks_;) {
+        const int end = std::min(done + kBatch, ticks_);
+        for (; done < end; ++done) {
+          const std::uint64_t a0 = AllocationCount();
+          LARGE_INTEGER t0;
+          LARGE_INTEGER t1;
+          if (timed_ != nullptr) timed_->Arm(true);
+          QueryPerformanceCounter(&t0);
+          app_.Tick();
+          QueryPerformanceCounter(&t1);
+          if (timed_ != nullptr) timed_->Arm(false);
+          allocations += AllocationCount() - a0;
+          samples_[static_cast<std::size_t>(done)] =
+              static_cast<double>(t1.QuadPart - t0.QuadPart) * microsecondsPerCount_;
+        }
+        Pump();
+      }
+    } catch (const std::exception& failure) {
+      if (timed_ != nullptr) timed_->Arm(false);
+      row.failure = failure.what();
+      return row;
+    }
+    row.gdiAfter = GuiObjects(GR_GDIOBJECTS);
+    row.userAfter = GuiObjects(GR_USEROBJECTS);
+
+    std::sort(samples_.begin(), samples_.end());
+    row.median = samples_[samples_.size() / 2];
+    row.p95 = samples_[static_cast<std::size_t>(std::ceil(0.95 * ticks_)) - 1];
+    double sum = 0;
+    for (const double s : samples_) sum += s;
+    row.mean = sum / ticks_;
+    row.allocsPerTick = static_cast<double>(allocations) / ticks_;
+    row.clientW = static_cast<int>(app_.form().ScaleWidth());
+    row.clientH = static_cast<int>(app_.form().ScaleHeight());
+    row.viewW = app_.state().ViewWidth;
+    row.viewH = app_.state().ViewHeight;
+    return row;
+  }
+
+ private:
+  MainWindow& app_;
+  int ticks_;
+  TimedApi* timed_;
+  double microsecondsPerCount_ = 0;
+  std::vector<double> samples_;
+};
+
+void Print(const Row& row) {
+  if (!row.failure.empty()) {
+    std::printf("%-24s failed: %s\n", row.name.c_str(), row.failure.c_str());
+    return;
+  }
+  char client[24];
+  char view[24];
+  std::snprintf(client, sizeof(client), "%dx%d", row.clientW, row.clientH);
+  std::snprintf(view, sizeof(view), "%dx%d", row.viewW, row.viewH);
+  std::printf("%-24s %-10s %-10s %10.1f %10.1f %10.1f %8.3f  %-12s %-12s\n", row.name.c_str(),
+              client, view, row.median, row.p95, row.mean, row.allocsPerTick,
+              Delta(row.gdiBefore, row.gdiAfter).c_str(),
+              Delta(row.userBefore, row.userAfter).c_str());
+}
+
+// A menu command, as a click on the item delivers it.
+void Command(MainWindow& app, const char* name, std::int16_t index = 0) {
+  app.OnMenuClick(name, index);
+  Pump();
+}
+
+// New outer size in twips for the wanted client size in pixels.
+void SetClientSize(MainWindow& app, Toolkit& toolkit, int width, int height) {
+  Form& form = app.form();
+  const float tppX = toolkit.GetScreen().TwipsPerPixelX();
+  const float tppY = toolkit.GetScreen().TwipsPerPixelY();
+  const float frameW = form.Width() / tppX - form.ScaleWidth();
+  const float frameH = form.Height() / tppY - form.ScaleHeight();
+  form.SetWidth((static_cast<float>(width) + frameW) * tppX);
+  form.SetHeight((static_cast<float>(height) + frameH) * tppY);
+  Pump();
+}
+
+int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* timed) {
+  PumpFor(1000);  // the window comes up and paints
+  SetCursorPos(kPointer.x, kPointer.y);
+  PumpFor(200);
+
+  ChooseGdiCounting();
+  const long gdiStart = GuiObjects(GR_GDIOBJECTS);
+  const long userStart = GuiObjects(GR_USEROBJECTS);
+
+  // The start-up hint leaves the caption at its 2000th tick; those first ticks are run
+  // here, so that the measured ones are the steady state.
+  int warmTicks = 0;
+  const std::uint64_t warmAllocations0 = AllocationCount();
+  while (app.state().HintTicks > 0) {
+    app.Tick();
+    if (++warmTicks % kBatch == 0) Pump();
+  }
+  const std::uint64_t warmAllocations = AllocationCount() - warmAllocations0;
+  Pump();
+  const long gdiWarm = GuiObjects(GR_GDIOBJECTS);
+  const long userWarm = GuiObjects(GR_USEROBJECTS);
+
+  CURSORINFO cursor{};
+  cursor.cbSize = sizeof(cursor);
+  GetCursorInfo(&cursor);
+  const bool pointerShown = cursor.hCursor != nullptr && (cursor.flags & CURSOR_SHOWING) != 0;
+
+  const std::string wine = WineVersion();
+  std::printf("vimo_bench: %d direct calls of MainWindow::Tick per row, real Win32 backend, %s\n",
+              ticks, wine.empty() ? "Windows" : ("Wine " + wine).c_str());
+  std::printf("screen %dx%d, %.1f twips per pixel, pointer at (%ld, %ld), %s\n",
+              GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+              static_cast<double>(toolkit.GetScreen().TwipsPerPixelX()), kPointer.x, kPointer.y,
+              pointerShown ? "pointer image showing" : "no pointer image (none is drawn)");
+  std::printf("GDI objects: %s\n", GdiCountingName());
+  std::printf(
+      "start-up hint: %d ticks before the measurements, %llu heap allocations, GDI objects %s,"
+      " USER objects %s\n\n",
+      warmTicks, static_cast<unsigned long long>(warmAllocations), Delta(gdiStart, gdiWarm).c_str(),
+      Delta(userStart, userWarm).c_str());
+  std::printf("%-24s %-10s %-10s %10s %10s %10s %8s  %-12s %-12s\n", "configuration", "client",
+              "view", "median us", "p95 us", "mean us", "allocs", "GDI delta", "USER delta");
+  std::fflush(stdout);
+
+  Bench bench(app, ticks, timed);
+  const auto row = [&](const char* name) {
+    const Row measured = bench.Measure(name);
+    Print(measured);
+    if (timed != nullptr && measured.failure.empty()) timed->Print(ticks);
+    std::fflush(stdout);
+  };
+
+  row("started x3");
+  Command(app, "GridMen");
+  row("started x3 grid");
+  Command(app, "GridMen");
+  Command(app, "Stick");
+  row("started x3 stick");
+  Command(app, "Stick");
+  Command(app, "PointerMen");
+  row("started x3 no pointer");
+  Command(app, "PointerMen");
+  PumpFor(100);
+
+  // Top left of the screen, clear of the pointer, and grown to about 1000 x 1000.
+  const float tppX = toolkit.GetScreen().TwipsPerPixelX();
+  app.form().SetLeft(static_cast<float>(kPointer.x + 400) * tppX);
+  app.form().SetTop(0);
+  SetClientSize(app, toolkit, kLargeClient, kLargeClient);
+  PumpFor(200);
+  row("1002 x3");
+  Command(app, "GridMen");
+  row("1002 x3 grid");
+  Command(app, "GridMen");
+  Command(app, "Mag", 1);
+  row("1002 x1");
+
+  std::printf("\nwhole run: GDI objects %s, USER objects %s\n",
+              Delta(gdiStart, GuiObjects(GR_GDIOBJECTS)).c_str(),
+              Delta(userStart, GuiObjects(GR_USEROBJECTS)).c_str());
+  std::printf(
+      "(allocs: operator new calls per tick; deltas: after the row minus before it,"
+      " the count after in brackets)\n");
+  std::fflush(stdout);
+  return 0;
+}
+
+}  // namespace
+}  // namespace vimo::bench
+
+// vimo_bench.exe [--calls] [ticks per row]
+int main(int argc, char** argv) {
+  int ticks = vimo::bench::kDefaultTicks;
+  bool calls = false;
+  bool usage = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--calls") {
+      calls = true;
+    } else if (std::atoi(arg.c_str()) > 0) {
+      ticks = std::atoi(arg.c_str());
+    } else {
+      usage = true;
+    }
+  }
+  if (usage) {
+    std::fprintf(stderr, "usage: vimo_bench.exe [--calls] [ticks per row, default %d]\n",
+                 vimo::bench::kDefaultTicks);
+    return 2;
+  }
+
+  // As in main_win32.cpp; --calls puts the timing layer between the logic and the backend.
+  vimo::win32::Win32ApiImpl real;
+  vimo::bench::TimedApi timed(real);
+  vimo::Win32Api& api = calls ? static_cast<vimo::Win32Api&>(timed) : real;
+  vimo::win32::Win32Toolkit toolkit(GetModuleHandleW(nullptr));
+  vimo::MainWindow app(api, toolkit);
+  try {
+    app.Start();
+  } catch (const std::exception&) {
+    if (!toolkit.HasLiveForms()) {
+      std::fprintf(stderr, "vimo_bench: the main window could not be started\n");
+      return 1;
+    }
+  }
+
+  int result = 1;
+  try {
+    result = vimo::bench::Run(app, toolkit, ticks, calls ? &timed : nullptr);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "vimo_bench: %s\n", failure.what());
+  }
+
+  // Closed as a user closes it: the unload event, then the message loop ends.
+  if (toolkit.HasLiveForms()) {
+    PostMessageW(reinterpret_cast<HWND>(app.form().hWnd()), WM_CLOSE, 0, 0);
+    toolkit.Run();
+  }
+  return result;
+}
