@@ -104,13 +104,14 @@ CursorImage MakeArrowCursor(bool monochrome) {
 
 CursorImage MakeGreenPixelCursor() {
   constexpr int kSize = 16;
-  constexpr std::size_t kGreen = 7 * kSize + 8;  // column 8, row 7
+  constexpr std::size_t kPixels = std::size_t{kSize} * kSize;
+  constexpr std::size_t kGreen = std::size_t{7} * kSize + 8;  // column 8, row 7
   CursorImage c;
   c.width = kSize;
   c.height = kSize;
   c.hotSpot = {8, 7};
-  c.andMask.assign(kSize * kSize, 1);
-  c.colour.assign(kSize * kSize, 0);
+  c.andMask.assign(kPixels, 1);
+  c.colour.assign(kPixels, 0);
   c.andMask[kGreen] = 0;
   c.colour[kGreen] = 0x0000FF00;
   return c;
