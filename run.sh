@@ -25,7 +25,12 @@ trap 'kill $xvfb 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
 export DISPLAY="$display"
 sleep 1
 wine "$exe" &
-sleep "${VIMO_SCREENSHOT_AFTER:-6}"
+# The first start in a new Wine prefix takes a while: wait for the window itself.
+for _ in $(seq 120); do
+  xdotool search --name '^Vimo \(' >/dev/null 2>&1 && break
+  sleep 0.5
+done
+sleep 1
 import -window root build/vimo-screenshot.png
 echo "Vimo runs on the virtual display $display; screenshot: build/vimo-screenshot.png"
 echo "Press Ctrl+C to stop."
