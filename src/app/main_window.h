@@ -76,6 +76,8 @@ class MainWindow : public FormEvents {
   bool GridMode() const;
   void ChangeHeightByBand(int sign);
   std::int32_t StoredValue(std::string_view key, std::int32_t fallback);
+  float StoredSize(std::string_view key, float present, float screen);
+  float StoredPosition(std::string_view key, float screen, float window);
 
   Win32Api& api_;
   Toolkit& toolkit_;

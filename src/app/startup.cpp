@@ -60,6 +60,25 @@ std::int32_t MainWindow::StoredValue(std::string_view /*key*/, std::int32_t fall
   return fallback;
 }
 
+// A stored window size in twips, no larger than the primary screen; the window's
+// present size where none is stored.
+float MainWindow::StoredSize(std::string_view key, float present, float screen) {
+  double size = StoredValue(key, ToInt32(RoundHalfEven(present)));
+  if (size > screen) size = RoundHalfEven(screen);
+  return static_cast<float>(size);
+}
+
+// A stored window edge in twips, kept on the primary screen; centred where none is
+// stored.
+float MainWindow::StoredPosition(std::string_view key, float screen, float window) {
+  const double centred = RoundHalfEven(screen / 2.0 - window / 2.0);
+  double edge = StoredValue(key, ToInt32(centred));
+  if (edge < 0) edge = 0;
+  const double room = static_cast<double>(screen) - window;
+  if (edge > room) edge = RoundHalfEven(room);
+  return static_cast<float>(edge);
+}
+
 void MainWindow::LoadSettings() {
   Guarded([&] { SetFactor(static_cast<std::int16_t>(StoredValue("FactorIndex", 3))); });
   Guarded([&] {
@@ -81,32 +100,10 @@ void MainWindow::LoadSettings() {
   Guarded([&] { ApplyOnTop(); });
   Guarded([&] { s_.PointerOn = ToFlag(StoredValue("CursorOn", -1)); });
   Guarded([&] { ApplyPointer(); });
-  Guarded([&] {
-    double w = StoredValue("Width", ToInt32(RoundHalfEven(form_->Width())));
-    if (w > screen_.Width()) w = RoundHalfEven(screen_.Width());
-    form_->SetWidth(static_cast<float>(w));
-  });
-  Guarded([&] {
-    double h = StoredValue("Height", ToInt32(RoundHalfEven(form_->Height())));
-    if (h > screen_.Height()) h = RoundHalfEven(screen_.Height());
-    form_->SetHeight(static_cast<float>(h));
-  });
-  Guarded([&] {
-    const double centred = RoundHalfEven(screen_.Width() / 2.0 - form_->Width() / 2.0);
-    double l = StoredValue("Left", ToInt32(centred));
-    if (l < 0) l = 0;
-    const double room = static_cast<double>(screen_.Width()) - form_->Width();
-    if (l > room) l = RoundHalfEven(room);
-    form_->SetLeft(static_cast<float>(l));
-  });
-  Guarded([&] {
-    const double centred = RoundHalfEven(screen_.Height() / 2.0 - form_->Height() / 2.0);
-    double t = StoredValue("Top", ToInt32(centred));
-    if (t < 0) t = 0;
-    const double room = static_cast<double>(screen_.Height()) - form_->Height();
-    if (t > room) t = RoundHalfEven(room);
-    form_->SetTop(static_cast<float>(t));
-  });
+  Guarded([&] { form_->SetWidth(StoredSize("Width", form_->Width(), screen_.Width())); });
+  Guarded([&] { form_->SetHeight(StoredSize("Height", form_->Height(), screen_.Height())); });
+  Guarded([&] { form_->SetLeft(StoredPosition("Left", screen_.Width(), form_->Width())); });
+  Guarded([&] { form_->SetTop(StoredPosition("Top", screen_.Height(), form_->Height())); });
   Guarded([&] { s_.SlowMouseOn = ToFlag(StoredValue("SlowMouse", 0)); });
   Guarded([&] { ApplySlowMouse(); });
 }
