@@ -3,6 +3,8 @@
 // subsystem they belong to; they are members because they share the window's state.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -14,6 +16,15 @@ namespace vimo {
 
 class MainWindow : public FormEvents {
  public:
+  // One line of the measurement read-out: formatted into `text`; `shown` is what the
+  // label shows, kept so the label is set only when its text changes.
+  struct ReadoutText {
+    std::array<char, 96> text{};
+    std::array<char, 96> shown{};
+    std::size_t size = 0;
+    bool set = false;
+  };
+
   MainWindow(Win32Api& api, Toolkit& toolkit);
 
   // Loads frmMain from its design (running the load handler) and shows it.
@@ -38,6 +49,8 @@ class MainWindow : public FormEvents {
   void OnMouseUp(std::string_view control, std::int16_t button, std::int16_t shift, float x,
                  float y) override;
   void OnMouseMove(std::int16_t button, std::int16_t shift, float x, float y) override;
+  void OnKeyPress(std::int16_t& keyAscii) override;
+  void OnKeyUp(std::int16_t keyCode, std::int16_t shift) override;
   void OnMenuClick(std::string_view name, std::int16_t index) override;
   void OnTimer(std::string_view name) override;
   void OnHandlerFailure(std::string_view what) override;
@@ -65,7 +78,7 @@ class MainWindow : public FormEvents {
   void ApplyPointer();
   void ApplyGrid();
 
-  // Lock, measure and slow mouse (their states are brought into line at start-up).
+  // Lock, measure and slow mouse.
   void ApplyLock();
   void ApplyMeasure();
   void ApplySlowMouse();
@@ -74,6 +87,8 @@ class MainWindow : public FormEvents {
 
  private:
   bool GridMode() const;
+  void ShowCommandMenu();
+  void DrawMarker(std::int32_t position, bool vertical);
   void ChangeHeightByBand(int sign);
   std::int32_t StoredValue(std::string_view key, std::int32_t fallback);
   float StoredSize(std::string_view key, float present, float screen);
@@ -100,6 +115,8 @@ class MainWindow : public FormEvents {
   MenuItem* slowMouse_ = nullptr;
   MenuItem* pointerMen_ = nullptr;
   MenuItem* gridMen_ = nullptr;
+  ReadoutText readout1_;
+  ReadoutText readout2_;
 };
 
 }  // namespace vimo

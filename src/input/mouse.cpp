@@ -22,8 +22,11 @@ void MainWindow::OnMouseDown(std::string_view /*control*/, std::int16_t button,
 void MainWindow::OnMouseUp(std::string_view /*control*/, std::int16_t button,
                            std::int16_t /*shift*/, float /*x*/, float /*y*/) {
   UpdateCaption();
-  if (button == kRightButton) form_->PopupMenu(*pop_, kPopupFlags);
+  if (button == kRightButton) ShowCommandMenu();
 }
+
+// Centred on the pointer, items chosen with the left button; returns once it has closed.
+void MainWindow::ShowCommandMenu() { form_->PopupMenu(*pop_, kPopupFlags); }
 
 void MainWindow::OnMouseMove(std::int16_t /*button*/, std::int16_t /*shift*/, float x, float y) {
   s_.MeasureToX = FloorToInt32((static_cast<double>(x) - 1.0) / s_.Factor);

@@ -21,6 +21,9 @@ inline constexpr Flag kFalse = 0;
 // Normalises any number to a flag: non-zero gives -1.
 constexpr Flag ToFlag(long long value) { return value != 0 ? kTrue : kFalse; }
 
+// Toggles a flag: the bitwise complement, -1 <-> 0.
+constexpr Flag Complement(Flag flag) { return static_cast<Flag>(~flag); }
+
 struct Point {
   std::int32_t x = 0;
   std::int32_t y = 0;

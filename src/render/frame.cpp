@@ -69,7 +69,4 @@ void MainWindow::RenderFrame() {
   ShowMeasurement();
 }
 
-// The measurement read-out is drawn here once lock-and-measure mode has its read-out.
-void MainWindow::ShowMeasurement() {}
-
 }  // namespace vimo

@@ -9,8 +9,6 @@ namespace {
 constexpr std::uint32_t kTopmostFlags =
     win::SWP_NOSIZE | win::SWP_NOMOVE | win::SWP_NOACTIVATE | win::SWP_SHOWWINDOW;
 
-Flag Complement(Flag flag) { return static_cast<Flag>(~flag); }
-
 }  // namespace
 
 void MainWindow::OnMenuClick(std::string_view name, std::int16_t index) {
@@ -34,6 +32,15 @@ void MainWindow::OnMenuClick(std::string_view name, std::int16_t index) {
   } else if (name == "GridMen") {
     s_.GridOn = Complement(s_.GridOn);
     ApplyGrid();
+  } else if (name == "LockMen") {
+    s_.Locked = Complement(s_.Locked);
+    ApplyLock();
+  } else if (name == "Meas") {
+    s_.MeasureOn = Complement(s_.MeasureOn);
+    ApplyMeasure();
+  } else if (name == "SlowMouse") {
+    s_.SlowMouseOn = Complement(s_.SlowMouseOn);
+    ApplySlowMouse();
   }
 }
 

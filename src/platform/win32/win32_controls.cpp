@@ -105,9 +105,10 @@ void Win32Label::Changed(const RECT& before) {
 
 void Win32Label::SetCaption(std::string_view text) {
   if (text == caption_) return;
-  std::wstring wide = Widen(text);
+  // The read-out changes its texts while the pointer moves: both strings keep their
+  // storage, so this allocates nothing once they have grown.
+  WidenInto(text, text_);
   caption_.assign(text);
-  text_ = std::move(wide);
   Changed(Bounds());
 }
 

@@ -14,6 +14,14 @@ std::wstring Widen(std::string_view utf8) {
   return wide;
 }
 
+void WidenInto(std::string_view utf8, std::wstring& wide) {
+  const int length = static_cast<int>(utf8.size());
+  const int needed =
+      utf8.empty() ? 0 : MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+  wide.resize(static_cast<std::size_t>(needed > 0 ? needed : 0));
+  if (needed > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(), needed);
+}
+
 std::string Narrow(std::wstring_view wide) {
   if (wide.empty()) return {};
   const int length = static_cast<int>(wide.size());

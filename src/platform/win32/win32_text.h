@@ -7,6 +7,8 @@
 namespace vimo::win32 {
 
 std::wstring Widen(std::string_view utf8);
+// Converts into `wide`, reusing its storage: no allocation once it is large enough.
+void WidenInto(std::string_view utf8, std::wstring& wide);
 std::string Narrow(std::wstring_view wide);
 
 }  // namespace vimo::win32

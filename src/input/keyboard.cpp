@@ -1,0 +1,36 @@
+// The keys of the window: space locks, "m" and Escape drive stick mode, releasing an
+// arrow key opens the command menu.
+#include "app/main_window.h"
+#include "platform/win32_constants.h"
+
+namespace vimo {
+namespace {
+
+constexpr std::int16_t kSpace = 32;
+constexpr std::int16_t kLowerM = 109;  // only the lower-case letter; "M" does nothing
+constexpr std::int16_t kEscape = 27;
+
+}  // namespace
+
+void MainWindow::OnKeyPress(std::int16_t& keyAscii) {
+  const std::int16_t key = keyAscii;
+  if (key == kSpace) {
+    s_.Locked = Complement(s_.Locked);
+    ApplyLock();
+  }
+  if (key == kLowerM) {
+    s_.Sticky = Complement(s_.Sticky);
+    ApplyStick();
+  }
+  if (key == kEscape && s_.Sticky == kTrue) {
+    s_.Sticky = kFalse;
+    ApplyStick();
+  }
+}
+
+void MainWindow::OnKeyUp(std::int16_t keyCode, std::int16_t /*shift*/) {
+  if (keyCode < win::VK_LEFT || keyCode > win::VK_DOWN) return;
+  ShowCommandMenu();
+}
+
+}  // namespace vimo

@@ -1,0 +1,83 @@
+// The measurement read-out: crossing marker lines at the fixed point and at the point
+// under the pointer, and their screen coordinates and distances on the two labels.
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+#include "app/main_window.h"
+
+namespace vimo {
+namespace {
+
+constexpr Colour kMarkerColour = 0;  // drawn in the window's inverting pen mode
+
+// Writes "<x>1= A   <x>2= B   delta <x>= B-A" into a fixed buffer: nothing on the tick
+// allocates.
+std::string_view FormatLine(MainWindow::ReadoutText& out, char axis, std::int64_t from,
+                            std::int64_t to) {
+  char* p = out.text.data();
+  char* const end = p + out.text.size();
+  const auto put = [&](std::string_view literal) {
+    for (const char c : literal) *p++ = c == '#' ? axis : c;
+  };
+  const auto number = [&](std::int64_t value) { p = std::to_chars(p, end, value).ptr; };
+  put("#1= ");
+  number(from);
+  put("   #2= ");
+  number(to);
+  put("   delta #= ");
+  number(to - from);
+  return {out.text.data(), static_cast<std::size_t>(p - out.text.data())};
+}
+
+// Sets a label's text only when it changed: no work and no flicker while nothing moves.
+void ShowText(Label& label, MainWindow::ReadoutText& out, std::string_view text) {
+  if (out.set && std::string_view(out.shown.data(), out.size) == text) return;
+  label.SetCaption(text);
+  text.copy(out.shown.data(), text.size());
+  out.size = text.size();
+  out.set = true;
+}
+
+}  // namespace
+
+// A line across the whole view at a column's (or row's) middle pixel, from just inside
+// one border of the frame to the opposite one; the next frame's copy removes it. A point
+// left of or above the view has no line: it would fall on the frame, which no copy
+// repaints, and the inverting pen would leave the border flickering.
+void MainWindow::DrawMarker(std::int32_t index, bool vertical) {
+  const std::int32_t f = s_.Factor;
+  const auto middle = static_cast<std::int32_t>(std::floor(f / 2.0 + 0.5));
+  const std::int32_t at = f * index + middle;
+  const auto left = static_cast<std::int32_t>(shape1_->Left());
+  const auto top = static_cast<std::int32_t>(shape1_->Top());
+  if (vertical) {
+    if (at <= left) return;
+    form_->Line(at, top + 1, at, top + static_cast<std::int32_t>(shape1_->Height()) - 1,
+                kMarkerColour);
+  } else {
+    if (at <= top) return;
+    form_->Line(left + 1, at, left + static_cast<std::int32_t>(shape1_->Width()) - 1, at,
+                kMarkerColour);
+  }
+}
+
+void MainWindow::ShowMeasurement() {
+  if (s_.MeasureOn != kTrue || !lockMen_->Checked()) return;
+
+  // Only the upper bound is tested: a point past the view has no line.
+  if (s_.MeasureToX < s_.SrcWidth) DrawMarker(s_.MeasureToX, true);
+  if (s_.MeasureToY < s_.SrcHeight) DrawMarker(s_.MeasureToY, false);
+  if (s_.MeasureFromX < s_.SrcWidth) DrawMarker(s_.MeasureFromX, true);
+  if (s_.MeasureFromY < s_.SrcHeight) DrawMarker(s_.MeasureFromY, false);
+
+  // True screen coordinates: the captured area's edge plus the column or row.
+  ShowText(*label1_, readout1_,
+           FormatLine(readout1_, 'X', std::int64_t{s_.SrcX} + s_.MeasureFromX,
+                      std::int64_t{s_.SrcX} + s_.MeasureToX));
+  ShowText(*label2_, readout2_,
+           FormatLine(readout2_, 'Y', std::int64_t{s_.SrcY} + s_.MeasureFromY,
+                      std::int64_t{s_.SrcY} + s_.MeasureToY));
+}
+
+}  // namespace vimo
