@@ -35,6 +35,7 @@ struct Case {
   bool grid;
   bool stick;
   bool noPointer;
+  bool measure;  // locked and measuring, both points in the view
 };
 
 // Vimo started on a 1920 x 1080 simulated desktop with the arrow pointer showing.
@@ -69,6 +70,12 @@ std::string Prepare(SimVimo& vimo, const Case& c) {
   if (c.grid && !vimo.form->ClickMenu("GridMen")) return "the grid cannot be switched on";
   if (c.stick && !vimo.form->ClickMenu("Stick")) return "stick to mouse cannot be switched on";
   if (c.noPointer && !vimo.form->ClickMenu("PointerMen")) return "the pointer cannot be hidden";
+  if (c.measure) {
+    if (!vimo.form->KeyPress(' ') || !vimo.form->ClickMenu("Meas")) return "cannot measure";
+    vimo.form->MouseMove(31, 62);
+    vimo.form->Click();
+    vimo.form->MouseMove(100, 40);
+  }
   for (int i = 0; i < kSettleTicks; ++i) vimo.app.Tick();
   return {};
 }
@@ -117,14 +124,15 @@ void Tick(benchmark::State& state, const Case& c) {
 
 // clang-format off
 const Case kCases[] = {
-    // name                              client factor grid   stick  noPointer
-    {"Tick/started/x3",                  0,     3,     false, false, false},
-    {"Tick/started/x3/grid",             0,     3,     true,  false, false},
-    {"Tick/started/x3/stick",            0,     3,     false, true,  false},
-    {"Tick/started/x3/no_pointer",       0,     3,     false, false, true},
-    {"Tick/1002x1002/x3",                1002,  3,     false, false, false},
-    {"Tick/1002x1002/x3/grid",           1002,  3,     true,  false, false},
-    {"Tick/1002x1002/x1",                1002,  1,     false, false, false},
+    // name                              client factor grid   stick  noPointer measure
+    {"Tick/started/x3",                  0,     3,     false, false, false,    false},
+    {"Tick/started/x3/grid",             0,     3,     true,  false, false,    false},
+    {"Tick/started/x3/stick",            0,     3,     false, true,  false,    false},
+    {"Tick/started/x3/no_pointer",       0,     3,     false, false, true,     false},
+    {"Tick/started/x3/lock_measure",     0,     3,     false, false, false,    true},
+    {"Tick/1002x1002/x3",                1002,  3,     false, false, false,    false},
+    {"Tick/1002x1002/x3/grid",           1002,  3,     true,  false, false,    false},
+    {"Tick/1002x1002/x1",                1002,  1,     false, false, false,    false},
 };
 // clang-format on
 

@@ -467,6 +467,15 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   Command(app, "PointerMen");
   row("started x3 no pointer");
   Command(app, "PointerMen");
+  // Locked and measuring, with both points in the view: marker lines and read-out texts.
+  Command(app, "LockMen");
+  Command(app, "Meas");
+  app.OnMouseMove(0, 0, 31, 62);
+  app.OnClick();
+  app.OnMouseMove(0, 0, 100, 40);
+  row("started x3 lock measure");
+  Command(app, "Meas");
+  Command(app, "LockMen");
   PumpFor(100);
 
   // Top left of the screen, clear of the pointer, and grown to about 1000 x 1000.

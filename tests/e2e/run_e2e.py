@@ -481,6 +481,14 @@ class Harness:
                 return
         raise CaseFailure(f"no X window for the Vimo window at {window[:2]} among {found}")
 
+    def activate_vimo(self) -> None:
+        """Clicks Vimo's title bar, as a user does to bring it to the front; without a
+        window manager Wine makes a window active only on such a click."""
+        cursor = self.helper("cursor")
+        window = self.probe()["window"]
+        self.xdotool("mousemove", str(window[0] + 40), str(window[1] + 10), "click", "1")
+        self.point_at(cursor["x"], cursor["y"])
+
     def press(self, *keys: str) -> None:
         """Types keys into the Vimo window, wherever the pointer is."""
         self.focus_vimo()
@@ -843,6 +851,103 @@ def case_resize(h: Harness) -> None:
                               f"({cx},{cy}) {fmt(got)} = screen pixel {pattern_pixel_of(got)}")
 
 
+def invert(c: tuple[int, int, int]) -> tuple[int, int, int]:
+    return (255 - c[0], 255 - c[1], 255 - c[2])
+
+
+def case_lock_by_space(h: Harness) -> None:
+    """Space locks the view: it stays while the pointer moves away; space again unlocks."""
+    h.ensure(factor=3, pointer=False)
+    h.point_at(*P1)
+    h.expect_view(P1)
+    h.press("space")
+    h.point_at(*P2)
+    time.sleep(0.3)  # a score of ticks with the pointer elsewhere
+    h.expect_view(P1, "view-3x-locked.png")
+    h.press("space")
+    h.expect_view(P2)
+
+
+def case_stick_keys(h: Harness) -> None:
+    """"m" sticks the window 24, 32 beside the pointer; Escape frees it; "M" does nothing."""
+    h.point_at(300, 300)
+    h.press("M")
+    time.sleep(0.3)
+    if h.probe()["window"][:2] != list(MAGNIFIER_POS):
+        raise CaseFailure("'M' moved the window")
+    h.press("m")
+    for at in ((300, 300), (420, 350)):
+        h.point_at(*at)
+        want = [at[0] + 24, at[1] + 32]
+        h.wait_for(f"the window at {want}", lambda: h.probe()["window"][:2] == want)
+    h.press("Escape")
+    h.point_at(500, 420)
+    time.sleep(0.3)
+    if h.probe()["window"][:2] != [444, 382]:
+        raise CaseFailure(f"Escape did not free the window: {h.probe()['window']}")
+    h.helper("move", "Vimo", *map(str, MAGNIFIER_POS))
+
+
+def case_arrow_key_menu(h: Harness) -> None:
+    """Releasing an arrow key opens the command menu at the pointer; Home does not."""
+    at = (1000, 600)  # over the pattern, with room below for the whole menu
+    h.point_at(*at)
+    h.activate_vimo()
+    h.press("Left")
+    menu = h.wait_for("the menu to open", h.menus)[0]
+    if menu[1] != at[1] or abs((menu[0] + menu[2]) // 2 - at[0]) > 1:
+        raise CaseFailure(f"menu {menu} does not open centred below the pointer {at}")
+    h.xdotool("key", "Escape")
+    h.wait_for("the menu to close", lambda: not h.menus())
+    h.press("Home")
+    time.sleep(0.3)
+    if h.menus():
+        raise CaseFailure("Home opened the menu")
+
+
+def case_lock_and_measure(h: Harness) -> None:
+    """Lock and Measure from the menu: the window grows by the read-out band, inverted
+    marker lines cross at the clicked and the pointed pixels, the labels are drawn."""
+    h.ensure(factor=3, pointer=False)
+    h.point_at(*P1)
+    h.expect_view(P1)
+    h.press("Down")  # the menu opens at the pointer, so the area locks around P1
+    h.wait_for("the menu to open", h.menus)
+    h.navigate("Lock (press 'space' to toggle)")
+    h.choose("Measure")
+    left, top, _, _ = h.wait_for("the band", lambda: (lambda c: c if c[3] - c[1] == 223 else None)(
+        h.client_rect()))
+    h.point_at(left + 31, top + 62)  # column 10, row 20
+    h.xdotool("click", "1")
+    h.point_at(left + 100, top + 40)  # column 33, row 13
+    lay = layout(h.state, 200, 199, P1)  # the view keeps its size
+
+    def marked() -> bool:
+        img = h.screenshot()
+
+        def shown(cx: int, cy: int) -> tuple[int, int, int]:
+            return pattern_colour(lay.src_x + (cx - 1) // 3, lay.src_y + (cy - 1) // 3)
+        lines_x, lines_y = (32, 101), (62, 41)
+        for x in lines_x:
+            for y in range(1, lay.view_h + 1):
+                want = shown(x, y) if y in lines_y else invert(shown(x, y))
+                if img.pixel(left + x, top + y) != want:
+                    return False
+        for y in lines_y:
+            for x in range(1, lay.view_w + 1):
+                want = shown(x, y) if x in lines_x else invert(shown(x, y))
+                if img.pixel(left + x, top + y) != want:
+                    return False
+        band = img.crop(left, top + 199, left + 200, top + 223)
+        return any(sum(band.pixel(x, y)) < 200 for x in range(200) for y in range(24))
+    h.wait_for("the marker lines and the read-out", marked, timeout=VIEW_TIMEOUT)
+    h.save_window("measure.png", h.last_shot)
+    h.press("space")
+    h.wait_for("the band to go", lambda: (lambda c: c[3] - c[1] == 199)(h.client_rect()))
+    h.point_at(*P2)
+    h.expect_view(P2)
+
+
 def case_hint_expires(h: Harness) -> None:
     """After 2000 ticks (about 30 s) the caption drops the hint."""
     if h.vimo_seen_at is None:
@@ -874,6 +979,10 @@ CASES: list[Callable[[Harness], None]] = [
     case_top_left,
     case_show_pointer,
     case_resize,
+    case_lock_by_space,
+    case_stick_keys,
+    case_arrow_key_menu,
+    case_lock_and_measure,
     case_hint_expires,
 ]
 
@@ -888,6 +997,8 @@ def parse_args() -> argparse.Namespace:
     p.add_argument("--prefix-cache", default=str(REPO / "build/e2e-wineprefix"),
                    help="where a booted Wine prefix is kept to copy from")
     p.add_argument("--no-cache", action="store_true", help="boot a new prefix template")
+    p.add_argument("--case", action="append", default=[], metavar="NAME",
+                   help="run only these cases (repeatable; start-up always runs first)")
     return p.parse_args()
 
 
@@ -929,7 +1040,9 @@ def main() -> int:
         print(f"e2e: display {h.display}, prefix {h.prefix}, exe {h.exe}", flush=True)
 
         restart = False
-        for case in CASES:
+        chosen = [c for c in CASES if c is case_startup or not args.case
+                  or c.__name__.removeprefix("case_") in args.case]
+        for case in chosen:
             name = case.__name__.removeprefix("case_")
             t0 = time.monotonic()
             h.last_shot = None

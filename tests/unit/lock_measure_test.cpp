@@ -96,11 +96,11 @@ TEST_F(Slowing, InsideTheLockedAreaOnlyLeftAndTopEdgesCount) {
     Point at;
     std::int32_t speed;
   } path[] = {
-      {{area.left, area.top}, 3},           // enters at the top-left corner: 10 / 3
+      {{area.left, area.top}, 3},  // enters at the top-left corner: 10 / 3
       {{area.right - 1, area.bottom - 1}, 3},
-      {{area.right, area.top}, 10},         // the right edge is outside
+      {{area.right, area.top}, 10},  // the right edge is outside
       {{area.left, area.bottom - 1}, 3},
-      {{area.left, area.bottom}, 10},       // so is the bottom edge
+      {{area.left, area.bottom}, 10},  // so is the bottom edge
       {{area.left - 1, area.top}, 10},
   };
   for (const auto& p : path) {
@@ -176,8 +176,8 @@ struct Measuring : ::testing::Test {
     for (int i = 1; i <= n; ++i) {
       const int x = vertical ? at : i;
       const int y = vertical ? i : at;
-      Colour want = v.desktop.Pixel(v.s().SrcX + (x - 1) / v.s().Factor,
-                                    v.s().SrcY + (y - 1) / v.s().Factor);
+      Colour want =
+          v.desktop.Pixel(v.s().SrcX + (x - 1) / v.s().Factor, v.s().SrcY + (y - 1) / v.s().Factor);
       if (std::find(across.begin(), across.end(), i) == across.end()) want = ~want & 0x00FFFFFFU;
       if (v.Client(x, y) != want) return false;
     }
@@ -194,10 +194,10 @@ TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinates) {
   form.Click();
   form.MouseMove(4, 100);  // column 1, row 33
   v.Ticks(1);
-  EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX + 10) + "   X2= " +
-                                std::to_string(srcX + 1) + "   delta X= -9");
-  EXPECT_EQ(Text("Label2"), "Y1= " + std::to_string(srcY + 20) + "   Y2= " +
-                                std::to_string(srcY + 33) + "   delta Y= 13");
+  EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX + 10) +
+                                "   X2= " + std::to_string(srcX + 1) + "   delta X= -9");
+  EXPECT_EQ(Text("Label2"), "Y1= " + std::to_string(srcY + 20) +
+                                "   Y2= " + std::to_string(srcY + 33) + "   delta Y= 13");
   // Middle column of each block: 3 c + 2.
   for (const int x : {5, 32}) EXPECT_TRUE(Inverted(x, true, {101, 62})) << x;
   for (const int y : {101, 62}) EXPECT_TRUE(Inverted(y, false, {5, 32})) << y;
@@ -220,8 +220,8 @@ TEST_F(Measuring, APointLeftOfTheViewAndPastItsEndAndFactorOne) {
   form.Click();
   form.MouseMove(199, 30);  // past the view's last column (198 wide)
   v.Ticks(1);
-  EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX - 1) + "   X2= " +
-                                std::to_string(srcX + 198) + "   delta X= 199");
+  EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX - 1) +
+                                "   X2= " + std::to_string(srcX + 198) + "   delta X= 199");
   EXPECT_EQ(v.Client(0, 50), 0U) << "no line on the frame for -1";
   EXPECT_TRUE(Inverted(5, false)) << "factor 1: the row's own pixel";
   EXPECT_TRUE(Inverted(30, false));
