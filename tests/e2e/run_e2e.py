@@ -914,13 +914,15 @@ def case_lock_and_measure(h: Harness) -> None:
     h.press("Down")  # the menu opens at the pointer, so the area locks around P1
     h.wait_for("the menu to open", h.menus)
     h.navigate("Lock (press 'space' to toggle)")
+    left, top, right, bottom = h.client_rect()
+    w, hgt = right - left, bottom - top
     h.choose("Measure")
-    left, top, _, _ = h.wait_for("the band", lambda: (lambda c: c if c[3] - c[1] == 223 else None)(
-        h.client_rect()))
+    h.wait_for("the window to grow by the band", lambda: h.client_rect() == (
+        left, top, right, bottom + 24))
     h.point_at(left + 31, top + 62)  # column 10, row 20
     h.xdotool("click", "1")
     h.point_at(left + 100, top + 40)  # column 33, row 13
-    lay = layout(h.state, 200, 199, P1)  # the view keeps its size
+    lay = layout(h.state, w, hgt, P1)  # the view keeps its size
 
     def marked() -> bool:
         img = h.screenshot()
@@ -938,12 +940,12 @@ def case_lock_and_measure(h: Harness) -> None:
                 want = shown(x, y) if x in lines_x else invert(shown(x, y))
                 if img.pixel(left + x, top + y) != want:
                     return False
-        band = img.crop(left, top + 199, left + 200, top + 223)
-        return any(sum(band.pixel(x, y)) < 200 for x in range(200) for y in range(24))
+        band = img.crop(left, bottom, right, bottom + 24)
+        return any(sum(band.pixel(x, y)) < 200 for x in range(w) for y in range(24))
     h.wait_for("the marker lines and the read-out", marked, timeout=VIEW_TIMEOUT)
     h.save_window("measure.png", h.last_shot)
     h.press("space")
-    h.wait_for("the band to go", lambda: (lambda c: c[3] - c[1] == 199)(h.client_rect()))
+    h.wait_for("the band to go", lambda: h.client_rect() == (left, top, right, bottom))
     h.point_at(*P2)
     h.expect_view(P2)
 
