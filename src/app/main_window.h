@@ -16,10 +16,8 @@ namespace vimo {
 
 class MainWindow : public FormEvents {
  public:
-  // One line of the measurement read-out: formatted into `text`; `shown` is what the
-  // label shows, kept so the label is set only when its text changes.
+  // What a read-out label shows, kept so the label is set only when its text changes.
   struct ReadoutText {
-    std::array<char, 96> text{};
     std::array<char, 96> shown{};
     std::size_t size = 0;
     bool set = false;

@@ -1,5 +1,6 @@
 // The measurement read-out: crossing marker lines at the fixed point and at the point
 // under the pointer, and their screen coordinates and distances on the two labels.
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -11,12 +12,13 @@ namespace {
 
 constexpr Colour kMarkerColour = 0;  // drawn in the window's inverting pen mode
 
+using LineBuffer = std::array<char, 96>;
+
 // Writes "<x>1= A   <x>2= B   delta <x>= B-A" into a fixed buffer: nothing on the tick
 // allocates.
-std::string_view FormatLine(MainWindow::ReadoutText& out, char axis, std::int64_t from,
-                            std::int64_t to) {
-  char* p = out.text.data();
-  char* const end = p + out.text.size();
+std::string_view FormatLine(LineBuffer& out, char axis, std::int64_t from, std::int64_t to) {
+  char* p = out.data();
+  char* const end = p + out.size();
   const auto put = [&](std::string_view literal) {
     for (const char c : literal) *p++ = c == '#' ? axis : c;
   };
@@ -27,7 +29,7 @@ std::string_view FormatLine(MainWindow::ReadoutText& out, char axis, std::int64_
   number(to);
   put("   delta #= ");
   number(to - from);
-  return {out.text.data(), static_cast<std::size_t>(p - out.text.data())};
+  return {out.data(), static_cast<std::size_t>(p - out.data())};
 }
 
 // Sets a label's text only when it changed: no work and no flicker while nothing moves.
@@ -72,11 +74,12 @@ void MainWindow::ShowMeasurement() {
   if (s_.MeasureFromY < s_.SrcHeight) DrawMarker(s_.MeasureFromY, false);
 
   // True screen coordinates: the captured area's edge plus the column or row.
+  LineBuffer line{};
   ShowText(*label1_, readout1_,
-           FormatLine(readout1_, 'X', std::int64_t{s_.SrcX} + s_.MeasureFromX,
+           FormatLine(line, 'X', std::int64_t{s_.SrcX} + s_.MeasureFromX,
                       std::int64_t{s_.SrcX} + s_.MeasureToX));
   ShowText(*label2_, readout2_,
-           FormatLine(readout2_, 'Y', std::int64_t{s_.SrcY} + s_.MeasureFromY,
+           FormatLine(line, 'Y', std::int64_t{s_.SrcY} + s_.MeasureFromY,
                       std::int64_t{s_.SrcY} + s_.MeasureToY));
 }
 
