@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "app/magnifier_state.h"
 #include "platform/toolkit.h"
 #include "platform/win32_api.h"
+#include "ui/about.h"
 
 namespace vimo {
 
@@ -72,6 +74,10 @@ class MainWindow : public FormEvents {
   void CheckSlowMouse();
   void RestoreMouseSpeed();
 
+  // Grid colour and the About window.
+  void GridColorClick();
+  void AboutClick();
+
  private:
   bool GridMode() const;
   void ChangeHeightByBand(int sign);
@@ -100,6 +106,7 @@ class MainWindow : public FormEvents {
   MenuItem* slowMouse_ = nullptr;
   MenuItem* pointerMen_ = nullptr;
   MenuItem* gridMen_ = nullptr;
+  std::unique_ptr<AboutWindow> frmAbout_;  // created on first use
 };
 
 }  // namespace vimo

@@ -34,6 +34,10 @@ void MainWindow::OnMenuClick(std::string_view name, std::int16_t index) {
   } else if (name == "GridMen") {
     s_.GridOn = Complement(s_.GridOn);
     ApplyGrid();
+  } else if (name == "GridColor") {
+    GridColorClick();
+  } else if (name == "About") {
+    AboutClick();
   }
 }
 
