@@ -854,51 +854,40 @@ def case_resize(h: Harness) -> None:
                               f"({cx},{cy}) {fmt(got)} = screen pixel {pattern_pixel_of(got)}")
 
 
-ABOUT_TITLE = "About Vimo"
 ABOUT_CLIENT = (235, 212)  # 3525 x 3180 twips
-# The labels' rectangles in the About window's client area (left, top, right, bottom).
-ABOUT_TEXTS = {"lblVersion": (24, 32, 193, 57), "lblCopyright": (24, 72, 233, 97)}
+# Client rects (left, top, right, bottom) of lblVersion and lblCopyright, and lblHomepage.
+ABOUT_TEXTS = [(24, 32, 193, 57), (24, 72, 233, 97)]
 ABOUT_LINK = (24, 112, 233, 137)
-WHITE = (255, 255, 255)
-LINK_BLUE = (0, 0, 255)
-RED = (255, 0, 0)
 
 
-def probe_window(h: Harness, title: str) -> dict:
-    return h.helper("probe", title, allow_fail=True)
+def found_window(h: Harness, title: str) -> Optional[dict]:
+    info = h.helper("probe", title, allow_fail=True)
+    return info if info.get("found") else None
 
 
 def case_about(h: Harness) -> None:
     """About ...: a topmost window "About Vimo" on white with the version and copyright
     lines in black and the link in blue; Escape closes it."""
     h.choose("About ...")
-    info = h.wait_for("the About window", lambda: (lambda i: i if i.get("found") else None)(
-        probe_window(h, ABOUT_TITLE)))
-    if info["title"] != ABOUT_TITLE or not info["topmost"]:
-        raise CaseFailure(f"the About window is not the topmost 'About Vimo': {info}")
+    info = h.wait_for("the About window", lambda: found_window(h, "About Vimo"))
     left, top, right, bottom = info["client"]
-    if (right - left, bottom - top) != ABOUT_CLIENT:
-        raise CaseFailure(f"About client area is {right - left}x{bottom - top}, "
-                          f"expected {ABOUT_CLIENT}")
+    if info["title"] != "About Vimo" or not info["topmost"] or \
+            (right - left, bottom - top) != ABOUT_CLIENT:
+        raise CaseFailure(f"not the topmost 'About Vimo' of {ABOUT_CLIENT} pixels: {info}")
     img = h.screenshot()
 
     def count(rect: tuple[int, int, int, int], test: Callable[[tuple[int, int, int]], bool]) -> int:
         return sum(1 for y in range(top + rect[1], top + rect[3])
                    for x in range(left + rect[0], left + rect[2]) if test(img.pixel(x, y)))
-    whole = (0, 0, ABOUT_CLIENT[0], ABOUT_CLIENT[1])
-    if count(whole, lambda c: c == WHITE) < ABOUT_CLIENT[0] * ABOUT_CLIENT[1] * 0.6:
-        raise CaseFailure("the About window's client area is not white")
-    for name, rect in ABOUT_TEXTS.items():
-        if count(rect, lambda c: sum(c) < 150) < 30:
-            raise CaseFailure(f"no black text in {name}")
-    if count(ABOUT_LINK, lambda c: c == LINK_BLUE) < 30:
-        raise CaseFailure("no blue link text in lblHomepage")
+    if count((0, 0, *ABOUT_CLIENT), lambda c: c == (255, 255, 255)) < 0.6 * math.prod(ABOUT_CLIENT) \
+            or any(count(rect, lambda c: sum(c) < 150) < 30 for rect in ABOUT_TEXTS) \
+            or count(ABOUT_LINK, lambda c: c == (0, 0, 255)) < 30:
+        raise CaseFailure("the About window does not show black texts and a blue link on white")
     # Without a window manager the frame is not drawn: the picture is the client area.
     h.save("about.png", img.crop(left, top, right, bottom))
-    h.focus_window(f"^{ABOUT_TITLE}$", info["window"])
+    h.focus_window("^About Vimo$", info["window"])
     h.xdotool("key", "Escape")
-    h.wait_for("Escape to close the About window",
-               lambda: not probe_window(h, ABOUT_TITLE).get("found"))
+    h.wait_for("Escape to close the About window", lambda: not found_window(h, "About Vimo"))
     # The magnifier is active again (Wine may take a moment to hand its X focus back).
     h.focus_vimo()
     h.wait_for("the Vimo window to be the foreground window", lambda: h.probe()["foreground"])
@@ -909,8 +898,7 @@ def case_grid_colour(h: Harness) -> None:
     grid red at once."""
     h.ensure(factor=5, grid=True)
     h.choose("Grid color ...")
-    dialog = h.wait_for("the colour dialog", lambda: (lambda i: i if i.get("found") else None)(
-        probe_window(h, "Color")))
+    dialog = h.wait_for("the colour dialog", lambda: found_window(h, "Color"))
     h.focus_window("^Color$", dialog["window"])
     # A field reached by its access key has its text selected, so typing replaces it.
     for key, value in (("alt+r", "255"), ("alt+g", "0"), ("alt+b", "0")):
@@ -918,8 +906,8 @@ def case_grid_colour(h: Harness) -> None:
         h.xdotool("type", "--delay", "50", value)
     h.save("colour-dialog.png", h.screenshot().crop(*dialog["window"]))
     h.xdotool("key", "Return")
-    h.wait_for("OK to close the colour dialog", lambda: not probe_window(h, "Color").get("found"))
-    h.state.grid_colour = RED
+    h.wait_for("OK to close the colour dialog", lambda: not found_window(h, "Color"))
+    h.state.grid_colour = (255, 0, 0)
     h.point_at(*P1)
     h.expect_view(P1, "grid-colour.png")
 
