@@ -879,7 +879,8 @@ def case_about(h: Harness) -> None:
     def count(rect: tuple[int, int, int, int], test: Callable[[tuple[int, int, int]], bool]) -> int:
         return sum(1 for y in range(top + rect[1], top + rect[3])
                    for x in range(left + rect[0], left + rect[2]) if test(img.pixel(x, y)))
-    if count((0, 0, *ABOUT_CLIENT), lambda c: c == (255, 255, 255)) < 0.6 * math.prod(ABOUT_CLIENT) \
+    white = count((0, 0, *ABOUT_CLIENT), lambda c: c == (255, 255, 255))
+    if white < 0.6 * math.prod(ABOUT_CLIENT) \
             or any(count(rect, lambda c: sum(c) < 150) < 30 for rect in ABOUT_TEXTS) \
             or count(ABOUT_LINK, lambda c: c == (0, 0, 255)) < 30:
         raise CaseFailure("the About window does not show black texts and a blue link on white")
