@@ -944,9 +944,9 @@ CASES: list[Callable[[Harness], None]] = [
     case_top_left,
     case_show_pointer,
     case_resize,
+    case_hint_expires,  # must run before the hint's 30 s are over
     case_about,
     case_grid_colour,
-    case_hint_expires,
 ]
 
 
