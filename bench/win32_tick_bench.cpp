@@ -261,6 +261,11 @@ class TimedApi final : public Win32Api {
   bool DeleteObject(Handle object) override {
     return Time(kDeleteObject, [&] { return real_.DeleteObject(object); });
   }
+  std::intptr_t ShellExecute(Handle owner, std::string_view verb, std::string_view file,
+                             std::string_view parameters, std::string_view directory,
+                             int show) override {
+    return real_.ShellExecute(owner, verb, file, parameters, directory, show);
+  }
 
  private:
   struct Total {

@@ -6,11 +6,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "app/magnifier_state.h"
 #include "platform/toolkit.h"
 #include "platform/win32_api.h"
+#include "ui/about.h"
 
 namespace vimo {
 
@@ -83,6 +85,10 @@ class MainWindow : public FormEvents {
   void CheckSlowMouse();
   void RestoreMouseSpeed();
 
+  // Grid colour and the About window.
+  void GridColorClick();
+  void AboutClick();
+
  private:
   bool GridMode() const;
   void ShowCommandMenu();
@@ -115,6 +121,7 @@ class MainWindow : public FormEvents {
   MenuItem* gridMen_ = nullptr;
   ReadoutText readout1_;
   ReadoutText readout2_;
+  std::unique_ptr<AboutWindow> frmAbout_;  // created on first use
 };
 
 }  // namespace vimo

@@ -73,6 +73,22 @@ class PictureBox {
   virtual void SetHeight(float height) = 0;
 };
 
+// The system colour chooser of a form's design (kind kCommonDialog). It keeps its own
+// current colour between uses; Flags are the Win32 colour-chooser flags (1 = CC_RGBINIT,
+// open with the current colour selected).
+class CommonDialog {
+ public:
+  virtual ~CommonDialog() = default;
+  virtual std::int32_t Flags() const = 0;
+  virtual void SetFlags(std::int32_t flags) = 0;
+  virtual bool CancelError() const = 0;
+  virtual void SetCancelError(bool raise) = 0;
+  // Shows the modal colour dialog and returns when it is closed. OK makes the chosen colour
+  // current; Cancel changes nothing and, with CancelError set, raises ToolkitError.
+  virtual void ShowColor() = 0;
+  virtual Colour Color() const = 0;
+};
+
 enum class WindowState : std::int16_t { kNormal = 0, kMinimized = 1, kMaximized = 2 };
 
 // Mouse button codes of the mouse events.
@@ -121,6 +137,15 @@ class Form {
   virtual Shape& ShapeControl(std::string_view name) = 0;
   virtual MenuItem& Menu(std::string_view name) = 0;
   virtual MenuGroup& MenuArray(std::string_view name) = 0;
+
+  // The colour chooser of the design, by name; ToolkitError for a name it does not have.
+  virtual CommonDialog& Dialog(std::string_view name) = 0;
+  // False once the window has been unloaded; a form is never loaded again (load the
+  // design anew).
+  virtual bool Loaded() const = 0;
+  // Shows the window modeless, owned by `owner`: it stays above it and is not in the
+  // taskbar. Returns at once.
+  virtual void ShowModeless(Form& owner) = 0;
 };
 
 // The event handlers of one form. Mouse events name the control they happened over
@@ -148,6 +173,9 @@ class FormEvents {
   // Called by the dispatcher after a handler of this form let a failure escape, so
   // the form can undo system-wide changes (the mouse speed) before going on.
   virtual void OnHandlerFailure(std::string_view /*what*/) {}
+  // A command button was pressed (also by Enter or Escape), or a label clicked: the left
+  // button went down and up over the same visible label.
+  virtual void OnControlClick(std::string_view /*control*/) {}
 };
 
 class Screen {
@@ -166,6 +194,11 @@ class Toolkit {
   // Builds the window and its controls from the design, hands the form to
   // events.OnCreate and runs the load event. The window stays hidden until Show().
   virtual Form& LoadForm(const FormDesign& design, FormEvents& events) = 0;
+
+  // The program's major and minor version numbers, and the year of the current local date.
+  virtual int VersionMajor() const = 0;
+  virtual int VersionMinor() const = 0;
+  virtual int CurrentYear() const = 0;
 };
 
 }  // namespace vimo

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/types.h"
 
@@ -75,6 +76,12 @@ class Win32Api {
   virtual bool DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy, std::uint32_t step,
                           Handle brush, std::uint32_t flags) = 0;
   virtual bool DeleteObject(Handle object) = 0;
+
+  // shell32: ShellExecute with UTF-8 texts (ShellExecuteW underneath). Above 32 when the
+  // system has started opening the file.
+  virtual std::intptr_t ShellExecute(Handle owner, std::string_view verb, std::string_view file,
+                                     std::string_view parameters, std::string_view directory,
+                                     int show) = 0;
 };
 
 }  // namespace vimo

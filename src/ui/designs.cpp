@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "version.h"
+
 namespace vimo {
 namespace {
 
@@ -88,8 +90,74 @@ constexpr FormDesign kMainDesign{
     .menus = kMainMenus,
 };
 
+constexpr FontDesign kAboutFont{"Arial", 9.75F, 400, false};
+
+constexpr std::array kAboutControls{
+    ControlDesign{.name = "cmdClose",
+                  .kind = ControlKind::kCommandButton,
+                  .left = 720,
+                  .top = 2400,
+                  .width = 2055,
+                  .height = 495,
+                  .caption = "Close",
+                  .font = kAboutFont,
+                  .tabIndex = 2,
+                  .isDefault = true,
+                  .isCancel = true},
+    ControlDesign{.name = "lblVersion",
+                  .kind = ControlKind::kLabel,
+                  .left = 360,
+                  .top = 480,
+                  .width = 2535,
+                  .height = 375,
+                  .caption = "version",
+                  .foreColor = 0x00000000,
+                  .transparentBack = true,
+                  .font = kAboutFont,
+                  .tabIndex = 3},
+    ControlDesign{.name = "lblHomepage",
+                  .kind = ControlKind::kLabel,
+                  .left = 360,
+                  .top = 1680,
+                  .width = 3135,
+                  .height = 375,
+                  .caption = "Visit homepage",
+                  .foreColor = 0x00FF0000,
+                  .transparentBack = true,
+                  .font = {"Arial", 9.75F, 400, true},
+                  .tabIndex = 1,
+                  .tooltip = VIMO_HOMEPAGE},
+    ControlDesign{.name = "lblCopyright",
+                  .kind = ControlKind::kLabel,
+                  .left = 360,
+                  .top = 1080,
+                  .width = 3135,
+                  .height = 375,
+                  .caption = "copyright",
+                  .foreColor = 0x00000000,
+                  .transparentBack = true,
+                  .font = kAboutFont,
+                  .tabIndex = 0},
+};
+
+constexpr FormDesign kAboutDesign{
+    .name = "frmAbout",
+    .caption = "About Vimo",
+    .clientWidth = 3525,
+    .clientHeight = 3180,
+    .border = BorderStyle::kFixedDialog,
+    .maxButton = false,
+    .minButton = false,
+    .showInTaskbar = false,
+    .centerOnOwner = true,
+    .backColor = 0x00FFFFFF,
+    .font = kAboutFont,
+    .controls = kAboutControls,
+};
+
 }  // namespace
 
 const FormDesign& MainDesign() { return kMainDesign; }
+const FormDesign& AboutDesign() { return kAboutDesign; }
 
 }  // namespace vimo

@@ -7,6 +7,8 @@ namespace vimo {
 
 // The magnifier window.
 const FormDesign& MainDesign();
+// The About window.
+const FormDesign& AboutDesign();
 
 // Design values the logic refers to by meaning.
 inline constexpr Colour kDefaultGridColour = 0x00C0C0C0;  // light grey

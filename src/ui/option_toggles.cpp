@@ -41,6 +41,10 @@ void MainWindow::OnMenuClick(std::string_view name, std::int16_t index) {
   } else if (name == "SlowMouse") {
     s_.SlowMouseOn = Complement(s_.SlowMouseOn);
     ApplySlowMouse();
+  } else if (name == "GridColor") {
+    GridColorClick();
+  } else if (name == "About") {
+    AboutClick();
   }
 }
 

@@ -181,10 +181,12 @@ class ViewState:
     centered: bool = True
     grid: bool = False
     pointer: bool = True  # "Show mouse pointer" is on by default
+    grid_colour: tuple[int, int, int] = GRID_COLOUR
 
     def describe(self) -> str:
         return (f"F={self.factor} {'centred' if self.centered else 'top-left'}"
-                f"{', grid' if self.grid else ''}{', pointer' if self.pointer else ''}")
+                f"{', grid ' + fmt(self.grid_colour) if self.grid else ''}"
+                f"{', pointer' if self.pointer else ''}")
 
 
 @dataclass
@@ -278,7 +280,7 @@ def check_view(img: Image, client: tuple[int, int, int, int], state: ViewState,
             elif grid and (cx == lay.view_w or cy == lay.view_h):
                 want = BLACK  # in grid mode the frame takes the last grid line's place
             elif grid and (cx % f == 0 or cy % f == 0):
-                want = GRID_COLOUR
+                want = state.grid_colour
             else:
                 want = pattern_colour(lay.src_x + i, lay.src_y + j)
             if skip_pointer and cx > 0 and cy > 0 and \
@@ -469,17 +471,26 @@ class Harness:
         the pointer, and Wine hands them to that window (the pattern, when pointing at
         it) instead of its foreground window.
         """
-        window = self.probe()["window"]
-        found = self.run(["xdotool", "search", "--name", r"^Vimo \("], check=False,
+        self.focus_window(r"^Vimo \(", self.probe()["window"])
+
+    def focus_window(self, title_regex: str, window: list[int]) -> None:
+        """Gives the X keyboard focus to the X window of that title within that Win32 rect.
+
+        Wine draws the frame of a layered window itself (its X window is the whole
+        window); other windows leave it to the window manager, which Xvfb has not, so
+        their X window is only the client area.
+        """
+        found = self.run(["xdotool", "search", "--name", title_regex], check=False,
                          timeout=15).stdout.decode().split()
         for xid in found:
             geometry = self.run(["xdotool", "getwindowgeometry", "--shell", xid],
                                 check=False, timeout=15).stdout.decode()
             values = dict(line.split("=", 1) for line in geometry.split() if "=" in line)
-            if [int(values.get(k, -1)) for k in ("X", "Y")] == window[:2]:
+            x, y = (int(values.get(k, -1)) for k in ("X", "Y"))
+            if window[0] <= x < window[2] and window[1] <= y < window[3]:
                 self.xdotool("windowfocus", "--sync", xid)
                 return
-        raise CaseFailure(f"no X window for the Vimo window at {window[:2]} among {found}")
+        raise CaseFailure(f"no X window {title_regex!r} at {window[:2]} among {found}")
 
     def activate_vimo(self) -> None:
         """Clicks Vimo's title bar, as a user does to bring it to the front; without a
@@ -950,10 +961,69 @@ def case_lock_and_measure(h: Harness) -> None:
     h.expect_view(P2)
 
 
+ABOUT_CLIENT = (235, 212)  # 3525 x 3180 twips
+# Client rects (left, top, right, bottom) of lblVersion and lblCopyright, and lblHomepage.
+ABOUT_TEXTS = [(24, 32, 193, 57), (24, 72, 233, 97)]
+ABOUT_LINK = (24, 112, 233, 137)
+
+
+def found_window(h: Harness, title: str) -> Optional[dict]:
+    info = h.helper("probe", title, allow_fail=True)
+    return info if info.get("found") else None
+
+
+def case_about(h: Harness) -> None:
+    """About ...: a topmost window "About Vimo" on white with the version and copyright
+    lines in black and the link in blue; Escape closes it."""
+    h.choose("About ...")
+    info = h.wait_for("the About window", lambda: found_window(h, "About Vimo"))
+    left, top, right, bottom = info["client"]
+    if info["title"] != "About Vimo" or not info["topmost"] or \
+            (right - left, bottom - top) != ABOUT_CLIENT:
+        raise CaseFailure(f"not the topmost 'About Vimo' of {ABOUT_CLIENT} pixels: {info}")
+    img = h.screenshot()
+
+    def count(rect: tuple[int, int, int, int], test: Callable[[tuple[int, int, int]], bool]) -> int:
+        return sum(1 for y in range(top + rect[1], top + rect[3])
+                   for x in range(left + rect[0], left + rect[2]) if test(img.pixel(x, y)))
+    white = count((0, 0, *ABOUT_CLIENT), lambda c: c == (255, 255, 255))
+    if white < 0.6 * math.prod(ABOUT_CLIENT) \
+            or any(count(rect, lambda c: sum(c) < 150) < 30 for rect in ABOUT_TEXTS) \
+            or count(ABOUT_LINK, lambda c: c == (0, 0, 255)) < 30:
+        raise CaseFailure("the About window does not show black texts and a blue link on white")
+    # Without a window manager the frame is not drawn: the picture is the client area.
+    h.save("about.png", img.crop(left, top, right, bottom))
+    h.focus_window("^About Vimo$", info["window"])
+    h.xdotool("key", "Escape")
+    h.wait_for("Escape to close the About window", lambda: not found_window(h, "About Vimo"))
+    # The magnifier is active again (Wine may take a moment to hand its X focus back).
+    h.focus_vimo()
+    h.wait_for("the Vimo window to be the foreground window", lambda: h.probe()["foreground"])
+
+
+def case_grid_colour(h: Harness) -> None:
+    """Grid color ...: 255, 0, 0 typed into the colour dialog's fields and OK turn the
+    grid red at once."""
+    h.ensure(factor=5, grid=True)
+    h.choose("Grid color ...")
+    dialog = h.wait_for("the colour dialog", lambda: found_window(h, "Color"))
+    h.focus_window("^Color$", dialog["window"])
+    # A field reached by its access key has its text selected, so typing replaces it.
+    for key, value in (("alt+r", "255"), ("alt+g", "0"), ("alt+b", "0")):
+        h.xdotool("key", key)
+        h.xdotool("type", "--delay", "50", value)
+    h.save("colour-dialog.png", h.screenshot().crop(*dialog["window"]))
+    h.xdotool("key", "Return")
+    h.wait_for("OK to close the colour dialog", lambda: not found_window(h, "Color"))
+    h.state.grid_colour = (255, 0, 0)
+    h.point_at(*P1)
+    h.expect_view(P1, "grid-colour.png")
+
+
 def case_hint_expires(h: Harness) -> None:
-    """After 2000 ticks (about 30 s) the caption drops the hint."""
-    if h.vimo_seen_at is None:
-        raise CaseFailure("vimo.exe never showed its window")
+    """After 2000 ticks (about 30 s) of a fresh start the caption drops the hint."""
+    h.start_vimo()
+    assert h.vimo_seen_at is not None
     earliest = HINT_TICKS * TICK_MS / 1000 - 1.0
     want = f"Vimo ({h.state.factor}x)"
     caption = h.caption()
@@ -985,6 +1055,8 @@ CASES: list[Callable[[Harness], None]] = [
     case_stick_keys,
     case_arrow_key_menu,
     case_lock_and_measure,
+    case_about,
+    case_grid_colour,
     case_hint_expires,
 ]
 
@@ -1000,7 +1072,7 @@ def parse_args() -> argparse.Namespace:
                    help="where a booted Wine prefix is kept to copy from")
     p.add_argument("--no-cache", action="store_true", help="boot a new prefix template")
     p.add_argument("--case", action="append", default=[], metavar="NAME",
-                   help="run only these cases (repeatable; start-up always runs first)")
+                   help="run only this case (without the case_ prefix); may be repeated")
     return p.parse_args()
 
 
@@ -1014,6 +1086,15 @@ def main() -> int:
         if not Path(path).is_file():
             print(f"e2e: {path} not found (build with the mingw preset first)", file=sys.stderr)
             return 2
+
+    names = [case.__name__.removeprefix("case_") for case in CASES]
+    unknown = [name for name in args.case if name not in names]
+    if unknown:
+        print(f"e2e: no case {', '.join(unknown)}; the cases are {', '.join(names)}",
+              file=sys.stderr)
+        return 2
+    cases = [case for case in CASES
+             if not args.case or case.__name__.removeprefix("case_") in args.case]
 
     def stop(signum, _frame):
         raise KeyboardInterrupt(f"signal {signum}")
@@ -1041,10 +1122,9 @@ def main() -> int:
         h.timings["setup"] = time.monotonic() - t0
         print(f"e2e: display {h.display}, prefix {h.prefix}, exe {h.exe}", flush=True)
 
-        restart = False
-        chosen = [c for c in CASES if c is case_startup or not args.case
-                  or c.__name__.removeprefix("case_") in args.case]
-        for case in chosen:
+        # Every case but the first needs vimo.exe running.
+        restart = cases[0] is not case_startup
+        for case in cases:
             name = case.__name__.removeprefix("case_")
             t0 = time.monotonic()
             h.last_shot = None

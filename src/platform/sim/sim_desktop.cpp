@@ -342,6 +342,14 @@ bool SimDesktop::DeleteObject(Handle object) {
   return bitmaps_.Remove(object);
 }
 
+std::intptr_t SimDesktop::ShellExecute(Handle owner, std::string_view verb, std::string_view file,
+                                       std::string_view parameters, std::string_view directory,
+                                       int show) {
+  shellExecuteLog_.push_back({owner, std::string(verb), std::string(file), std::string(parameters),
+                              std::string(directory), show});
+  return 42;
+}
+
 bool SimDesktop::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy,
                             std::uint32_t /*step*/, Handle /*brush*/, std::uint32_t flags) {
   ++calls_.drawIconEx;

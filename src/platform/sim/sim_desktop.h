@@ -10,6 +10,8 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/types.h"
@@ -157,6 +159,16 @@ struct SetWindowPosCall {
   friend bool operator==(const SetWindowPosCall&, const SetWindowPosCall&) = default;
 };
 
+struct ShellExecuteCall {
+  Handle owner = 0;
+  std::string verb;
+  std::string file;
+  std::string parameters;
+  std::string directory;
+  int show = 0;
+  friend bool operator==(const ShellExecuteCall&, const ShellExecuteCall&) = default;
+};
+
 // How many times the logic called each operation. ResetCalls() zeroes them.
 struct CallCounts {
   int getCursorPos = 0;
@@ -293,6 +305,10 @@ class SimDesktop final : public Win32Api {
   bool DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy, std::uint32_t step,
                   Handle brush, std::uint32_t flags) override;
   bool DeleteObject(Handle object) override;
+  // Recorded, not run; reports success (42) as the shell does.
+  std::intptr_t ShellExecute(Handle owner, std::string_view verb, std::string_view file,
+                             std::string_view parameters, std::string_view directory,
+                             int show) override;
 
   // ---- Monitors ----
   // Replaces the monitors. Desktop pixels keep their screen position where still shown.
@@ -353,6 +369,9 @@ class SimDesktop final : public Win32Api {
   // ones are only counted.
   const std::vector<std::int32_t>& MouseSpeedLog() const { return mouseSpeedLog_; }
   int RejectedMouseSpeedSets() const { return rejectedMouseSpeedSets_; }
+
+  // ---- Shell ----
+  const std::vector<ShellExecuteCall>& ShellExecuteLog() const { return shellExecuteLog_; }
 
   // ---- Bookkeeping ----
   // DCs taken by GetDC and not released, plus bitmaps made by GetIconInfo and not deleted.
@@ -422,6 +441,8 @@ class SimDesktop final : public Win32Api {
   std::int32_t mouseSpeed_ = 10;
   std::vector<std::int32_t> mouseSpeedLog_;
   int rejectedMouseSpeedSets_ = 0;
+
+  std::vector<ShellExecuteCall> shellExecuteLog_;
 
   CallCounts calls_;
   GetDcFailure failNextFormGetDc_ = GetDcFailure::kNone;

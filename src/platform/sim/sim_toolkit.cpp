@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "version.h"
+
 namespace vimo::sim {
 namespace {
 
@@ -128,6 +130,7 @@ SimPictureBox::SimPictureBox(const ControlDesign& design, float tppX, float tppY
 SimPictureBox::~SimPictureBox() { desktop_.DestroyPersistentDc(hdc_); }
 
 void SimPictureBox::SetForeColor(Colour colour) {
+  if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
   foreColor_ = colour;
   desktop_.SetPenColour(hdc_, ResolveColour(colour));
 }
@@ -138,6 +141,17 @@ void SimPictureBox::SetWidth(float width) {
 
 void SimPictureBox::SetHeight(float height) {
   image_.Resize(image_.Width(), RoundHalfEven(height), kButtonFace);
+}
+
+void SimCommonDialog::ShowColor() {
+  constexpr std::int32_t kRgbInit = 1;
+  const Colour shown = (flags_ & kRgbInit) != 0 ? colour_ : 0;
+  const std::optional<Colour> answer = toolkit_.AnswerColourDialog({flags_, cancelError_, shown});
+  if (answer) {
+    colour_ = *answer & 0x00FFFFFFU;
+  } else if (cancelError_) {
+    throw ToolkitError("Cancel was selected.");
+  }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -184,7 +198,10 @@ SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& even
         timers_.emplace_back(c.name);
         break;
       case ControlKind::kCommonDialog:
+        dialogs_.push_back(std::make_unique<SimCommonDialog>(toolkit, c.name));
+        break;
       case ControlKind::kCommandButton:
+        buttons_.emplace_back(c.name);
         break;
     }
   }
@@ -389,6 +406,19 @@ SimMenuGroup& SimForm::MenuArray(std::string_view name) {
   NoSuch("menu group", name);
 }
 
+SimCommonDialog& SimForm::Dialog(std::string_view name) {
+  for (const auto& d : dialogs_) {
+    if (d->Name() == name) return *d;
+  }
+  NoSuch("common dialog", name);
+}
+
+void SimForm::ShowModeless(Form& owner) {
+  if (unloaded_) throw ToolkitError("the window '" + name_ + "' has been unloaded");
+  owner_ = owner.hWnd();
+  Show();
+}
+
 // ---- Test driving
 
 bool SimForm::AcceptsInput() const { return !unloaded_ && Visible(); }
@@ -461,6 +491,14 @@ bool SimForm::ClickMenu(std::string_view name, std::int16_t index) {
   return true;
 }
 
+bool SimForm::ClickControl(std::string_view name) {
+  const bool button = std::find(buttons_.begin(), buttons_.end(), name) != buttons_.end();
+  if (!button && !LabelControl(name).Visible()) return false;
+  if (!AcceptsInput() || Window().minimized) return false;
+  Deliver([&] { events_.OnControlClick(name); });
+  return true;
+}
+
 void SimForm::SetClientSize(int width, int height) {
   Rect r = NormalRect();
   r.right = r.left + std::max(width, 0) + kFrameLeft + kFrameRight;
@@ -511,7 +549,8 @@ float SimScreen::Height() const {
 float SimScreen::TwipsPerPixelX() const { return toolkit_.TwipsPerPixelX(); }
 float SimScreen::TwipsPerPixelY() const { return toolkit_.TwipsPerPixelY(); }
 
-SimToolkit::SimToolkit(SimDesktop& desktop) : desktop_(desktop) {}
+SimToolkit::SimToolkit(SimDesktop& desktop)
+    : desktop_(desktop), versionMajor_(VIMO_VERSION_MAJOR), versionMinor_(VIMO_VERSION_MINOR) {}
 
 SimToolkit::~SimToolkit() = default;
 
@@ -533,6 +572,14 @@ SimForm& SimToolkit::FindForm(std::string_view name) {
     if ((*it)->Name() == name) return **it;
   }
   NoSuch("window", name);
+}
+
+std::optional<Colour> SimToolkit::AnswerColourDialog(const ColourDialogRecord& opened) {
+  colourDialogs_.push_back(opened);
+  if (colourAnswers_.empty()) return std::nullopt;
+  const std::optional<Colour> answer = colourAnswers_.front();
+  colourAnswers_.pop_front();
+  return answer;
 }
 
 Handle SimToolkit::GreenPointer() {

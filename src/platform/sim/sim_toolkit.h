@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -173,6 +175,37 @@ class SimPictureBox final : public PictureBox {
   Handle hdc_ = 0;
 };
 
+// How the colour dialog was opened.
+struct ColourDialogRecord {
+  std::int32_t flags = 0;
+  bool cancelError = false;
+  Colour shown = 0;  // the colour selected as it opened
+  friend bool operator==(const ColourDialogRecord&, const ColourDialogRecord&) = default;
+};
+
+// The colour chooser: the "user" gives the answers the test scripted on the toolkit. Like
+// the system's, it opens with black selected unless Flags hold CC_RGBINIT (1).
+class SimCommonDialog final : public CommonDialog {
+ public:
+  SimCommonDialog(SimToolkit& toolkit, std::string_view name) : toolkit_(toolkit), name_(name) {}
+
+  std::int32_t Flags() const override { return flags_; }
+  void SetFlags(std::int32_t flags) override { flags_ = flags; }
+  bool CancelError() const override { return cancelError_; }
+  void SetCancelError(bool raise) override { cancelError_ = raise; }
+  void ShowColor() override;
+  Colour Color() const override { return colour_; }
+
+  std::string_view Name() const { return name_; }
+
+ private:
+  SimToolkit& toolkit_;
+  std::string name_;
+  std::int32_t flags_ = 0;
+  bool cancelError_ = false;
+  Colour colour_ = 0;
+};
+
 struct PopupRecord {
   std::string menu;
   int flags = 0;
@@ -218,6 +251,9 @@ class SimForm final : public Form {
   SimShape& ShapeControl(std::string_view name) override;
   SimMenuItem& Menu(std::string_view name) override;
   SimMenuGroup& MenuArray(std::string_view name) override;
+  SimCommonDialog& Dialog(std::string_view name) override;
+  bool Loaded() const override { return !unloaded_; }
+  void ShowModeless(Form& owner) override;
 
   // ---- Test driving ----
   // Each returns whether the event was delivered. A timer fires while the form is loaded;
@@ -236,6 +272,9 @@ class SimForm final : public Form {
   bool KeyUp(std::int16_t keyCode, std::int16_t shift = 0);
   // false, without an event, for an item a user cannot click (see SimMenuItem::Clickable).
   bool ClickMenu(std::string_view name, std::int16_t index = 0);
+  // A press of a command button, or a left click on a visible label; false, without an
+  // event, for a hidden label or a form that takes no input.
+  bool ClickControl(std::string_view name);
   // The user drags the border: new client size, then the resize event.
   void SetClientSize(int width, int height);
   // Window state changes by the user, each followed by the resize event.
@@ -251,6 +290,7 @@ class SimForm final : public Form {
   const PixelBuffer& Client() const;
   const SimWindow& Window() const;
   bool Unloaded() const { return unloaded_; }
+  Handle Owner() const { return owner_; }
   const std::vector<PopupRecord>& Popups() const { return popups_; }
   const std::vector<std::string>& Failures() const { return failures_; }
   int CaptionSets() const { return captionSets_; }
@@ -286,6 +326,9 @@ class SimForm final : public Form {
   std::vector<std::unique_ptr<SimShape>> shapes_;
   std::vector<std::unique_ptr<SimPictureBox>> pictures_;
   std::vector<std::string> timers_;
+  std::vector<std::string> buttons_;
+  std::vector<std::unique_ptr<SimCommonDialog>> dialogs_;
+  Handle owner_ = 0;
   std::vector<std::unique_ptr<SimMenuItem>> menus_;
   std::vector<std::unique_ptr<SimMenuGroup>> groups_;
 
@@ -335,6 +378,23 @@ class SimToolkit final : public Toolkit {
   // The pointer that designs with greenPointer show over their client area.
   Handle GreenPointer();
 
+  // The program's version (from the build unless set) and the current year.
+  int VersionMajor() const override { return versionMajor_; }
+  int VersionMinor() const override { return versionMinor_; }
+  int CurrentYear() const override { return year_; }
+  void SetVersion(int major, int minor) {
+    versionMajor_ = major;
+    versionMinor_ = minor;
+  }
+  void SetCurrentYear(int year) { year_ = year; }
+
+  // The colour dialog's next answer: a colour for OK, nullopt for Cancel. A dialog shown
+  // without an answer left is cancelled.
+  void ScriptColourDialog(std::optional<Colour> answer) { colourAnswers_.push_back(answer); }
+  const std::vector<ColourDialogRecord>& ColourDialogs() const { return colourDialogs_; }
+  // For the dialogs: records the opening and gives the scripted answer.
+  std::optional<Colour> AnswerColourDialog(const ColourDialogRecord& opened);
+
  private:
   SimDesktop& desktop_;
   SimScreen screen_{*this};
@@ -342,6 +402,11 @@ class SimToolkit final : public Toolkit {
   float tppY_ = 15.0F;
   Handle greenPointer_ = 0;
   std::vector<std::unique_ptr<SimForm>> forms_;
+  int versionMajor_;
+  int versionMinor_;
+  int year_ = 2026;
+  std::deque<std::optional<Colour>> colourAnswers_;
+  std::vector<ColourDialogRecord> colourDialogs_;
 };
 
 }  // namespace vimo::sim

@@ -1,5 +1,9 @@
 #include "platform/win32/win32_api_impl.h"
 
+#include <string>
+
+#include "platform/win32/win32_text.h"
+
 namespace vimo::win32 {
 namespace {
 
@@ -149,6 +153,18 @@ bool Win32ApiImpl::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int
 
 bool Win32ApiImpl::DeleteObject(Handle object) {
   return ::DeleteObject(reinterpret_cast<HGDIOBJ>(object)) != FALSE;
+}
+
+std::intptr_t Win32ApiImpl::ShellExecute(Handle owner, std::string_view verb, std::string_view file,
+                                         std::string_view parameters, std::string_view directory,
+                                         int show) {
+  const std::wstring wideVerb = Widen(verb);
+  const std::wstring wideFile = Widen(file);
+  const std::wstring wideParameters = Widen(parameters);
+  const std::wstring wideDirectory = Widen(directory);
+  HINSTANCE result = ::ShellExecuteW(Wnd(owner), wideVerb.c_str(), wideFile.c_str(),
+                                     wideParameters.c_str(), wideDirectory.c_str(), show);
+  return reinterpret_cast<std::intptr_t>(result);
 }
 
 }  // namespace vimo::win32

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <windows.h>
+// shellapi.h names ShellExecute as a macro; the interface's member keeps its own name.
+#include <shellapi.h>
+#undef ShellExecute
 
 #include "platform/win32_api.h"
 
@@ -42,6 +45,9 @@ class Win32ApiImpl final : public Win32Api {
   bool DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy, std::uint32_t step,
                   Handle brush, std::uint32_t flags) override;
   bool DeleteObject(Handle object) override;
+  std::intptr_t ShellExecute(Handle owner, std::string_view verb, std::string_view file,
+                             std::string_view parameters, std::string_view directory,
+                             int show) override;
 
  private:
   using SetDisplayAffinityFn = BOOL(WINAPI*)(HWND, DWORD);

@@ -1,4 +1,8 @@
-// The windowless labels and shapes, and the off-screen picture boxes.
+// The windowless labels and shapes, the off-screen picture boxes and the colour chooser.
+#include <windows.h>
+// commdlg.h needs windows.h first.
+#include <commdlg.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -289,6 +293,7 @@ Handle Win32PictureBox::hDC() {
 }
 
 void Win32PictureBox::SetForeColor(Colour colour) {
+  if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
   if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
   const COLORREF resolved = ResolveColour(colour);
   HPEN pen = CreatePen(PS_SOLID, 1, resolved);
@@ -316,6 +321,32 @@ void Win32PictureBox::SetHeight(float height) {
   if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
   Allocate(pixelWidth_, Px(height));
   height_ = height;
+}
+
+// --- Colour chooser ----------------------------------------------------------------
+
+Win32CommonDialog::Win32CommonDialog(Win32Form& form, std::string_view name)
+    : form_(form), name_(name) {
+  std::fill(std::begin(custom_), std::end(custom_), RGB(255, 255, 255));
+}
+
+// Opens fully, with the fields for red, green and blue. A closed dialog leaves the
+// colour as it was; Cancel raises only when CancelError asks for it.
+void Win32CommonDialog::ShowColor() {
+  constexpr DWORD kPassedFlags =
+      CC_RGBINIT | CC_FULLOPEN | CC_PREVENTFULLOPEN | CC_SHOWHELP | CC_SOLIDCOLOR | CC_ANYCOLOR;
+  CHOOSECOLORW choose{};
+  choose.lStructSize = sizeof(choose);
+  choose.hwndOwner = form_.LiveWindow();
+  choose.rgbResult = colour_;
+  choose.lpCustColors = custom_;
+  choose.Flags = (static_cast<DWORD>(flags_) & kPassedFlags) | CC_FULLOPEN;
+  if (ChooseColorW(&choose) != FALSE) {
+    colour_ = choose.rgbResult & 0x00FFFFFFU;
+    return;
+  }
+  if (CommDlgExtendedError() != 0) throw ToolkitError("the colour dialog could not be shown");
+  if (cancelError_) throw ToolkitError("Cancel was selected.");
 }
 
 }  // namespace vimo::win32

@@ -175,7 +175,8 @@ void Win32Form::BuildControls(const FormDesign& design) {
         buttons.push_back(&control);
         break;
       case ControlKind::kCommonDialog:
-        break;  // the dialogs are program-wide services, nothing to build
+        dialogs_.push_back(std::make_unique<Win32CommonDialog>(*this, control.name));
+        break;
     }
   }
 
@@ -489,6 +490,24 @@ MenuGroup& Win32Form::MenuArray(std::string_view name) {
   throw ToolkitError(name_ + " has no menu group " + std::string(name));
 }
 
+CommonDialog& Win32Form::Dialog(std::string_view name) {
+  for (const auto& dialog : dialogs_) {
+    if (dialog->Name() == name) return *dialog;
+  }
+  throw ToolkitError(name_ + " has no common dialog " + std::string(name));
+}
+
+// The owner is set when the window is made (frmMain for a form kept out of the taskbar);
+// another owner is taken over before the window shows.
+void Win32Form::ShowModeless(Form& owner) {
+  HWND hwnd = LiveWindow();
+  HWND ownerWindow = reinterpret_cast<HWND>(owner.hWnd());
+  if (ownerWindow != hwnd && GetWindow(hwnd, GW_OWNER) != ownerWindow) {
+    SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(ownerWindow));
+  }
+  Show();
+}
+
 // --- Drawing -----------------------------------------------------------------------
 
 void Win32Form::DrawDecorations(HDC dc) const {
@@ -560,7 +579,11 @@ void Win32Form::MouseDown(std::int16_t button, WPARAM wParam, LPARAM lParam) {
     SetCapture(hwnd_);
   }
   buttonsDown_ = static_cast<std::int16_t>(buttonsDown_ | button);
-  if (button == kLeftButton) leftPressOnForm_ = pressControl_.empty();
+  if (button == kLeftButton) {
+    leftPressOnForm_ = pressControl_.empty();
+    const Win32Label* label = LabelAt(at);
+    leftPressLabel_ = label != nullptr ? label->Name() : std::string();
+  }
   const std::string control = pressControl_;
   const std::int16_t shift = MouseShift(wParam);
   Deliver([&] {
@@ -574,9 +597,18 @@ void Win32Form::MouseUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
   const std::string control = pressControl_;
   RECT client{};
   GetClientRect(hwnd_, &client);
+  const Win32Label* releasedOn = LabelAt(at);
   const bool click = button == kLeftButton && leftPressOnForm_ && PtInRect(&client, at) != FALSE &&
-                     LabelAt(at) == nullptr;
-  if (button == kLeftButton) leftPressOnForm_ = false;
+                     releasedOn == nullptr;
+  // A label is clicked when the left button goes down and up over it.
+  std::string labelClick;
+  if (button == kLeftButton && releasedOn != nullptr && releasedOn->Name() == leftPressLabel_) {
+    labelClick = leftPressLabel_;
+  }
+  if (button == kLeftButton) {
+    leftPressOnForm_ = false;
+    leftPressLabel_.clear();
+  }
   buttonsDown_ = static_cast<std::int16_t>(buttonsDown_ & ~button);
   if (buttonsDown_ == 0) {
     pressControl_.clear();
@@ -587,6 +619,7 @@ void Win32Form::MouseUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
     events_.OnMouseUp(control, button, shift, static_cast<float>(at.x), static_cast<float>(at.y));
   });
   if (click) Deliver([&] { events_.OnClick(); });
+  if (!labelClick.empty()) Deliver([&] { events_.OnControlClick(labelClick); });
 }
 
 void Win32Form::MouseMove(WPARAM wParam, LPARAM lParam) {
@@ -625,10 +658,9 @@ void Win32Form::Command(WPARAM wParam, LPARAM lParam) {
   }
 }
 
-// A command button's press arrives as a command of the button's name.
 void Win32Form::ButtonClicked(const Button& button) {
   const std::string name = button.name;
-  Deliver([&] { events_.OnMenuClick(name, 0); });
+  Deliver([&] { events_.OnControlClick(name); });
 }
 
 // --- Window procedure --------------------------------------------------------------
@@ -694,6 +726,7 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         buttonsDown_ = 0;
         pressControl_.clear();
         leftPressOnForm_ = false;
+        leftPressLabel_.clear();
       }
       return 0;
     case WM_CHAR: {

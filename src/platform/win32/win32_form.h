@@ -135,6 +135,30 @@ class Win32PictureBox final : public PictureBox {
   int pixelHeight_ = 0;
 };
 
+// The colour chooser, comdlg32's ChooseColorW. Its current colour and its 16 custom
+// colours live as long as the form, so for the run in the main window.
+class Win32CommonDialog final : public CommonDialog {
+ public:
+  Win32CommonDialog(Win32Form& form, std::string_view name);
+
+  std::int32_t Flags() const override { return flags_; }
+  void SetFlags(std::int32_t flags) override { flags_ = flags; }
+  bool CancelError() const override { return cancelError_; }
+  void SetCancelError(bool raise) override { cancelError_ = raise; }
+  void ShowColor() override;
+  Colour Color() const override { return colour_; }
+
+  const std::string& Name() const { return name_; }
+
+ private:
+  Win32Form& form_;
+  std::string name_;
+  std::int32_t flags_ = 0;
+  bool cancelError_ = false;
+  Colour colour_ = 0;
+  COLORREF custom_[16];
+};
+
 class Win32MenuItem final : public MenuItem {
  public:
   Win32MenuItem(Win32Form& form, const MenuDesign& design, UINT id);
@@ -232,6 +256,9 @@ class Win32Form final : public Form {
   Shape& ShapeControl(std::string_view name) override;
   MenuItem& Menu(std::string_view name) override;
   MenuGroup& MenuArray(std::string_view name) override;
+  CommonDialog& Dialog(std::string_view name) override;
+  bool Loaded() const override { return hwnd_ != nullptr; }
+  void ShowModeless(Form& owner) override;
 
   // For the controls and the toolkit.
   HWND Window() const { return hwnd_; }
@@ -311,6 +338,7 @@ class Win32Form final : public Form {
   std::vector<std::unique_ptr<Win32PictureBox>> pictures_;
   std::vector<Timer> timers_;
   std::vector<Button> buttons_;
+  std::vector<std::unique_ptr<Win32CommonDialog>> dialogs_;
   std::vector<std::unique_ptr<Win32MenuItem>> menuItems_;
   std::vector<std::unique_ptr<Win32MenuGroup>> menuGroups_;
 
@@ -322,6 +350,7 @@ class Win32Form final : public Form {
   std::int16_t buttonsDown_ = 0;
   std::string pressControl_;  // where the first of the held buttons went down
   bool leftPressOnForm_ = false;
+  std::string leftPressLabel_;  // the label the left button went down on, if any
 };
 
 }  // namespace vimo::win32

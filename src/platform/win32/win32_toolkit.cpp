@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/win32/win32_form.h"
+#include "version.h"
 
 namespace vimo::win32 {
 namespace {
@@ -148,6 +149,15 @@ Form& Win32Toolkit::LoadForm(const FormDesign& design, FormEvents& events) {
   if (main_ == nullptr) main_ = &form;
   form.Load();
   return form;
+}
+
+int Win32Toolkit::VersionMajor() const { return VIMO_VERSION_MAJOR; }
+int Win32Toolkit::VersionMinor() const { return VIMO_VERSION_MINOR; }
+
+int Win32Toolkit::CurrentYear() const {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return now.wYear;
 }
 
 HWND Win32Toolkit::OwnerFor(const Win32Form& form) {

@@ -40,6 +40,9 @@ class Win32Toolkit final : public Toolkit {
 
   Screen& GetScreen() override { return screen_; }
   Form& LoadForm(const FormDesign& design, FormEvents& events) override;
+  int VersionMajor() const override;
+  int VersionMinor() const override;
+  int CurrentYear() const override;
 
   // The message loop; returns the exit code once the first form's window is gone.
   int Run();

@@ -1,0 +1,113 @@
+// The grid colour command and the About window.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "platform/win32_constants.h"
+#include "ui/about.h"
+#include "vimo_harness.h"
+
+namespace vimo::test {
+namespace {
+
+constexpr Colour kRed = 0x000000FF;
+constexpr const char* kPrefix = "\u00A9 2026 The Vimo developers - ";
+
+TEST(GridColour, OkRecoloursTheGridAtOnceCancelKeepsItAndTheDialogRemembersTheChoice) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  form.ClickMenu("Mag", 5);  // client column 5 and row 5 are the first grid lines
+  form.ClickMenu("GridMen");
+  v.toolkit.ScriptColourDialog(kRed);
+  v.toolkit.ScriptColourDialog(std::nullopt);  // Cancel
+
+  ASSERT_TRUE(form.ClickMenu("GridColor"));
+  EXPECT_EQ(form.Picture("BuffPic").ForeColor(), kRed);
+  EXPECT_EQ(v.Client(5, 7), kRed) << "redrawn without waiting for a tick";
+  EXPECT_EQ(v.Client(7, 10), kRed);
+  EXPECT_EQ(v.Client(7, 7), v.desktop.Pixel(v.s().SrcX + 1, v.s().SrcY + 1));
+
+  form.Dialog("CommonDialog").SetFlags(0);  // set again on every use
+  form.Dialog("CommonDialog").SetCancelError(false);
+  const sim::PixelBuffer before = form.Client();
+  form.ClickMenu("GridColor");
+  form.ClickMenu("GridColor");  // nothing scripted: cancelled too
+  EXPECT_EQ(form.Picture("BuffPic").ForeColor(), kRed);
+  EXPECT_EQ(form.Client().Pixels(), before.Pixels());
+  const std::vector<sim::ColourDialogRecord> opened{{1, true, 0}, {1, true, kRed}, {1, true, kRed}};
+  EXPECT_EQ(v.toolkit.ColourDialogs(), opened);
+  EXPECT_TRUE(form.Failures().empty()) << form.Failures().front();
+  EXPECT_THROW(form.Picture("BuffPic").SetForeColor(0x01000000), ToolkitError);
+  EXPECT_EQ(form.Picture("BuffPic").ForeColor(), kRed);
+}
+
+TEST(About, OpensTopmostOwnedByTheMainWindowWithTheYearAndVersion) {
+  struct Case {
+    int year, major, minor;
+    const char* version;
+  };
+  for (const Case& c : {Case{2030, 1, 2, "Version 1.2"}, Case{2026, 10, 0, "Version 10.0"}}) {
+    Vimo v;
+    sim::SimForm& main = v.Start();
+    v.toolkit.SetCurrentYear(c.year);
+    v.toolkit.SetVersion(c.major, c.minor);
+    ASSERT_TRUE(main.ClickMenu("About"));
+    sim::SimForm& about = v.toolkit.FindForm("frmAbout");
+    EXPECT_EQ(about.Caption(), "About Vimo");
+    EXPECT_EQ(about.LabelControl("lblCopyright").Caption(), kPrefix + std::to_string(c.year));
+    EXPECT_EQ(about.LabelControl("lblVersion").Caption(), c.version);
+    EXPECT_EQ(v.desktop.SetWindowPosLog().back(),
+              (sim::SetWindowPosCall{about.hWnd(), win::HWND_TOPMOST, 0, 0, 0, 0, 0x53, false}));
+    EXPECT_TRUE(about.Window().topmost && about.Visible());
+    EXPECT_EQ(about.Owner(), main.hWnd());
+    EXPECT_TRUE(main.Failures().empty() && about.Failures().empty());
+  }
+}
+
+TEST(About, ReopeningKeepsTheWindowEveryCloseUnloadsAndTheNextOpenLoadsAfresh) {
+  for (const bool byButton : {true, false}) {
+    Vimo v;
+    sim::SimForm& main = v.Start();
+    main.ClickMenu("About");
+    sim::SimForm& first = v.toolkit.FindForm("frmAbout");
+    v.toolkit.SetCurrentYear(2031);
+    v.toolkit.SetVersion(1, 3);
+    main.ClickMenu("About");
+    EXPECT_EQ(&v.toolkit.FindForm("frmAbout"), &first);
+    EXPECT_EQ(first.LabelControl("lblCopyright").CaptionSets(), 1);
+    EXPECT_EQ(first.ShowCalls(), 2);
+
+    ASSERT_TRUE(byButton ? first.ClickControl("cmdClose") : first.Close());
+    EXPECT_FALSE(first.Loaded() || first.Window().alive);
+    main.ClickMenu("About");
+    sim::SimForm& second = v.toolkit.FindForm("frmAbout");
+    EXPECT_NE(&second, &first);
+    EXPECT_TRUE(second.Visible());
+    EXPECT_EQ(second.LabelControl("lblCopyright").Caption(), std::string(kPrefix) + "2031");
+    EXPECT_EQ(second.LabelControl("lblVersion").Caption(), "Version 1.3");
+  }
+}
+
+TEST(About, TheHomepageLinkOpensTheAddressThroughTheShellAndStaysOpen) {
+  struct Case {
+    const char* address;
+    const char* opened;
+  };
+  for (const Case& c : {Case{"vimo.example.org", "https://vimo.example.org"},
+                        Case{"https://vimo.example.org/about", "https://vimo.example.org/about"},
+                        Case{"http://example.net", "http://example.net"},
+                        Case{"example.net:8080/x", "https://example.net:8080/x"}}) {
+    Vimo v;
+    v.Start();
+    AboutWindow window(v.desktop, v.toolkit, c.address);
+    window.Open(*v.form);
+    sim::SimForm& about = v.toolkit.FindForm("frmAbout");
+    ASSERT_TRUE(about.ClickControl("lblHomepage"));
+    const std::vector<sim::ShellExecuteCall> calls{{0, "open", c.opened, "", "", 1}};
+    EXPECT_EQ(v.desktop.ShellExecuteLog(), calls) << c.address;
+    EXPECT_TRUE(about.Loaded() && about.Visible());
+  }
+}
+
+}  // namespace
+}  // namespace vimo::test
