@@ -103,10 +103,11 @@ void MainWindow::LoadSettings() {
   Guarded([&] { s_.SettingsPath = GetSpecialfolder(kCsidlAppData) + kSettingsFile; });
   Guarded([&] { api_.MakeSureDirectoryPathExists(s_.SettingsPath); });
   Guarded([&] {
+    // A stored number that names no factor item gives the start factor, so that the
+    // caption and the view are set up as on any start.
     const std::int32_t index = StoredValue("FactorIndex", 3);
-    // A number beyond 16 bits names no factor item either.
-    if (index != static_cast<std::int16_t>(index)) throw std::out_of_range("FactorIndex");
-    SetFactor(static_cast<std::int16_t>(index));
+    const bool usable = index >= 1 && index <= mag_->UBound();
+    SetFactor(usable ? static_cast<std::int16_t>(index) : s_.Factor);
   });
   Guarded([&] {
     buffPic_->SetForeColor(static_cast<Colour>(
