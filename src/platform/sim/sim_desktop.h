@@ -463,6 +463,9 @@ class SimDesktop final : public Win32Api {
 
   struct FileRoot;
   std::shared_ptr<FileRoot> files_;
+  std::string lastWindowsPath_;  // the last HostPath mapping, reused while files_ stays
+  const FileRoot* lastRoot_ = nullptr;
+  std::filesystem::path lastHostPath_;
   std::vector<std::string> readOnly_;  // host paths
   std::string failingKey_;
   bool specialFolderFails_ = false;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <system_error>
 
@@ -67,19 +66,22 @@ struct Section {
 struct Profile {
   bool bom = false;
   std::vector<Section> sections;
-
-  Section* Find(std::string_view name) {
-    name = Trim(name);
-    for (Section& s : sections) {
-      if (!s.name.empty() && SameText(s.name, name)) return &s;
-    }
-    return nullptr;
-  }
 };
 
-Entry* FindEntry(Section& section, std::string_view key) {
+// The first section of that name (Profile or const Profile), or null.
+template <class P>
+auto FindSection(P& p, std::string_view name) -> decltype(&p.sections.front()) {
+  name = Trim(name);
+  for (auto& s : p.sections) {
+    if (!s.name.empty() && SameText(s.name, name)) return &s;
+  }
+  return nullptr;
+}
+
+template <class S>
+auto FindEntry(S& section, std::string_view key) -> decltype(&section.entries.front()) {
   key = Trim(key);
-  for (Entry& e : section.entries) {
+  for (auto& e : section.entries) {
     if (SameText(e.key, key)) return &e;
   }
   return nullptr;
@@ -110,6 +112,18 @@ Profile Parse(std::string_view text) {
     p.sections.back().entries.push_back(std::move(e));
   }
   return p;
+}
+
+// Parsing is the slow part of a read, and start-up reads one file sixteen times: the
+// parse of the last bytes read is kept.
+const Profile& ParseCached(const std::string& text) {
+  static std::string lastText;
+  static Profile last = Parse(lastText);
+  if (text != lastText) {
+    last = Parse(text);
+    lastText = text;
+  }
+  return last;
 }
 
 std::string Serialize(const Profile& p) {
@@ -170,15 +184,20 @@ std::string IntText(std::string_view value) {
 }
 
 std::optional<std::string> ReadWhole(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string text(static_cast<std::size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (!in) return std::nullopt;
+  return text;
 }
 
 }  // namespace
 
 std::filesystem::path SimDesktop::HostPath(std::string_view windowsPath) {
   if (!files_) files_ = std::make_shared<FileRoot>();
+  if (windowsPath == lastWindowsPath_ && lastRoot_ == files_.get()) return lastHostPath_;
   std::string drive = "C";
   std::string_view rest = windowsPath;
   std::vector<std::string> parts;
@@ -201,6 +220,9 @@ std::filesystem::path SimDesktop::HostPath(std::string_view windowsPath) {
   }
   std::filesystem::path host = files_->dir / drive;
   for (const std::string& part : parts) host /= part;
+  lastWindowsPath_ = windowsPath;
+  lastRoot_ = files_.get();
+  lastHostPath_ = host;
   return host;
 }
 
@@ -245,8 +267,8 @@ std::uint32_t SimDesktop::GetPrivateProfileInt(std::string_view section, std::st
   const auto fallbackValue = static_cast<std::uint32_t>(fallback);
   const std::optional<std::string> text = ReadWhole(HostPath(file));
   if (!text) return fallbackValue;
-  Profile p = Parse(*text);
-  Section* s = p.Find(section);
+  const Profile& p = ParseCached(*text);
+  const Section* s = FindSection(p, section);
   const Entry* e = s != nullptr ? FindEntry(*s, key) : nullptr;
   if (e == nullptr || !e->value) return fallbackValue;
   const std::string value = IntText(*e->value);
@@ -267,7 +289,7 @@ bool SimDesktop::WritePrivateProfileString(std::string_view section, std::string
   std::optional<std::string> text = exists ? ReadWhole(host) : std::string();
   if (!text) return false;
   Profile p = Parse(*text);
-  Section* s = p.Find(section);
+  Section* s = FindSection(p, section);
   if (s == nullptr) {
     p.sections.push_back({std::string(Trim(section)), {}});
     s = &p.sections.back();
