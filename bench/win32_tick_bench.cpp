@@ -220,6 +220,24 @@ class TimedApi final : public Win32Api {
   bool ExcludeFromCapture(Handle hwnd) override { return real_.ExcludeFromCapture(hwnd); }
   bool GetMouseSpeed(std::int32_t* speed) override { return real_.GetMouseSpeed(speed); }
   bool SetMouseSpeed(std::int32_t speed) override { return real_.SetMouseSpeed(speed); }
+  std::int32_t SHGetSpecialFolderLocation(Handle owner, int folder, Handle* idList) override {
+    return real_.SHGetSpecialFolderLocation(owner, folder, idList);
+  }
+  bool SHGetPathFromIDList(Handle idList, std::string* path) override {
+    return real_.SHGetPathFromIDList(idList, path);
+  }
+  void CoTaskMemFree(Handle memory) override { real_.CoTaskMemFree(memory); }
+  bool MakeSureDirectoryPathExists(std::string_view path) override {
+    return real_.MakeSureDirectoryPathExists(path);
+  }
+  std::uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
+                                     std::int32_t fallback, std::string_view file) override {
+    return real_.GetPrivateProfileInt(section, key, fallback, file);
+  }
+  bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                                 std::string_view value, std::string_view file) override {
+    return real_.WritePrivateProfileString(section, key, value, file);
+  }
   Handle GetDesktopWindow() override {
     return Time(kGetDesktopWindow, [&] { return real_.GetDesktopWindow(); });
   }

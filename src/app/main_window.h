@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "app/magnifier_state.h"
@@ -61,6 +62,8 @@ class MainWindow : public FormEvents {
   void ReadDesktopBounds();
   void LoadSettings();
   void SaveSettings();
+  // Public operation: the path of a special folder (CSIDL), or "" if it has none.
+  std::string GetSpecialfolder(std::int32_t folder);
 
   // Rendering.
   void ComputeLayout();
@@ -95,7 +98,7 @@ class MainWindow : public FormEvents {
   void DrawMarker(std::int32_t position, bool vertical);
   void ChangeHeightByBand(int sign);
   std::int32_t StoredValue(std::string_view key, std::int32_t fallback);
-  float StoredSize(std::string_view key, float present, float screen);
+  float StoredSize(std::string_view key, float present, float screen, float minimum);
   float StoredPosition(std::string_view key, float screen, float window);
 
   Win32Api& api_;

@@ -190,6 +190,8 @@ class Screen {
 class Toolkit {
  public:
   virtual ~Toolkit() = default;
+  // A modal message box owned by the active window; returns the button chosen (1 = OK).
+  virtual int MsgBox(std::string_view text, int style, std::string_view title) = 0;
   virtual Screen& GetScreen() = 0;
   // Builds the window and its controls from the design, hands the form to
   // events.OnCreate and runs the load event. The window stays hidden until Show().

@@ -58,6 +58,20 @@ class Win32Api {
   virtual bool GetMouseSpeed(std::int32_t* speed) = 0;
   virtual bool SetMouseSpeed(std::int32_t speed) = 0;
 
+  // The settings file. Paths and texts are UTF-8; the backend passes them on as wide
+  // strings, so folders whose names are outside the ANSI code page work too.
+  // shell32: 0 (S_OK) on success; the item list is released with CoTaskMemFree.
+  virtual std::int32_t SHGetSpecialFolderLocation(Handle owner, int folder, Handle* idList) = 0;
+  virtual bool SHGetPathFromIDList(Handle idList, std::string* path) = 0;
+  virtual void CoTaskMemFree(Handle memory) = 0;
+  // Creates every missing folder of the path up to its last backslash.
+  virtual bool MakeSureDirectoryPathExists(std::string_view path) = 0;
+  // kernel32 profile functions.
+  virtual std::uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
+                                             std::int32_t fallback, std::string_view file) = 0;
+  virtual bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                                         std::string_view value, std::string_view file) = 0;
+
   // Device contexts and drawing.
   virtual Handle GetDesktopWindow() = 0;
   virtual Handle GetDC(Handle hwnd) = 0;

@@ -8,6 +8,12 @@
 //   vimo_pattern cursor               one line of JSON: GetCursorPos
 //   vimo_pattern move "<prefix>" X Y  moves that window's outer rect to (X,Y)
 //   vimo_pattern size "<prefix>" W H  gives that window a client area of W x H
+//   vimo_pattern close "<prefix>"     posts WM_CLOSE to that window
+//   vimo_pattern dialog "<title>"     one line of JSON: the texts of the static controls
+//                                     and the buttons (with their screen rects) of the
+//                                     visible top-level window titled exactly <title>
+//   vimo_pattern hold PATH            opens the file without sharing it, as a program
+//                                     that has it open does; stays until killed
 //
 // The pattern gives every screen pixel its own colour, so a view that is off by a single
 // pixel shows different colours. run_e2e.py computes the same function; keep them equal:
@@ -286,6 +292,73 @@ int SizeClient(const wchar_t* prefix, int width, int height) {
   return Probe(prefix);
 }
 
+int Close(const wchar_t* prefix) {
+  HWND hwnd = FindWindowByPrefix(prefix);
+  if (hwnd == nullptr) return 1;
+  if (!PostMessageW(hwnd, WM_CLOSE, 0, 0)) return 3;
+  Emit("{\"closed\": true}");
+  return 0;
+}
+
+// ---- dialog, hold ----------------------------------------------------------------------
+
+struct DialogFind {
+  std::wstring title;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindByTitleProc(HWND hwnd, LPARAM lparam) {
+  auto* find = reinterpret_cast<DialogFind*>(lparam);
+  if (IsWindowVisible(hwnd) && WindowTitle(hwnd) == find->title) {
+    find->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectChildrenProc(HWND hwnd, LPARAM lparam) {
+  reinterpret_cast<std::vector<HWND>*>(lparam)->push_back(hwnd);
+  return TRUE;
+}
+
+int Dialog(const wchar_t* title) {
+  DialogFind find{title, nullptr};
+  EnumWindows(FindByTitleProc, reinterpret_cast<LPARAM>(&find));
+  if (find.found == nullptr) {
+    Emit("{\"found\": false}");
+    return 1;
+  }
+  std::vector<HWND> children;
+  EnumChildWindows(find.found, CollectChildrenProc, reinterpret_cast<LPARAM>(&children));
+  std::string texts;
+  std::string buttons;
+  for (HWND child : children) {
+    if (!IsWindowVisible(child)) continue;
+    const std::wstring kind = ClassNameOf(child);
+    if (_wcsicmp(kind.c_str(), L"Static") == 0 && GetWindowTextLengthW(child) > 0) {
+      texts += (texts.empty() ? "" : ", ") + JsonString(WindowTitle(child));
+    } else if (_wcsicmp(kind.c_str(), L"Button") == 0) {
+      RECT r{};
+      GetWindowRect(child, &r);
+      buttons += (buttons.empty() ? "" : ", ") + std::string("{\"text\": ") +
+                 JsonString(WindowTitle(child)) + ", \"rect\": " + JsonRect(r) + "}";
+    }
+  }
+  RECT window{};
+  GetWindowRect(find.found, &window);
+  Emit("{\"found\": true, \"window\": " + JsonRect(window) + ", \"texts\": [" + texts +
+       "], \"buttons\": [" + buttons + "]}");
+  return 0;
+}
+
+int Hold(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 3;
+  Emit("{\"held\": true}");
+  Sleep(INFINITE);
+  return 0;
+}
+
 // ---- menus, cursor -------------------------------------------------------------------
 
 BOOL CALLBACK CollectMenusProc(HWND hwnd, LPARAM lparam) {
@@ -322,7 +395,8 @@ int Cursor() {
 int Usage() {
   std::fputs(
       "usage: vimo_pattern show X Y W H | probe PREFIX | menus | cursor |\n"
-      "                    move PREFIX X Y | size PREFIX W H\n",
+      "                    move PREFIX X Y | size PREFIX W H | close PREFIX |\n"
+      "                    dialog TITLE | hold PATH\n",
       stderr);
   return 2;
 }
@@ -350,5 +424,8 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"size" && argc == 5 && ParseInt(argv[3], &a) && ParseInt(argv[4], &b)) {
     return SizeClient(argv[2], a, b);
   }
+  if (cmd == L"close" && argc == 3) return Close(argv[2]);
+  if (cmd == L"dialog" && argc == 3) return Dialog(argv[2]);
+  if (cmd == L"hold" && argc == 3) return Hold(argv[2]);
   return Usage();
 }

@@ -336,6 +336,7 @@ class Harness:
         self.state = ViewState()
         self.timings: dict[str, float] = {}
         self.last_shot: Optional[Image] = None
+        self.started_at: list[int] = []  # the Vimo window's rect before the harness moved it
 
     # -- processes --
 
@@ -644,24 +645,27 @@ class Harness:
 
     # -- vimo.exe --
 
-    def start_vimo(self) -> None:
-        """(Re)starts vimo.exe with its defaults and puts its window at MAGNIFIER_POS."""
+    def start_vimo(self, fresh: bool = True, state: Optional[ViewState] = None) -> None:
+        """(Re)starts vimo.exe and puts its window at MAGNIFIER_POS. A fresh start has its
+        defaults; otherwise it reads the settings file left in the prefix, and `state` is
+        what those settings give."""
         if self.vimo is not None and self.vimo.poll() is None:
             os.killpg(self.vimo.pid, signal.SIGKILL)
             self.vimo.wait(timeout=10)
             self.wait_for("the old Vimo window to go", lambda: not self.helper(
                 "probe", "Vimo", allow_fail=True).get("found"), timeout=10)
-        # A fresh start: no settings from an earlier start in this prefix.
         assert self.prefix is not None
-        for folder in self.prefix.glob("drive_c/users/*/AppData/Roaming/Vimo"):
-            shutil.rmtree(folder, ignore_errors=True)
-        self.state = ViewState()
+        if fresh:  # no settings from an earlier start in this prefix
+            for folder in self.prefix.glob("drive_c/users/*/AppData/Roaming/Vimo"):
+                shutil.rmtree(folder, ignore_errors=True)
+        self.state = state or ViewState()
         t0 = time.monotonic()
         self.vimo = self.start_wine([str(self.exe)], "vimo.log")
         self.wait_for("the Vimo window", lambda: self.helper("probe", "Vimo", allow_fail=True)
                       .get("found"), timeout=60, interval=0.1)
         self.vimo_seen_at = time.monotonic()
         self.timings.setdefault("vimo window up", self.vimo_seen_at - t0)
+        self.started_at = self.probe()["window"]
         moved = self.helper("move", "Vimo", *map(str, MAGNIFIER_POS))
         if moved.get("window", [None, None])[:2] != list(MAGNIFIER_POS):
             raise CaseFailure(f"could not move the Vimo window to {MAGNIFIER_POS}: {moved}")
@@ -683,6 +687,23 @@ class Harness:
         if pointer != self.state.pointer:
             self.choose("Show mouse pointer")
             self.state.pointer = pointer
+
+    def close_vimo(self) -> None:
+        """Closes the Vimo window (WM_CLOSE) and waits until vimo.exe has exited."""
+        assert self.vimo is not None
+        self.helper("close", "Vimo")
+        self.wait_for("vimo.exe to exit", lambda: self.vimo.poll() is not None, timeout=10)
+
+    def settings_file(self) -> tuple[Path, str]:
+        """The settings file on the host, and its Windows path."""
+        assert self.prefix is not None
+        users = [u for u in (self.prefix / "drive_c/users").iterdir()
+                 if u.name not in ("Public", "public") and (u / "AppData/Roaming").is_dir()]
+        if len(users) != 1:
+            raise CaseFailure(f"cannot tell the Wine user's folder among {users}")
+        user = users[0].name
+        return (users[0] / "AppData/Roaming/Vimo/Vimo.ini",
+                f"C:\\users\\{user}\\AppData\\Roaming\\Vimo\\Vimo.ini")
 
     def size_client(self, size: tuple[int, int]) -> None:
         info = self.helper("size", "Vimo", *map(str, size))
@@ -1020,6 +1041,103 @@ def case_grid_colour(h: Harness) -> None:
     h.expect_view(P1, "grid-colour.png")
 
 
+def expected_settings(h: Harness, flags: dict[str, int], cursor: tuple[int, int]) -> bytes:
+    """The settings file as vimo.exe must write it for the present window and options."""
+    client = h.client_rect()
+    lay = layout(h.state, client[2] - client[0], client[3] - client[1], cursor)
+    left, top, right, bottom = h.probe()["window"]
+    twips = 15  # 96 DPI
+    values = [("FactorIndex", h.state.factor), ("GridColor", 0xC0C0C0),
+              ("Grid", -int(h.state.grid)), ("Sticked", 0), ("Centered", -int(h.state.centered)),
+              ("Measure", 0), ("Locked", 0), ("XPos", lay.src_x), ("YPos", lay.src_y),
+              ("TopWindow", flags["TopWindow"]), ("CursorOn", -int(h.state.pointer)),
+              ("Width", (right - left) * twips), ("Height", (bottom - top) * twips),
+              ("Left", left * twips), ("Top", top * twips), ("SlowMouse", 0)]
+    return ("[Settings]\r\n" + "".join(f"{k}={v}\r\n" for k, v in values)).encode()
+
+
+def case_settings_survive(h: Harness) -> None:
+    """Options chosen in the menu are written at exit, byte for byte, and come back at the
+    next start: factor, grid, top-left placement, not on top, no pointer; and the window
+    comes back where it was."""
+    h.start_vimo()
+    h.ensure(factor=6, grid=True, centered=False, pointer=False)
+    h.choose("Always on top")
+    h.wait_for("the window to leave the topmost band", lambda: not h.probe()["topmost"])
+    h.point_at(*P1)
+    want = expected_settings(h, {"TopWindow": 0}, P1)
+    window = h.probe()["window"]
+    chosen = h.state
+    h.close_vimo()
+    path, _ = h.settings_file()
+    got = path.read_bytes() if path.is_file() else b"(no file)"
+    if got != want:
+        raise CaseFailure(f"settings file is {got!r}, expected {want!r}")
+    h.start_vimo(fresh=False, state=chosen)
+    if h.started_at != window:
+        raise CaseFailure(f"the window came back at {h.started_at}, it was closed at {window}")
+    h.wait_caption(lambda c: c == f"Vimo (6x){HINT}", "caption 'Vimo (6x)...'")
+    if h.probe()["topmost"]:
+        raise CaseFailure("the window is topmost again, it was not when closed")
+    h.point_at(*P1)
+    h.expect_view(P1, "settings-restored-6x-grid-top-left.png")
+
+
+def case_settings_write_protected(h: Harness) -> None:
+    """A settings file another program holds open: closing Vimo shows the "Vimo Error"
+    message naming the file on its own line, writes nothing, and Vimo exits after OK."""
+    path, windows_path = h.settings_file()
+    if not path.is_file():  # run on its own: a first run leaves a settings file
+        h.start_vimo()
+        h.close_vimo()
+    h.start_vimo(fresh=False, state=h.state)
+    before = path.read_bytes()
+    holder = h.start_wine([str(h.pattern_exe), "hold", windows_path], "hold.log",
+                          read_stdout=True)
+    try:
+        ready, _, _ = select.select([holder.stdout], [], [], 30)
+        if not ready or b'"held": true' not in holder.stdout.readline():
+            raise CaseFailure(f"the helper could not open {windows_path}")
+        h.helper("close", "Vimo")
+        box = h.wait_for("the Vimo Error message box",
+                         lambda: h.helper("dialog", "Vimo Error", allow_fail=True).get("found")
+                         and h.helper("dialog", "Vimo Error"))
+        want = ("File access denied. Cannot save settings.\r\nPlease make sure that the file"
+                f"\r\n{windows_path}\r\nis not write protected or opened by another program.")
+        if box["texts"] != [want]:
+            raise CaseFailure(f"the message says {box['texts']!r}, expected [{want!r}]")
+        img = h.screenshot()
+        wl, wt, wr, wb = box["window"]
+        h.save("settings-error.png", img.crop(wl - 8, wt - 8, wr + 8, wb + 8))
+        ok = [b for b in box["buttons"] if b["text"].replace("&", "") == "OK"]
+        if len(box["buttons"]) != 1 or not ok:
+            raise CaseFailure(f"the message box has the buttons {box['buttons']}, expected OK")
+        bl, bt, br, bb = ok[0]["rect"]
+        h.xdotool("mousemove", str((bl + br) // 2), str((bt + bb) // 2), "click", "1")
+        h.wait_for("vimo.exe to exit after OK", lambda: h.vimo.poll() is not None, timeout=10)
+    finally:
+        os.killpg(holder.pid, signal.SIGKILL)
+    if path.read_bytes() != before:
+        raise CaseFailure("the settings file changed although it could not be written")
+
+
+def case_settings_garbage(h: Harness) -> None:
+    """A settings file of garbage: Vimo starts with its defaults."""
+    path, _ = h.settings_file()
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_bytes(b"\x00\xff[Settings\r\nFactorIndex=zz\n[Settings]\nGrid\nCentered=\r\n"
+                     b"Width=-5\nHeight=abc\nFactorIndex=99\nGridColor=-1\n\x1a")
+    h.start_vimo(fresh=False)
+    h.wait_caption(lambda c: c == f"Vimo (3x){HINT}", "caption 'Vimo (3x)...'")
+    if not h.probe()["topmost"]:
+        raise CaseFailure("the window is not topmost")
+    left, top, right, bottom = h.client_rect()
+    if (right - left) != INITIAL_CLIENT[0]:
+        raise CaseFailure(f"client area is {right - left} wide, expected {INITIAL_CLIENT[0]}")
+    h.point_at(*P1)
+    h.expect_view(P1, "settings-garbage-defaults.png")
+
+
 def case_hint_expires(h: Harness) -> None:
     """After 2000 ticks (about 30 s) of a fresh start the caption drops the hint."""
     h.start_vimo()
@@ -1057,6 +1175,9 @@ CASES: list[Callable[[Harness], None]] = [
     case_lock_and_measure,
     case_about,
     case_grid_colour,
+    case_settings_survive,
+    case_settings_write_protected,
+    case_settings_garbage,
     case_hint_expires,
 ]
 

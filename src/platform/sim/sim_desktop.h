@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -35,6 +36,9 @@ inline constexpr int kMinimizedWidth = 160;
 inline constexpr int kMinimizedHeight = 28;
 
 inline constexpr Rect kDefaultMonitor{0, 0, 1024, 768};
+
+// The user's application-data folder as the simulated shell reports it.
+inline constexpr const char* kAppDataFolder = "C:\\Users\\Tester\\AppData\\Roaming";
 
 // SetWindowPos flag the logic does not use but the sim honours.
 inline constexpr std::uint32_t kSwpHideWindow = 0x0080;
@@ -284,6 +288,21 @@ class SimDesktop final : public Win32Api {
   bool GetMouseSpeed(std::int32_t* speed) override;
   // Accepts 1..20 as Windows does; anything else fails and changes nothing.
   bool SetMouseSpeed(std::int32_t speed) override;
+  // Folder 26 (CSIDL_APPDATA) is kAppDataFolder; any other fails with E_INVALIDARG.
+  std::int32_t SHGetSpecialFolderLocation(Handle owner, int folder, Handle* idList) override;
+  bool SHGetPathFromIDList(Handle idList, std::string* path) override;
+  void CoTaskMemFree(Handle memory) override;
+  bool MakeSureDirectoryPathExists(std::string_view path) override;
+  // The profile functions read and write real files under a host folder (see HostPath),
+  // as Wine does: sections and keys match case-insensitively, the first match counts,
+  // values are read as RtlUnicodeStringToInteger reads them (29 characters at most,
+  // leading blanks, a sign, 0x/0o/0b prefixes, digits until the first other character,
+  // wrapping modulo 2^32), and a write that changes something rewrites the whole file in
+  // Wine's form: CRLF lines, "key=value" without blanks, blank lines dropped.
+  std::uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
+                                     std::int32_t fallback, std::string_view file) override;
+  bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                                 std::string_view value, std::string_view file) override;
   Handle GetDesktopWindow() override { return kDesktopWindow; }
   // GetDC(0) and GetDC(GetDesktopWindow()) give the screen; a window handle its client area.
   Handle GetDC(Handle hwnd) override;
@@ -372,6 +391,22 @@ class SimDesktop final : public Win32Api {
 
   // ---- Shell ----
   const std::vector<ShellExecuteCall>& ShellExecuteLog() const { return shellExecuteLog_; }
+  // ---- Files ----
+  // The host file behind a Windows path: "C:\a\b" is <root>/C/a/b, a path from the
+  // root of the drive is on C:, a relative one in C:\Windows; "." and ".." are resolved
+  // as Windows does, never above the drive. The root is a temporary folder made on first
+  // use and removed with the last desktop that uses it.
+  std::filesystem::path HostPath(std::string_view windowsPath);
+  // This desktop's files become those of `other` (a restart on the same machine).
+  void UseFilesOf(SimDesktop& other);
+  // A read-only file: writes to it fail. Set on the Windows path.
+  void SetReadOnly(std::string_view windowsPath, bool readOnly);
+  // Every later write of this key fails, as on a full disk.
+  void FailProfileWritesOf(std::string_view key) { failingKey_ = key; }
+  void SetSpecialFolderFails(bool fails) { specialFolderFails_ = fails; }
+  int LiveItemLists() const { return static_cast<int>(itemLists_.size()); }
+  int ProfileReads() const { return profileReads_; }
+  int ProfileWrites() const { return profileWrites_; }
 
   // ---- Bookkeeping ----
   // DCs taken by GetDC and not released, plus bitmaps made by GetIconInfo and not deleted.
@@ -443,6 +478,18 @@ class SimDesktop final : public Win32Api {
   int rejectedMouseSpeedSets_ = 0;
 
   std::vector<ShellExecuteCall> shellExecuteLog_;
+  struct FileRoot;
+  std::shared_ptr<FileRoot> files_;
+  std::string lastWindowsPath_;  // the last HostPath mapping, reused while files_ stays
+  const FileRoot* lastRoot_ = nullptr;
+  std::filesystem::path lastHostPath_;
+  std::vector<std::string> readOnly_;  // host paths
+  std::string failingKey_;
+  bool specialFolderFails_ = false;
+  std::map<Handle, std::string> itemLists_;
+  Handle nextItemList_ = 0x7000;
+  int profileReads_ = 0;
+  int profileWrites_ = 0;
 
   CallCounts calls_;
   GetDcFailure failNextFormGetDc_ = GetDcFailure::kNone;

@@ -129,6 +129,7 @@ SimPictureBox::SimPictureBox(const ControlDesign& design, float tppX, float tppY
 
 SimPictureBox::~SimPictureBox() { desktop_.DestroyPersistentDc(hdc_); }
 
+// Only a colour value can become the drawing colour.
 void SimPictureBox::SetForeColor(Colour colour) {
   if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
   foreColor_ = colour;
@@ -565,6 +566,11 @@ SimForm& SimToolkit::LoadForm(const FormDesign& design, FormEvents& events) {
   SimForm& form = *forms_.back();
   form.RunLoad();
   return form;
+}
+
+int SimToolkit::MsgBox(std::string_view text, int style, std::string_view title) {
+  messageBoxes_.push_back({std::string(text), style, std::string(title)});
+  return 1;
 }
 
 SimForm& SimToolkit::FindForm(std::string_view name) {

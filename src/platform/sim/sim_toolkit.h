@@ -355,6 +355,13 @@ class SimScreen final : public Screen {
   const SimToolkit& toolkit_;
 };
 
+struct MessageBoxRecord {
+  std::string text;
+  int style = 0;
+  std::string title;
+  friend bool operator==(const MessageBoxRecord&, const MessageBoxRecord&) = default;
+};
+
 // The desktop must outlive the toolkit. Forms live as long as the toolkit.
 class SimToolkit final : public Toolkit {
  public:
@@ -363,6 +370,8 @@ class SimToolkit final : public Toolkit {
   SimToolkit(const SimToolkit&) = delete;
   SimToolkit& operator=(const SimToolkit&) = delete;
 
+  // Records the box; the user answers OK at once.
+  int MsgBox(std::string_view text, int style, std::string_view title) override;
   SimScreen& GetScreen() override { return screen_; }
   // Hidden, normal state, at (0, 0), client area = design twips / twips per pixel. Then
   // OnCreate and OnLoad, each through the form's dispatcher.
@@ -377,6 +386,7 @@ class SimToolkit final : public Toolkit {
   SimForm& FindForm(std::string_view name);
   // The pointer that designs with greenPointer show over their client area.
   Handle GreenPointer();
+  const std::vector<MessageBoxRecord>& MessageBoxes() const { return messageBoxes_; }
 
   // The program's version (from the build unless set) and the current year.
   int VersionMajor() const override { return versionMajor_; }
@@ -401,6 +411,7 @@ class SimToolkit final : public Toolkit {
   float tppX_ = 15.0F;
   float tppY_ = 15.0F;
   Handle greenPointer_ = 0;
+  std::vector<MessageBoxRecord> messageBoxes_;
   std::vector<std::unique_ptr<SimForm>> forms_;
   int versionMajor_;
   int versionMinor_;

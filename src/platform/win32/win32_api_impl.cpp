@@ -1,5 +1,10 @@
 #include "platform/win32/win32_api_impl.h"
 
+#include <objbase.h>
+#include <shlobj.h>
+// The interface's own name, not shlobj's A/W macro (the header never sees shlobj).
+#undef SHGetPathFromIDList
+
 #include <string>
 
 #include "platform/win32/win32_text.h"
@@ -81,6 +86,48 @@ bool Win32ApiImpl::SetMouseSpeed(std::int32_t speed) {
   // The new speed travels as the pointer argument itself.
   void* value = reinterpret_cast<void*>(static_cast<std::intptr_t>(speed));
   return ::SystemParametersInfoW(SPI_SETMOUSESPEED, 0, value, 0) != FALSE;
+}
+
+std::int32_t Win32ApiImpl::SHGetSpecialFolderLocation(Handle owner, int folder, Handle* idList) {
+  PIDLIST_ABSOLUTE list = nullptr;
+  const HRESULT result = ::SHGetSpecialFolderLocation(Wnd(owner), folder, &list);
+  *idList = ToHandle(list);
+  return static_cast<std::int32_t>(result);
+}
+
+bool Win32ApiImpl::SHGetPathFromIDList(Handle idList, std::string* path) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (::SHGetPathFromIDListW(As<PCIDLIST_ABSOLUTE>(idList), buffer) == FALSE) return false;
+  *path = Narrow(buffer);
+  return true;
+}
+
+void Win32ApiImpl::CoTaskMemFree(Handle memory) { ::CoTaskMemFree(As<void*>(memory)); }
+
+bool Win32ApiImpl::MakeSureDirectoryPathExists(std::string_view path) {
+  const std::wstring wide = Widen(path);
+  const std::size_t last = wide.find_last_of(L'\\');
+  if (last == std::wstring::npos || last == 0) return true;
+  // Each folder on the way, the drive ("C:") and a share's server included: creating
+  // one of those, or a folder that exists, fails without harm.
+  for (std::size_t at = wide.find(L'\\', 1); at != std::wstring::npos && at <= last;
+       at = wide.find(L'\\', at + 1)) {
+    CreateDirectoryW(wide.substr(0, at).c_str(), nullptr);
+  }
+  const DWORD attributes = GetFileAttributesW(wide.substr(0, last).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::uint32_t Win32ApiImpl::GetPrivateProfileInt(std::string_view section, std::string_view key,
+                                                 std::int32_t fallback, std::string_view file) {
+  return ::GetPrivateProfileIntW(Widen(section).c_str(), Widen(key).c_str(), fallback,
+                                 Widen(file).c_str());
+}
+
+bool Win32ApiImpl::WritePrivateProfileString(std::string_view section, std::string_view key,
+                                             std::string_view value, std::string_view file) {
+  return ::WritePrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(),
+                                      Widen(value).c_str(), Widen(file).c_str()) != FALSE;
 }
 
 Handle Win32ApiImpl::GetDesktopWindow() { return ToHandle(::GetDesktopWindow()); }

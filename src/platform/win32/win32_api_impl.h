@@ -1,5 +1,5 @@
-// The Win32 operations of the logic, forwarded to user32 and gdi32. Nothing here
-// allocates: the tick calls these every 15 ms.
+// The Win32 operations of the logic, forwarded to user32, gdi32, shell32 and kernel32.
+// Nothing the tick calls allocates.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +28,16 @@ class Win32ApiImpl final : public Win32Api {
 
   bool GetMouseSpeed(std::int32_t* speed) override;
   bool SetMouseSpeed(std::int32_t speed) override;
+
+  std::int32_t SHGetSpecialFolderLocation(Handle owner, int folder, Handle* idList) override;
+  bool SHGetPathFromIDList(Handle idList, std::string* path) override;
+  void CoTaskMemFree(Handle memory) override;
+  // CreateDirectoryW for each folder of the path, so any user name works.
+  bool MakeSureDirectoryPathExists(std::string_view path) override;
+  std::uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
+                                     std::int32_t fallback, std::string_view file) override;
+  bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                                 std::string_view value, std::string_view file) override;
 
   Handle GetDesktopWindow() override;
   Handle GetDC(Handle hwnd) override;

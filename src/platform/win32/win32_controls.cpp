@@ -292,9 +292,11 @@ Handle Win32PictureBox::hDC() {
   return reinterpret_cast<Handle>(dc_);
 }
 
+// Only a colour value can become the drawing colour.
 void Win32PictureBox::SetForeColor(Colour colour) {
   if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
   if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
+  if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
   const COLORREF resolved = ResolveColour(colour);
   HPEN pen = CreatePen(PS_SOLID, 1, resolved);
   if (pen == nullptr) throw ToolkitError("cannot create the pen of " + name_);

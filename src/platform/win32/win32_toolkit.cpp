@@ -6,6 +6,7 @@
 
 #include "platform/win32/win32_form.h"
 #include "version.h"
+#include "platform/win32/win32_text.h"
 
 namespace vimo::win32 {
 namespace {
@@ -140,6 +141,11 @@ void Win32Toolkit::RegisterClasses() {
 
 const wchar_t* Win32Toolkit::WindowClass(bool greenPointer) const {
   return greenPointer ? kPointerFormClass : kFormClass;
+}
+
+int Win32Toolkit::MsgBox(std::string_view text, int style, std::string_view title) {
+  return MessageBoxW(GetActiveWindow(), Widen(text).c_str(), Widen(title).c_str(),
+                     static_cast<UINT>(style));
 }
 
 Form& Win32Toolkit::LoadForm(const FormDesign& design, FormEvents& events) {

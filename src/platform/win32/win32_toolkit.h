@@ -38,6 +38,8 @@ class Win32Toolkit final : public Toolkit {
   Win32Toolkit(const Win32Toolkit&) = delete;
   Win32Toolkit& operator=(const Win32Toolkit&) = delete;
 
+  // MessageBoxW, owned by the thread's active window (or none).
+  int MsgBox(std::string_view text, int style, std::string_view title) override;
   Screen& GetScreen() override { return screen_; }
   Form& LoadForm(const FormDesign& design, FormEvents& events) override;
   int VersionMajor() const override;

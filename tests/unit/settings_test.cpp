@@ -1,0 +1,319 @@
+// The settings file: what Vimo writes at exit, what it makes of what it reads at start.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "vimo_harness.h"
+
+namespace vimo::test {
+namespace {
+
+constexpr const char* kIni = "C:\\Users\\Tester\\AppData\\Roaming\\Vimo\\Vimo.ini";
+
+std::string ReadIni(sim::SimDesktop& d, const char* path = kIni) {
+  std::ifstream in(d.HostPath(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteIni(sim::SimDesktop& d, std::string_view text) {
+  const std::filesystem::path path = d.HostPath(kIni);
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Keys(const std::vector<std::pair<const char*, const char*>>& keys) {
+  std::string text = "[Settings]\r\n";
+  for (const auto& [key, value] : keys) text += std::string(key) + "=" + value + "\r\n";
+  return text;
+}
+
+TEST(Settings, AFirstRunMakesTheFolderAndWritesTheDefaultsAtExitOnly) {
+  Vimo v;
+  v.Start();
+  EXPECT_EQ(v.s().SettingsPath, kIni);
+  EXPECT_TRUE(std::filesystem::is_directory(v.desktop.HostPath(kIni).parent_path()));
+  EXPECT_EQ(v.desktop.LiveItemLists(), 0);
+  v.Ticks(3);  // the pointer at (500, 300): a 66 x 65 source centred on it
+  v.form->ClickMenu("Mag", 4);
+  v.form->ClickMenu("Mag", 3);
+  EXPECT_EQ(v.desktop.ProfileReads(), 16);
+  EXPECT_EQ(v.desktop.ProfileWrites(), 0);
+  EXPECT_FALSE(std::filesystem::exists(v.desktop.HostPath(kIni)));
+  v.form->Close();
+  EXPECT_EQ(ReadIni(v.desktop), Keys({{"FactorIndex", "3"},
+                                      {"GridColor", "12632256"},
+                                      {"Grid", "0"},
+                                      {"Sticked", "0"},
+                                      {"Centered", "-1"},
+                                      {"Measure", "0"},
+                                      {"Locked", "0"},
+                                      {"XPos", "467"},
+                                      {"YPos", "268"},
+                                      {"TopWindow", "-1"},
+                                      {"CursorOn", "-1"},
+                                      {"Width", "3240"},
+                                      {"Height", "3570"},
+                                      {"Left", "12780"},
+                                      {"Top", "6315"},
+                                      {"SlowMouse", "0"}}));
+  EXPECT_TRUE(v.toolkit.MessageBoxes().empty());
+}
+
+TEST(Settings, EveryOptionIsWrittenAndComesBackAtTheNextStart) {
+  Vimo v;
+  v.Start();
+  v.desktop.SetCursorPos({700, 400});
+  v.Ticks(1);
+  for (const char* item : {"GridMen", "Stick", "TopLeft", "OnTop", "PointerMen"}) {
+    ASSERT_TRUE(v.form->ClickMenu(item));
+  }
+  v.form->ClickMenu("Mag", 7);
+  v.form->Picture("BuffPic").SetForeColor(0x00123456);
+  v.s().Locked = v.s().MeasureOn = v.s().SlowMouseOn = kTrue;
+  v.app.ApplyLock();
+  v.app.ApplySlowMouse();
+  v.form->SetLeft(-1500.0F);
+  v.form->SetTop(900.0F);
+  v.form->Close();
+  EXPECT_EQ(ReadIni(v.desktop), Keys({{"FactorIndex", "7"},
+                                      {"GridColor", "1193046"},
+                                      {"Grid", "-1"},
+                                      {"Sticked", "-1"},
+                                      {"Centered", "0"},
+                                      {"Measure", "-1"},
+                                      {"Locked", "-1"},
+                                      {"XPos", "667"},
+                                      {"YPos", "368"},
+                                      {"TopWindow", "0"},
+                                      {"CursorOn", "0"},
+                                      {"Width", "3240"},
+                                      {"Height", "3930"},
+                                      {"Left", "-1500"},
+                                      {"Top", "900"},
+                                      {"SlowMouse", "-1"}}));
+
+  Vimo next;
+  next.desktop.UseFilesOf(v.desktop);
+  next.Start();
+  const MagnifierState& s = next.s();
+  EXPECT_EQ(s.Factor, 7);
+  EXPECT_TRUE(next.Mag(7).Checked());
+  EXPECT_EQ(next.form->Picture("BuffPic").ForeColor(), 0x00123456U);
+  EXPECT_EQ((std::vector<Flag>{s.GridOn, s.Sticky, s.Centered, s.MeasureOn, s.Locked, s.OnTopOn,
+                               s.PointerOn, s.SlowMouseOn}),
+            (std::vector<Flag>{kTrue, kTrue, kFalse, kTrue, kTrue, kFalse, kFalse, kTrue}));
+  EXPECT_TRUE(next.Menu("Stick").Checked() && next.Menu("SlowMouse").Checked());
+  EXPECT_FALSE(next.form->Window().topmost);
+  EXPECT_EQ(s.SrcX, 667);
+  EXPECT_EQ(s.SrcY, 368);
+  // The stored left edge was off the primary screen: it comes back at 0.
+  EXPECT_EQ(next.form->Window().outer, (Rect{0, 60, 216, 60 + 262}));
+  next.Ticks(1);  // locked: the view stays where it was
+  EXPECT_EQ(s.SrcX, 667);
+}
+
+TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
+  struct Case {
+    const char* ini;
+    std::int16_t factor;
+    Colour colour;
+    std::int16_t srcX;
+    Flag grid;
+  };
+  const Case cases[] = {
+      {"", 3, 0xC0C0C0, 0, kFalse},
+      {"Grid=1\nXPos=70000\nFactorIndex=10", 10, 0xC0C0C0, 4464, kTrue},
+      {"GRID = 5 \n xpos=-70000\nGridColor=255", 3, 255, -4464, kTrue},
+      {"FactorIndex=0\nGridColor=-1\nGrid=abc", 3, 0xC0C0C0, 0, kFalse},
+      {"FactorIndex=11\nGridColor=16777216\nXPos=0x10", 3, 0xC0C0C0, 16, kFalse},
+      {"FactorIndex=65541\nGrid=-0\nXPos=4294967297", 3, 0xC0C0C0, 1, kFalse},
+      {"FactorIndex=\"5\"\nFactorIndex=6\nXPos=12x", 5, 0xC0C0C0, 12, kFalse},
+  };
+  for (const Case& c : cases) {
+    Vimo v;
+    WriteIni(v.desktop, "[Settings]\n" + std::string(c.ini));
+    v.Start();
+    SCOPED_TRACE(c.ini);
+    EXPECT_EQ(v.s().Factor, c.factor);
+    for (std::int16_t i = 1; i <= 10; ++i) EXPECT_EQ(v.Mag(i).Checked(), i == c.factor);
+    EXPECT_EQ(v.form->Caption(), "Vimo (" + std::to_string(c.factor) + "x)" + v.s().HintText);
+    EXPECT_EQ(v.form->Picture("BuffPic").ForeColor(), c.colour);
+    EXPECT_EQ(v.s().SrcX, c.srcX);
+    EXPECT_EQ(v.s().GridOn, c.grid);
+  }
+}
+
+TEST(Settings, TheWindowIsKeptOnThePrimaryScreenAndUsable) {
+  struct Case {
+    const char* ini;
+    Rect outer;  // pixels; the window is 216 x 238 without stored sizes
+  };
+  const Case cases[] = {
+      {"", {852, 421, 852 + 216, 421 + 238}},
+      {"Width=6000", {760, 421, 760 + 400, 421 + 238}},
+      {"Width=40000\nHeight=99999", {0, 0, 1920, 1080}},
+      {"Left=-1200\nTop=-5", {0, 0, 216, 238}},
+      {"Left=99999\nTop=16000", {1704, 842, 1920, 1080}},
+      {"Width=0\nHeight=-7", {852, 421, 852 + 216, 421 + 238}},
+      {"Width=254\nHeight=599", {852, 421, 852 + 216, 421 + 238}},  // no client pixel left
+      {"Width=255\nHeight=600\nLeft=15\nTop=30", {1, 2, 1 + 17, 2 + 40}},
+  };
+  for (const Case& c : cases) {
+    Vimo v;
+    WriteIni(v.desktop, "[Settings]\n" + std::string(c.ini));
+    v.Start();
+    EXPECT_EQ(v.form->Window().outer, c.outer) << c.ini;
+  }
+}
+
+TEST(Settings, AFailingWriteStopsTheSaveWithOneMessage) {
+  const std::string message =
+      "File access denied. Cannot save settings.\r\nPlease make sure that the file\r\n" +
+      std::string(kIni) + "\r\nis not write protected or opened by another program.";
+  Vimo full;  // a full disk from the Measure key on
+  full.Start();
+  full.desktop.FailProfileWritesOf("Measure");
+  full.form->Close();
+  EXPECT_TRUE(full.form->Unloaded());
+  EXPECT_EQ(full.toolkit.MessageBoxes(),
+            (std::vector<sim::MessageBoxRecord>{{message, 48, "Vimo Error"}}));
+  EXPECT_EQ(ReadIni(full.desktop), Keys({{"FactorIndex", "3"},
+                                         {"GridColor", "12632256"},
+                                         {"Grid", "0"},
+                                         {"Sticked", "0"},
+                                         {"Centered", "-1"}}));
+
+  Vimo locked;  // a write-protected file: nothing is written
+  WriteIni(locked.desktop, "[Settings]\nGrid=1\n");
+  locked.Start();
+  locked.desktop.SetReadOnly(kIni, true);
+  locked.form->Close();
+  EXPECT_EQ(locked.toolkit.MessageBoxes().size(), 1U);
+  EXPECT_EQ(ReadIni(locked.desktop), "[Settings]\nGrid=1\n");
+}
+
+TEST(Settings, OtherSectionsAndKeysStayAndKnownKeysAreReplacedInPlace) {
+  Vimo v;
+  WriteIni(v.desktop, "; mine\n[Other]\nA = 1\n\n[settings]\nfactorindex=4\nExtra=x\n");
+  v.Start();
+  EXPECT_EQ(v.s().Factor, 4);
+  v.form->Close();
+  const std::string text = ReadIni(v.desktop);
+  const std::string kept =
+      "; "
+      "mine\r\n[Other]\r\nA=1\r\n[settings]\r\nfactorindex=4\r\nExtra=x\r\nGridColor=12632256\r\n";
+  EXPECT_EQ(text.substr(0, kept.size()), kept);
+  EXPECT_EQ(text.substr(text.size() - 13), "SlowMouse=0\r\n");
+}
+
+TEST(Settings, WithoutTheApplicationDataFolderTheFileIsAtTheDriveRoot) {
+  Vimo v;
+  v.desktop.SetSpecialFolderFails(true);
+  v.Start();
+  EXPECT_EQ(v.s().SettingsPath, "\\Vimo\\Vimo.ini");
+  v.form->Close();
+  EXPECT_EQ(ReadIni(v.desktop, "C:\\Vimo\\Vimo.ini").substr(0, 27),
+            "[Settings]\r\nFactorIndex=3\r\n");
+}
+
+TEST(Settings, AFractionOfATwipIsWrittenWithAPoint) {
+  Vimo v;
+  v.toolkit.SetTwipsPerPixel(1440.0F / 168.0F, 1440.0F / 168.0F);
+  v.Start();
+  v.form->Close();
+  EXPECT_NE(ReadIni(v.desktop).find("\r\nWidth=3137.143\r\n"), std::string::npos);
+}
+
+// Random bytes, random key=value lines with extreme numbers, duplicates and very long
+// lines: every start ends with every field in its range.
+constexpr int kFuzzFiles = 10000;
+
+TEST(Settings, AnySettingsFileGivesAValidStart) {
+  std::mt19937 random(20261206);
+  const char* keys[] = {"FactorIndex", "GridColor", "Grid", "Sticked",   "Centered",   "Measure",
+                        "Locked",      "XPos",      "YPos", "TopWindow", "CursorOn",   "Width",
+                        "Height",      "Left",      "Top",  "SlowMouse", "[Settings]", "[x]"};
+  const char* values[] = {
+      "-2147483648", "2147483647", "4294967295", "99999999999999", "-1",    "0",   "1",   "10",
+      "11",          "65536",      "0x7fffffff", "0xFFFFFFFF",     " -0b1", "\"3", "2.5", "1e9"};
+  auto pick = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  sim::SimDesktop files;
+  std::unique_ptr<sim::SimDesktop> desktop;
+  std::unique_ptr<sim::SimToolkit> toolkit;
+  std::vector<std::unique_ptr<MainWindow>> apps;
+  for (int i = 0; i < kFuzzFiles; ++i) {
+    std::string text = i % 4 == 0 ? "" : "[Settings]\r\n";
+    for (std::size_t line = i % 4 == 0 ? pick(400) : pick(24); line > 0; --line) {
+      if (i % 4 == 0) {
+        text += static_cast<char>(pick(256));
+        continue;
+      }
+      text += keys[pick(std::size(keys))];
+      text += pick(8) == 0 ? std::string(pick(3000), static_cast<char>('0' + pick(10)))
+                           : "=" + std::string(values[pick(std::size(values))]);
+      text += pick(3) == 0 ? "\n" : "\r\n";
+    }
+    WriteIni(files, text);
+    if (i % 200 == 0) {  // a desktop runs many starts, each leaving its window behind
+      apps.clear();
+      toolkit.reset();
+      desktop = std::make_unique<sim::SimDesktop>(std::vector<Rect>{{0, 0, 64, 64}});
+      desktop->UseFilesOf(files);
+      toolkit = std::make_unique<sim::SimToolkit>(*desktop);
+      toolkit->SetTwipsPerPixel(100.0F, 100.0F);  // a 30 x 9 pixel client area
+    }
+    MainWindow& app = *apps.emplace_back(std::make_unique<MainWindow>(*desktop, *toolkit));
+    app.Start();
+    sim::SimForm& form = toolkit->FindForm("frmMain");
+    const MagnifierState& s = app.state();
+    ASSERT_TRUE(s.Factor >= 1 && s.Factor <= 10) << text;
+    ASSERT_EQ(app.CheckedFactorIndex(), s.Factor) << text;
+    for (std::int16_t f = 1; f <= 10; ++f)
+      ASSERT_EQ(form.MenuArray("Mag").Item(f).Checked(), f == s.Factor);
+    for (Flag flag : {s.GridOn, s.Sticky, s.Centered, s.MeasureOn, s.Locked, s.OnTopOn, s.PointerOn,
+                      s.SlowMouseOn}) {
+      ASSERT_TRUE(flag == kTrue || flag == kFalse) << text;
+    }
+    const Rect w = form.Window().outer;
+    ASSERT_TRUE(w.left >= 0 && w.top >= 0 && w.right <= 64 && w.bottom <= 64) << text;
+    ASSERT_TRUE(form.ClientWidth() >= 1 && form.ClientHeight() >= 1)
+        << form.ClientWidth() << "x" << form.ClientHeight() << " "
+        << ::testing::PrintToString(text);
+    ASSERT_LE(form.Picture("BuffPic").ForeColor(), 0x00FFFFFFU) << text;
+    ASSERT_TRUE(form.Failures().empty()) << text;
+  }
+}
+
+// The readings of these texts were taken from Wine 8's GetPrivateProfileIntW.
+TEST(SimProfile, ReadsNumbersAsWineDoes) {
+  const std::pair<const char*, std::uint32_t> cases[] = {
+      {"  42", 42},
+      {"-7x", 4294967289U},
+      {"+5", 5},
+      {"4294967297", 1},
+      {"99999999999", 1215752191U},
+      {"-2147483649", 2147483647U},
+      {"0x10", 16},
+      {"abc", 0},
+      {"- 5", 0},
+      {"12345678901234567890123456789012345", 1849262357U},
+      {"010", 10},
+      {"", 77},
+      {"1.5", 1},
+      {"0b11", 3},
+      {"0o7", 7},
+  };
+  sim::SimDesktop d;
+  for (const auto& [text, want] : cases) {
+    WriteIni(d, std::string("[T]\r\nK=") + text + "\r\n");
+    EXPECT_EQ(d.GetPrivateProfileInt("t", "k", 77, kIni), want) << text;
+  }
+  EXPECT_EQ(d.GetPrivateProfileInt("T", "Nope", -5, kIni), static_cast<std::uint32_t>(-5));
+}
+
+}  // namespace
+}  // namespace vimo::test
