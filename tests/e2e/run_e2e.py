@@ -1041,8 +1041,9 @@ def case_grid_colour(h: Harness) -> None:
     h.expect_view(P1, "grid-colour.png")
 
 
-def expected_settings(h: Harness, flags: dict[str, int], cursor: tuple[int, int]) -> bytes:
-    """The settings file as vimo.exe must write it for the present window and options."""
+def expected_settings(h: Harness, changed: dict[str, int], cursor: tuple[int, int]) -> bytes:
+    """The settings file as vimo.exe must write it for the present window and options,
+    with the `changed` keys the harness does not follow itself."""
     client = h.client_rect()
     lay = layout(h.state, client[2] - client[0], client[3] - client[1], cursor)
     left, top, right, bottom = h.probe()["window"]
@@ -1050,22 +1051,25 @@ def expected_settings(h: Harness, flags: dict[str, int], cursor: tuple[int, int]
     values = [("FactorIndex", h.state.factor), ("GridColor", 0xC0C0C0),
               ("Grid", -int(h.state.grid)), ("Sticked", 0), ("Centered", -int(h.state.centered)),
               ("Measure", 0), ("Locked", 0), ("XPos", lay.src_x), ("YPos", lay.src_y),
-              ("TopWindow", flags["TopWindow"]), ("CursorOn", -int(h.state.pointer)),
+              ("TopWindow", -1), ("CursorOn", -int(h.state.pointer)),
               ("Width", (right - left) * twips), ("Height", (bottom - top) * twips),
               ("Left", left * twips), ("Top", top * twips), ("SlowMouse", 0)]
-    return ("[Settings]\r\n" + "".join(f"{k}={v}\r\n" for k, v in values)).encode()
+    return ("[Settings]\r\n" + "".join(f"{k}={changed.get(k, v)}\r\n"
+                                         for k, v in values)).encode()
 
 
 def case_settings_survive(h: Harness) -> None:
     """Options chosen in the menu are written at exit, byte for byte, and come back at the
-    next start: factor, grid, top-left placement, not on top, no pointer; and the window
-    comes back where it was."""
+    next start: factor, grid, top-left placement, not on top, no pointer, the locked
+    area; and the window comes back where it was."""
     h.start_vimo()
     h.ensure(factor=6, grid=True, centered=False, pointer=False)
     h.choose("Always on top")
     h.wait_for("the window to leave the topmost band", lambda: not h.probe()["topmost"])
     h.point_at(*P1)
-    want = expected_settings(h, {"TopWindow": 0}, P1)
+    h.expect_view(P1)
+    h.press("space")  # locked around P1
+    want = expected_settings(h, {"TopWindow": 0, "Locked": -1}, P1)
     window = h.probe()["window"]
     chosen = h.state
     h.close_vimo()
@@ -1079,8 +1083,8 @@ def case_settings_survive(h: Harness) -> None:
     h.wait_caption(lambda c: c == f"Vimo (6x){HINT}", "caption 'Vimo (6x)...'")
     if h.probe()["topmost"]:
         raise CaseFailure("the window is topmost again, it was not when closed")
-    h.point_at(*P1)
-    h.expect_view(P1, "settings-restored-6x-grid-top-left.png")
+    h.point_at(*P2)
+    h.expect_view(P1, "settings-restored-6x-grid-top-left.png")  # still locked at P1
 
 
 def case_settings_write_protected(h: Harness) -> None:
