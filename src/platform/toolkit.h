@@ -106,8 +106,8 @@ class Form {
   virtual WindowState State() const = 0;
   virtual bool Visible() const = 0;
 
-  // Outer size and position, twips. Setting the width or height runs the resize event
-  // before it returns.
+  // Outer size and position, twips; while minimised, those of the normal state. Setting
+  // the width or height runs the resize event before it returns.
   virtual float Width() const = 0;
   virtual void SetWidth(float twips) = 0;
   virtual float Height() const = 0;

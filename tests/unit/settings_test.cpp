@@ -114,6 +114,16 @@ TEST(Settings, EveryOptionIsWrittenAndComesBackAtTheNextStart) {
   EXPECT_EQ(s.SrcX, 667);
 }
 
+TEST(Settings, AWindowClosedWhileMinimisedKeepsItsNormalPlaceAndSize) {
+  Vimo v;
+  v.Start();
+  v.form->Minimize();
+  v.form->Close();
+  EXPECT_NE(ReadIni(v.desktop).find("Width=3240\r\nHeight=3570\r\nLeft=12780\r\nTop=6315\r\n"),
+            std::string::npos)
+      << ReadIni(v.desktop);
+}
+
 TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
   struct Case {
     const char* ini;

@@ -284,8 +284,8 @@ TEST_F(SimToolkitTest, MinimiseRestoreAndUnload) {
   EXPECT_EQ(form.State(), WindowState::kMinimized);
   EXPECT_EQ(form.ScaleWidth(), 0.0F);
   EXPECT_EQ(form.ScaleHeight(), 0.0F);
-  EXPECT_EQ(form.Width(), kMinimizedWidth * 15.0F);
-  EXPECT_EQ(form.Left(), kMinimizedPos.x * 15.0F);
+  EXPECT_EQ(form.Width(), 216 * 15.0F) << "the normal state's size, not the minimised stub";
+  EXPECT_EQ(form.Left(), 0.0F);
   EXPECT_FALSE(form.MouseDown("", kLeftButton, 1, 1));
   form.Refresh();
   form.Restore();

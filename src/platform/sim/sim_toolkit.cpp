@@ -277,21 +277,21 @@ WindowState SimForm::State() const {
 bool SimForm::Visible() const { return Window().visible; }
 
 float SimForm::Width() const {
-  const Rect& r = Window().outer;
+  const Rect r = NormalRect();
   return static_cast<float>(r.right - r.left) * toolkit_.TwipsPerPixelX();
 }
 
 float SimForm::Height() const {
-  const Rect& r = Window().outer;
+  const Rect r = NormalRect();
   return static_cast<float>(r.bottom - r.top) * toolkit_.TwipsPerPixelY();
 }
 
 float SimForm::Left() const {
-  return static_cast<float>(Window().outer.left) * toolkit_.TwipsPerPixelX();
+  return static_cast<float>(NormalRect().left) * toolkit_.TwipsPerPixelX();
 }
 
 float SimForm::Top() const {
-  return static_cast<float>(Window().outer.top) * toolkit_.TwipsPerPixelY();
+  return static_cast<float>(NormalRect().top) * toolkit_.TwipsPerPixelY();
 }
 
 void SimForm::SetWidth(float twips) {

@@ -293,28 +293,45 @@ WindowState Win32Form::State() const {
 
 bool Win32Form::Visible() const { return IsWindowVisible(LiveWindow()) != FALSE; }
 
-float Win32Form::Width() const {
+// The window's outer rectangle in its normal state: while it is minimised, the place it
+// will be restored to, so that what Vimo saves at exit is never the minimised stub.
+RECT Win32Form::NormalRect() const {
+  HWND hwnd = LiveWindow();
   RECT r{};
-  GetWindowRect(LiveWindow(), &r);
+  if (IsIconic(hwnd) == FALSE) {
+    GetWindowRect(hwnd, &r);
+    return r;
+  }
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof(placement);
+  GetWindowPlacement(hwnd, &placement);
+  r = placement.rcNormalPosition;
+  // The placement is in work-area coordinates of the window's monitor.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTOPRIMARY), &monitor) != FALSE) {
+    OffsetRect(&r, monitor.rcWork.left - monitor.rcMonitor.left,
+               monitor.rcWork.top - monitor.rcMonitor.top);
+  }
+  return r;
+}
+
+float Win32Form::Width() const {
+  const RECT r = NormalRect();
   return static_cast<float>(r.right - r.left) * toolkit_.ScreenMetrics().TwipsPerPixelX();
 }
 
 float Win32Form::Height() const {
-  RECT r{};
-  GetWindowRect(LiveWindow(), &r);
+  const RECT r = NormalRect();
   return static_cast<float>(r.bottom - r.top) * toolkit_.ScreenMetrics().TwipsPerPixelY();
 }
 
 float Win32Form::Left() const {
-  RECT r{};
-  GetWindowRect(LiveWindow(), &r);
-  return static_cast<float>(r.left) * toolkit_.ScreenMetrics().TwipsPerPixelX();
+  return static_cast<float>(NormalRect().left) * toolkit_.ScreenMetrics().TwipsPerPixelX();
 }
 
 float Win32Form::Top() const {
-  RECT r{};
-  GetWindowRect(LiveWindow(), &r);
-  return static_cast<float>(r.top) * toolkit_.ScreenMetrics().TwipsPerPixelY();
+  return static_cast<float>(NormalRect().top) * toolkit_.ScreenMetrics().TwipsPerPixelY();
 }
 
 // Moves or sizes the window; WM_SIZE runs the resize event before this returns.

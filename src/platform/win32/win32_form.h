@@ -297,6 +297,7 @@ class Win32Form final : public Form {
   void Paint();
   void DrawDecorations(HDC dc) const;
   void MoveOuter(int x, int y, int width, int height, UINT flags);
+  RECT NormalRect() const;
   void RunUnload();
   void ReleaseResources();
 
