@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "platform/win32/win32_form.h"
-#include "version.h"
 #include "platform/win32/win32_text.h"
+#include "version.h"
 
 namespace vimo::win32 {
 namespace {
