@@ -8,7 +8,8 @@
 //   vimo_pattern cursor               one line of JSON: GetCursorPos
 //   vimo_pattern move "<prefix>" X Y  moves that window's outer rect to (X,Y)
 //   vimo_pattern size "<prefix>" W H  gives that window a client area of W x H
-//   vimo_pattern close "<prefix>"     posts WM_CLOSE to that window
+//   vimo_pattern close "<prefix>" [minimized]
+//                                     posts WM_CLOSE to that window (minimised first)
 //   vimo_pattern dialog "<title>"     one line of JSON: the texts of the static controls
 //                                     and the buttons (with their screen rects) of the
 //                                     visible top-level window titled exactly <title>
@@ -292,9 +293,10 @@ int SizeClient(const wchar_t* prefix, int width, int height) {
   return Probe(prefix);
 }
 
-int Close(const wchar_t* prefix) {
+int Close(const wchar_t* prefix, bool minimizeFirst) {
   HWND hwnd = FindWindowByPrefix(prefix);
   if (hwnd == nullptr) return 1;
+  if (minimizeFirst && !ShowWindow(hwnd, SW_MINIMIZE) && !IsIconic(hwnd)) return 3;
   if (!PostMessageW(hwnd, WM_CLOSE, 0, 0)) return 3;
   Emit("{\"closed\": true}");
   return 0;
@@ -395,7 +397,7 @@ int Cursor() {
 int Usage() {
   std::fputs(
       "usage: vimo_pattern show X Y W H | probe PREFIX | menus | cursor |\n"
-      "                    move PREFIX X Y | size PREFIX W H | close PREFIX |\n"
+      "                    move PREFIX X Y | size PREFIX W H | close PREFIX [minimized] |\n"
       "                    dialog TITLE | hold PATH\n",
       stderr);
   return 2;
@@ -424,7 +426,10 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"size" && argc == 5 && ParseInt(argv[3], &a) && ParseInt(argv[4], &b)) {
     return SizeClient(argv[2], a, b);
   }
-  if (cmd == L"close" && argc == 3) return Close(argv[2]);
+  if (cmd == L"close" && argc == 3) return Close(argv[2], false);
+  if (cmd == L"close" && argc == 4 && std::wstring(argv[3]) == L"minimized") {
+    return Close(argv[2], true);
+  }
   if (cmd == L"dialog" && argc == 3) return Dialog(argv[2]);
   if (cmd == L"hold" && argc == 3) return Hold(argv[2]);
   return Usage();

@@ -688,10 +688,11 @@ class Harness:
             self.choose("Show mouse pointer")
             self.state.pointer = pointer
 
-    def close_vimo(self) -> None:
-        """Closes the Vimo window (WM_CLOSE) and waits until vimo.exe has exited."""
+    def close_vimo(self, *how: str) -> None:
+        """Closes the Vimo window (WM_CLOSE; "minimized": minimised first) and waits until
+        vimo.exe has exited."""
         assert self.vimo is not None
-        self.helper("close", "Vimo")
+        self.helper("close", "Vimo", *how)
         self.wait_for("vimo.exe to exit", lambda: self.vimo.poll() is not None, timeout=10)
 
     def settings_file(self) -> tuple[Path, str]:
@@ -1072,7 +1073,7 @@ def case_settings_survive(h: Harness) -> None:
     want = expected_settings(h, {"TopWindow": 0, "Locked": -1}, P1)
     window = h.probe()["window"]
     chosen = h.state
-    h.close_vimo()
+    h.close_vimo("minimized")  # what is saved is the normal place, not the minimised stub
     path, _ = h.settings_file()
     got = path.read_bytes() if path.is_file() else b"(no file)"
     if got != want:
