@@ -472,26 +472,22 @@ void Win32Form::Discard() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
+// The control of that design name; a name the design does not have fails.
+template <typename Controls>
+auto& Win32Form::Named(const Controls& controls, std::string_view name, const char* kind) const {
+  for (const auto& control : controls) {
+    if (control->Name() == name) return *control;
+  }
+  throw ToolkitError(name_ + " has no " + kind + " " + std::string(name));
+}
+
 PictureBox& Win32Form::Picture(std::string_view name) {
-  for (const auto& picture : pictures_) {
-    if (picture->Name() == name) return *picture;
-  }
-  throw ToolkitError(name_ + " has no picture box " + std::string(name));
+  return Named(pictures_, name, "picture box");
 }
 
-Label& Win32Form::LabelControl(std::string_view name) {
-  for (const auto& label : labels_) {
-    if (label->Name() == name) return *label;
-  }
-  throw ToolkitError(name_ + " has no label " + std::string(name));
-}
+Label& Win32Form::LabelControl(std::string_view name) { return Named(labels_, name, "label"); }
 
-Shape& Win32Form::ShapeControl(std::string_view name) {
-  for (const auto& shape : shapes_) {
-    if (shape->Name() == name) return *shape;
-  }
-  throw ToolkitError(name_ + " has no shape " + std::string(name));
-}
+Shape& Win32Form::ShapeControl(std::string_view name) { return Named(shapes_, name, "shape"); }
 
 MenuItem& Win32Form::Menu(std::string_view name) {
   for (const auto& item : menuItems_) {
@@ -501,17 +497,11 @@ MenuItem& Win32Form::Menu(std::string_view name) {
 }
 
 MenuGroup& Win32Form::MenuArray(std::string_view name) {
-  for (const auto& group : menuGroups_) {
-    if (group->Name() == name) return *group;
-  }
-  throw ToolkitError(name_ + " has no menu group " + std::string(name));
+  return Named(menuGroups_, name, "menu group");
 }
 
 CommonDialog& Win32Form::Dialog(std::string_view name) {
-  for (const auto& dialog : dialogs_) {
-    if (dialog->Name() == name) return *dialog;
-  }
-  throw ToolkitError(name_ + " has no common dialog " + std::string(name));
+  return Named(dialogs_, name, "common dialog");
 }
 
 // The owner is set when the window is made (frmMain for a form kept out of the taskbar);

@@ -298,6 +298,8 @@ class Win32Form final : public Form {
   void DrawDecorations(HDC dc) const;
   void MoveOuter(int x, int y, int width, int height, UINT flags);
   RECT NormalRect() const;
+  template <typename Controls>
+  auto& Named(const Controls& controls, std::string_view name, const char* kind) const;
   void RunUnload();
   void ReleaseResources();
 
