@@ -209,26 +209,31 @@ int Show(int x, int y, int width, int height) {
 
 // ---- probe, move, size -----------------------------------------------------------------
 
-struct FindByPrefix {
-  std::wstring prefix;
+struct FindByTitle {
+  std::wstring title;
+  bool exact = false;  // the whole title, or only its start
   HWND found = nullptr;
 };
 
-BOOL CALLBACK FindByPrefixProc(HWND hwnd, LPARAM lparam) {
-  auto* find = reinterpret_cast<FindByPrefix*>(lparam);
+BOOL CALLBACK FindByTitleProc(HWND hwnd, LPARAM lparam) {
+  auto* find = reinterpret_cast<FindByTitle*>(lparam);
   if (!IsWindowVisible(hwnd)) return TRUE;
-  if (WindowTitle(hwnd).starts_with(find->prefix)) {
+  const std::wstring title = WindowTitle(hwnd);
+  if (find->exact ? title == find->title : title.starts_with(find->title)) {
     find->found = hwnd;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND FindWindowByPrefix(const wchar_t* prefix) {
-  FindByPrefix find{prefix, nullptr};
-  EnumWindows(FindByPrefixProc, reinterpret_cast<LPARAM>(&find));
+// The first visible top-level window whose title starts with (or is) `title`.
+HWND FindWindowByTitle(const wchar_t* title, bool exact) {
+  FindByTitle find{title, exact, nullptr};
+  EnumWindows(FindByTitleProc, reinterpret_cast<LPARAM>(&find));
   return find.found;
 }
+
+HWND FindWindowByPrefix(const wchar_t* prefix) { return FindWindowByTitle(prefix, false); }
 
 RECT ClientRectOnScreen(HWND hwnd) {
   RECT client{};
@@ -304,34 +309,19 @@ int Close(const wchar_t* prefix, bool minimizeFirst) {
 
 // ---- dialog, hold ----------------------------------------------------------------------
 
-struct DialogFind {
-  std::wstring title;
-  HWND found = nullptr;
-};
-
-BOOL CALLBACK FindByTitleProc(HWND hwnd, LPARAM lparam) {
-  auto* find = reinterpret_cast<DialogFind*>(lparam);
-  if (IsWindowVisible(hwnd) && WindowTitle(hwnd) == find->title) {
-    find->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 BOOL CALLBACK CollectChildrenProc(HWND hwnd, LPARAM lparam) {
   reinterpret_cast<std::vector<HWND>*>(lparam)->push_back(hwnd);
   return TRUE;
 }
 
 int Dialog(const wchar_t* title) {
-  DialogFind find{title, nullptr};
-  EnumWindows(FindByTitleProc, reinterpret_cast<LPARAM>(&find));
-  if (find.found == nullptr) {
+  HWND dialog = FindWindowByTitle(title, true);
+  if (dialog == nullptr) {
     Emit("{\"found\": false}");
     return 1;
   }
   std::vector<HWND> children;
-  EnumChildWindows(find.found, CollectChildrenProc, reinterpret_cast<LPARAM>(&children));
+  EnumChildWindows(dialog, CollectChildrenProc, reinterpret_cast<LPARAM>(&children));
   std::string texts;
   std::string buttons;
   for (HWND child : children) {
@@ -347,7 +337,7 @@ int Dialog(const wchar_t* title) {
     }
   }
   RECT window{};
-  GetWindowRect(find.found, &window);
+  GetWindowRect(dialog, &window);
   Emit("{\"found\": true, \"window\": " + JsonRect(window) + ", \"texts\": [" + texts +
        "], \"buttons\": [" + buttons + "]}");
   return 0;
