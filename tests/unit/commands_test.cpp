@@ -67,17 +67,6 @@ TEST(Factor, OneDisablesTheGridItemWhichKeepsItsCheckMark) {
   EXPECT_EQ(v.Client(2, 10), 0xC0C0C0U) << "the grid is back at factor 2";
 }
 
-TEST(Factor, ChoosingTheCheckedItemRedrawsAndChangesNothingElse) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  const int cls = form.ClsCalls();
-  const std::string caption = form.Caption();
-  form.ClickMenu("Mag", 3);
-  EXPECT_EQ(form.ClsCalls(), cls + 1);
-  EXPECT_EQ(CheckedFactors(v), std::vector<int>{3});
-  EXPECT_EQ(form.Caption(), caption);
-}
-
 TEST(Factor, AnIndexWithoutItemFailsAndLeavesTheFactorChecked) {
   Vimo v;
   sim::SimForm& form = v.Start();
@@ -92,102 +81,81 @@ TEST(Factor, AnIndexWithoutItemFailsAndLeavesTheFactorChecked) {
   EXPECT_EQ(v.app.CheckedFactorIndex(), 0);
 }
 
-TEST(Options, AlwaysOnTopTogglesTopmostWithoutActivating) {
+// Each option item flips its flag between -1 and 0 and its check mark, and takes effect:
+// at once for the window's z-order and the grid, from the next tick for the rest.
+TEST(Options, EachItemTogglesItsFlagAndMarkAndTakesEffect) {
+  const struct {
+    const char* item;
+    Flag MagnifierState::*flag;
+    Flag initially;
+    const char* partner;  // the other item of a radio pair
+  } items[] = {{"OnTop", &MagnifierState::OnTopOn, kTrue, nullptr},
+               {"Stick", &MagnifierState::Sticky, kFalse, nullptr},
+               {"TopLeft", &MagnifierState::Centered, kTrue, "Center"},
+               {"GridMen", &MagnifierState::GridOn, kFalse, nullptr},
+               {"PointerMen", &MagnifierState::PointerOn, kTrue, nullptr}};
+  for (const auto& it : items) {
+    Vimo v;
+    sim::SimForm& form = v.Start();
+    form.SetClientSize(200, 223);
+    v.Ticks(1);
+    const Rect window = form.Window().outer;
+    for (const bool first : {true, false}) {  // the item, then the item or its partner
+      ASSERT_TRUE(form.ClickMenu(first || it.partner == nullptr ? it.item : it.partner));
+      const Flag want = first ? Complement(it.initially) : it.initially;
+      SCOPED_TRACE(std::string(it.item) + (first ? " first" : " second"));
+      EXPECT_EQ(v.s().*it.flag, want);
+      const bool itemOn = it.partner != nullptr ? first : want == kTrue;
+      EXPECT_EQ(v.Menu(it.item).Checked(), itemOn);
+      if (it.partner != nullptr) {
+        EXPECT_EQ(v.Menu(it.partner).Checked(), !itemOn);
+      }
+      EXPECT_EQ(form.Window().outer, window) << "nothing moves before the next tick";
+    }
+  }
+}
+
+TEST(Options, TopmostGridPlacementAndStickTakeEffect) {
   Vimo v;
   sim::SimForm& form = v.Start();
-  EXPECT_TRUE(form.Window().topmost);
-  form.ClickMenu("OnTop");
-  EXPECT_EQ(v.s().OnTopOn, kFalse);
-  EXPECT_FALSE(v.Menu("OnTop").Checked());
+  form.SetClientSize(200, 223);
+  v.Ticks(1);
+  form.ClickMenu("OnTop");  // off: not topmost, without activating
   EXPECT_FALSE(form.Window().topmost);
   const sim::SetWindowPosCall& off = v.desktop.SetWindowPosLog().back();
   EXPECT_EQ(off.insertAfter, win::HWND_NOTOPMOST);
   EXPECT_EQ(off.flags, 0x53U);
   EXPECT_FALSE(off.activated);
   form.ClickMenu("OnTop");
-  EXPECT_EQ(v.s().OnTopOn, kTrue);
-  EXPECT_TRUE(v.Menu("OnTop").Checked());
   EXPECT_TRUE(form.Window().topmost);
   EXPECT_EQ(v.desktop.SetWindowPosLog().back().insertAfter, win::HWND_TOPMOST);
-}
 
-TEST(Options, StickTogglesTheMarkAndTheWindowFollowsFromTheNextTick) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  const Rect before = form.Window().outer;
-  form.ClickMenu("Stick");
-  EXPECT_EQ(v.s().Sticky, kTrue);
-  EXPECT_TRUE(v.Menu("Stick").Checked());
-  EXPECT_EQ(form.Window().outer, before) << "nothing moves before the next tick";
-  v.desktop.SetCursorPos({300, 200});
-  v.Ticks(1);
-  EXPECT_EQ(form.Window().outer.left, 324);
-  EXPECT_EQ(form.Window().outer.top, 232);
-  form.ClickMenu("Stick");
-  EXPECT_EQ(v.s().Sticky, kFalse);
-  EXPECT_FALSE(v.Menu("Stick").Checked());
-  v.desktop.SetCursorPos({700, 600});
-  v.Ticks(1);
-  EXPECT_EQ(form.Window().outer.left, 324);
-}
+  form.ClickMenu("GridMen");  // relaid and drawn at once, without a tick
+  EXPECT_EQ(form.ShapeControl("Shape1").Width(), 199);
+  EXPECT_EQ(v.Client(3, 10), 0xC0C0C0U);
+  EXPECT_EQ(v.Client(198, 10), 0x000000U) << "the frame's new right border";
+  EXPECT_EQ(v.Client(199, 10), sim::kButtonFace) << "the old border is gone";
+  form.ClickMenu("GridMen");
+  EXPECT_EQ(v.Client(199, 10), 0x000000U);
+  EXPECT_EQ(v.Client(3, 10), v.desktop.Pixel(467, 264 + 9 / 3));
 
-TEST(Options, TopLeftAndCentredAreAPairOfRadioItems) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
   form.ClickMenu("TopLeft");
-  EXPECT_EQ(v.s().Centered, kFalse);
-  EXPECT_TRUE(v.Menu("TopLeft").Checked());
-  EXPECT_FALSE(v.Menu("Center").Checked());
+  v.s().Locked = kTrue;  // a locked view keeps its place when the placement changes
+  v.Ticks(1);
+  EXPECT_EQ(v.s().SrcX, 467);
+  v.s().Locked = kFalse;
   v.Ticks(1);
   EXPECT_EQ(v.s().SrcX, 500 - 65);
   EXPECT_EQ(v.s().SrcY, 300 - (v.s().SrcHeight - 1));
-  form.ClickMenu("Center");
-  form.ClickMenu("Center");
-  EXPECT_EQ(v.s().Centered, kTrue);
-  EXPECT_TRUE(v.Menu("Center").Checked());
-  EXPECT_FALSE(v.Menu("TopLeft").Checked());
-  v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, 467);
-}
 
-TEST(Options, ALockedViewKeepsItsPlaceWhenThePlacementChanges) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
+  form.ClickMenu("Stick");
+  v.desktop.SetCursorPos({300, 200});
   v.Ticks(1);
-  v.s().Locked = kTrue;
-  form.ClickMenu("TopLeft");
+  EXPECT_EQ((Point{form.Window().outer.left, form.Window().outer.top}), (Point{324, 232}));
+  form.ClickMenu("Stick");
+  v.desktop.SetCursorPos({700, 600});
   v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, 467);
-}
-
-TEST(Options, ShowGridRelaysAndDrawsTheGridAtOnce) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  form.SetClientSize(200, 223);
-  v.Ticks(1);
-  form.ClickMenu("GridMen");
-  EXPECT_EQ(v.s().GridOn, kTrue);
-  EXPECT_TRUE(v.Menu("GridMen").Checked());
-  EXPECT_EQ(form.ShapeControl("Shape1").Width(), 199);
-  // Without a tick: column 3 is a grid line, column 198 the frame's new right border.
-  EXPECT_EQ(v.Client(3, 10), 0xC0C0C0U);
-  EXPECT_EQ(v.Client(198, 10), 0x000000U);
-  EXPECT_EQ(v.Client(199, 10), sim::kButtonFace) << "the old border is gone";
-  form.ClickMenu("GridMen");
-  EXPECT_EQ(v.s().GridOn, kFalse);
-  EXPECT_EQ(v.Client(199, 10), 0x000000U);
-  EXPECT_EQ(v.Client(3, 10), v.desktop.Pixel(467, 267));
-}
-
-TEST(Options, FlagsToggleBetweenMinusOneAndZero) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  const Flag first = v.s().PointerOn;
-  form.ClickMenu("PointerMen");
-  EXPECT_EQ(v.s().PointerOn, kFalse);
-  form.ClickMenu("PointerMen");
-  EXPECT_EQ(v.s().PointerOn, first);
-  EXPECT_EQ(first, kTrue);
+  EXPECT_EQ(form.Window().outer.left, 324);
 }
 
 }  // namespace

@@ -8,90 +8,46 @@
 namespace vimo::test {
 namespace {
 
-struct PlacementCase {
-  Flag centered;
-  std::int16_t width;
-  std::int16_t height;
-  Point cursor;
-  std::int16_t wantX;
-  std::int16_t wantY;
-};
-
-class Placement : public ::testing::TestWithParam<PlacementCase> {};
-
-TEST_P(Placement, PutsThePointerPixelWhereTheOptionSays) {
-  const PlacementCase& c = GetParam();
-  Vimo v;
-  v.Start();
-  v.s().Centered = c.centered;
-  v.s().SrcWidth = c.width;
-  v.s().SrcHeight = c.height;
-  v.desktop.SetCursorPos(c.cursor);
-  v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, c.wantX);
-  EXPECT_EQ(v.s().SrcY, c.wantY);
-  EXPECT_EQ(v.s().CursorPos, c.cursor);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    CentredAndTopLeft, Placement,
-    ::testing::Values(
-        // Centred, even size: the pointer is the pixel just right of / below the centre.
-        PlacementCase{kTrue, 100, 100, {500, 400}, 450, 350},
-        // Centred, odd size: the exact centre pixel.
-        PlacementCase{kTrue, 101, 51, {500, 400}, 450, 375},
-        // Top left of the pointer: the pointer is the bottom-right pixel.
-        PlacementCase{kFalse, 100, 100, {500, 400}, 401, 301},
-        PlacementCase{kFalse, 101, 51, {500, 400}, 400, 350},
-        // Centred on the top-left corner: -50 is clamped to the desktop's edge.
-        PlacementCase{kTrue, 100, 100, {0, 0}, 0, 0},
-        // Top-left on the corner: -99 is clamped, the pointer becomes the top-left pixel.
-        PlacementCase{kFalse, 100, 100, {0, 0}, 0, 0}));
-
-TEST(Clamping, KeepsTheAreaInsideEachEdge) {
-  Vimo v;
-  v.Start();
-  v.s().Centered = kTrue;
-  v.s().SrcWidth = 100;
-  v.s().SrcHeight = 60;
+// Where the captured area goes for a pointer position: centred or top left of the
+// pointer, and clamped to the desktop, which may reach into negative coordinates.
+TEST(Placement, PutsThePointerPixelWhereTheOptionSaysInsideTheDesktop) {
+  const Rect left{-1280, 0, 0, 1024};
   const struct {
+    Rect extra;  // a second monitor, or none
+    Flag centered;
+    std::int16_t width, height;
     Point cursor;
     std::int16_t x, y;
-  } cases[] = {{{10, 500}, 0, 470},        // left
-               {{900, 5}, 850, 0},         // top
-               {{1915, 500}, 1820, 470},   // right: 1920 - 100
-               {{900, 1079}, 850, 1020}};  // bottom: 1080 - 60
+  } cases[] = {
+      // Centred, even size: the pointer is the pixel just right of / below the centre.
+      {{}, kTrue, 100, 100, {500, 400}, 450, 350},
+      {{}, kTrue, 101, 51, {500, 400}, 450, 375},  // odd size: the exact centre pixel
+      // Top left of the pointer: the pointer is the bottom-right pixel.
+      {{}, kFalse, 100, 100, {500, 400}, 401, 301},
+      {{}, kFalse, 101, 51, {500, 400}, 400, 350},
+      {{}, kTrue, 100, 100, {0, 0}, 0, 0},   // clamped at the top-left corner
+      {{}, kFalse, 100, 100, {0, 0}, 0, 0},  // the pointer becomes the top-left pixel
+      {{}, kTrue, 100, 60, {10, 500}, 0, 470},
+      {{}, kTrue, 100, 60, {900, 5}, 850, 0},
+      {{}, kTrue, 100, 60, {1915, 500}, 1820, 470},   // 1920 - 100
+      {{}, kTrue, 100, 60, {900, 1079}, 850, 1020},   // 1080 - 60
+      {{}, kTrue, 2000, 1100, {400, 300}, -80, -20},  // wider than the desktop: right edge
+      {left, kTrue, 100, 100, {-1000, 500}, -1050, 450},
+      {left, kTrue, 100, 100, {-1279, 500}, -1280, 450},
+  };
   for (const auto& c : cases) {
+    Vimo v(c.extra.right > c.extra.left ? std::vector<Rect>{kFullHd, c.extra}
+                                        : std::vector<Rect>{kFullHd});
+    v.Start();
+    v.s().Centered = c.centered;
+    v.s().SrcWidth = c.width;
+    v.s().SrcHeight = c.height;
     v.desktop.SetCursorPos(c.cursor);
     v.Ticks(1);
-    EXPECT_EQ(v.s().SrcX, c.x) << c.cursor.x << "," << c.cursor.y;
-    EXPECT_EQ(v.s().SrcY, c.y) << c.cursor.x << "," << c.cursor.y;
+    EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), (Point{c.x, c.y}))
+        << c.cursor.x << "," << c.cursor.y << " " << c.width << "x" << c.height;
+    EXPECT_EQ(v.s().CursorPos, c.cursor);
   }
-}
-
-TEST(Clamping, AnAreaWiderThanTheDesktopEndsAtTheRightEdge) {
-  Vimo v({{0, 0, 800, 600}});
-  v.Start();
-  v.s().SrcWidth = 1000;
-  v.s().SrcHeight = 700;
-  v.desktop.SetCursorPos({400, 300});
-  v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, 800 - 1000);
-  EXPECT_EQ(v.s().SrcY, 600 - 700);
-}
-
-TEST(Clamping, ADesktopWithAMonitorLeftOfThePrimaryAllowsNegativeColumns) {
-  Vimo v({kFullHd, {-1280, 0, 0, 1024}});
-  v.Start();
-  EXPECT_EQ(v.s().DeskLeft, -1280);
-  v.s().SrcWidth = 100;
-  v.s().SrcHeight = 100;
-  v.desktop.SetCursorPos({-1000, 500});
-  v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, -1050);
-  v.desktop.SetCursorPos({-1279, 500});
-  v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, -1280);
 }
 
 TEST(Clamping, ALockedAreaStaysPutButIsPulledBackInsideWhenTheDesktopShrinks) {
@@ -111,24 +67,14 @@ TEST(Clamping, ALockedAreaStaysPutButIsPulledBackInsideWhenTheDesktopShrinks) {
   EXPECT_EQ(v.s().SrcY, 100);
 }
 
-TEST(DesktopBounds, ReadsTheVirtualDesktop) {
-  Vimo v({kFullHd, {-1280, 0, 0, 1024}});
-  v.Start();
-  EXPECT_EQ(v.s().DeskLeft, -1280);
-  EXPECT_EQ(v.s().DeskTop, 0);
-  EXPECT_EQ(v.s().DeskRight, 1920);
-  EXPECT_EQ(v.s().DeskBottom, 1080);
-}
-
-TEST(DesktopBounds, WithoutMonitorSupportUsesThePrimaryScreenInPixels) {
-  Vimo v({kFullHd, {-1280, -200, 0, 1024}});
-  v.desktop.SetMultiMonitorSupport(false);
-  v.Start();
-  EXPECT_EQ(v.s().DeskLeft, 0);
-  EXPECT_EQ(v.s().DeskTop, 0);
-  EXPECT_EQ(v.s().DeskRight, 1920);
-  EXPECT_EQ(v.s().DeskBottom, 1080);
-  EXPECT_EQ(v.app.MetricOrDefault(win::SM_CXVIRTUALSCREEN, 77), 77);
+TEST(DesktopBounds, AreTheVirtualDesktopOrWithoutMonitorSupportThePrimaryScreen) {
+  for (const bool multi : {true, false}) {
+    Vimo v({kFullHd, {-1280, -200, 0, 1024}});
+    v.desktop.SetMultiMonitorSupport(multi);
+    v.Start();
+    EXPECT_EQ((Rect{v.s().DeskLeft, v.s().DeskTop, v.s().DeskRight, v.s().DeskBottom}),
+              multi ? (Rect{-1280, -200, 1920, 1080}) : kFullHd);
+  }
 }
 
 TEST(DesktopBounds, AreReadAgainInTick301And601NotIn300) {
