@@ -1,6 +1,8 @@
 // The view layout: whole blocks inside the frame, the read-out band, resizing.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "vimo_harness.h"
 
 namespace vimo::test {
@@ -8,6 +10,11 @@ namespace {
 
 struct Sizes {
   int viewW, viewH, srcW, srcH, frameW, frameH;
+  friend bool operator==(const Sizes&, const Sizes&) = default;
+  friend std::ostream& operator<<(std::ostream& out, const Sizes& s) {
+    return out << "view " << s.viewW << "x" << s.viewH << " src " << s.srcW << "x" << s.srcH
+               << " frame " << s.frameW << "x" << s.frameH;
+  }
 };
 
 Sizes Read(Vimo& v) {
@@ -20,71 +27,49 @@ Sizes Read(Vimo& v) {
           static_cast<int>(frame.Height())};
 }
 
-void ExpectSizes(Vimo& v, Sizes want) {
-  const Sizes got = Read(v);
-  EXPECT_EQ(got.viewW, want.viewW);
-  EXPECT_EQ(got.viewH, want.viewH);
-  EXPECT_EQ(got.srcW, want.srcW);
-  EXPECT_EQ(got.srcH, want.srcH);
-  EXPECT_EQ(got.frameW, want.frameW);
-  EXPECT_EQ(got.frameH, want.frameH);
+TEST(Layout, WholeBlocksInsideTheFrameForEachClientFactorGridAndBand) {
+  const struct {
+    int width, height;
+    std::int16_t factor;
+    bool grid, band;  // band: locked and measuring
+    Sizes want;
+  } cases[] = {
+      {200, 223, 3, false, false, {198, 219, 66, 73, 200, 221}},
+      {200, 223, 3, true, false, {198, 219, 66, 73, 199, 220}},
+      {200, 223, 3, false, true, {198, 195, 66, 65, 200, 197}},
+      {200, 223, 7, false, false, {196, 217, 28, 31, 198, 219}},
+      {200, 223, 1, true, false, {198, 221, 198, 221, 200, 223}},  // no grid at factor 1
+      {321, 123, 10, true, true, {310, 90, 31, 9, 311, 91}},
+      {2, 50, 3, false, false, {0, 48, 0, 16, 2, 50}},  // too small for one block: 0
+      {4, 50, 3, false, false, {0, 48, 0, 16, 2, 50}},
+      {1, 3, 3, false, false, {0, 0, 0, 0, 2, 2}},  // narrower than the frame
+  };
+  for (const auto& c : cases) {
+    Vimo v;
+    v.Start();
+    v.s().GridOn = c.grid ? kTrue : kFalse;
+    v.s().MeasureOn = c.band ? kTrue : kFalse;
+    v.Menu("LockMen").SetChecked(c.band);
+    v.app.SetFactor(c.factor);
+    v.form->SetClientSize(c.width, c.height);
+    EXPECT_EQ(Read(v), c.want) << c.width << "x" << c.height << " at " << c.factor;
+    v.Ticks(1);
+    EXPECT_TRUE(v.form->Failures().empty());
+  }
 }
 
-TEST(Layout, ClientOf200x223AtFactor3WithAndWithoutGrid) {
-  Vimo v;
-  v.Start();
-  v.form->SetClientSize(200, 223);
-  ExpectSizes(v, {198, 219, 66, 73, 200, 221});
-  v.form->ClickMenu("GridMen");
-  ExpectSizes(v, {198, 219, 66, 73, 199, 220});
-  v.form->ClickMenu("GridMen");
-  ExpectSizes(v, {198, 219, 66, 73, 200, 221});
-}
-
-TEST(Layout, TheReadOutBandTakes24PixelsWhileLockedAndMeasuring) {
+TEST(Layout, TheReadOutLabelsFillTheBandAndMeasuringWithoutTheLockHasNone) {
   Vimo v;
   v.Start();
   v.s().MeasureOn = kTrue;
   v.Menu("LockMen").SetChecked(true);
   v.form->SetClientSize(200, 223);
-  ExpectSizes(v, {198, 195, 66, 65, 200, 197});
   EXPECT_EQ(v.form->LabelControl("Label1").Top(), 199);
   EXPECT_EQ(v.form->LabelControl("Label2").Top(), 211);
   EXPECT_EQ(v.form->LabelControl("Label1").Width(), 200);
-  // Measuring without the lock leaves the band out.
   v.Menu("LockMen").SetChecked(false);
   v.app.ComputeLayout();
-  ExpectSizes(v, {198, 219, 66, 73, 200, 221});
-}
-
-TEST(Layout, FactorOneKeepsTheFrameAllowanceOfTwoEvenWithTheGridFlag) {
-  Vimo v;
-  v.Start();
-  v.form->SetClientSize(200, 223);
-  v.s().GridOn = kTrue;
-  v.app.SetFactor(1);
-  ExpectSizes(v, {198, 221, 198, 221, 200, 223});
-}
-
-TEST(Layout, ChangingTheFactorFrom3To7RelaysInWholeBlocks) {
-  Vimo v;
-  v.Start();
-  v.form->SetClientSize(200, 223);
-  v.form->ClickMenu("Mag", 7);
-  ExpectSizes(v, {196, 217, 28, 31, 198, 219});
-}
-
-TEST(Layout, AClientTooSmallForOneBlockGivesAViewOfZeroNeverLess) {
-  Vimo v;
-  v.Start();
-  v.form->SetClientSize(2, 50);
-  ExpectSizes(v, {0, 48, 0, 16, 2, 50});
-  v.form->SetClientSize(4, 50);
-  ExpectSizes(v, {0, 48, 0, 16, 2, 50});
-  v.form->SetClientSize(1, 3);  // narrower than the frame, lower than the margin + 1 block
-  ExpectSizes(v, {0, 0, 0, 0, 2, 2});
-  v.Ticks(2);
-  EXPECT_TRUE(v.form->Failures().empty());
+  EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
 }
 
 TEST(Layout, AClientOneRowHighIsNotLaidOut) {
@@ -92,7 +77,7 @@ TEST(Layout, AClientOneRowHighIsNotLaidOut) {
   v.Start();
   v.form->SetClientSize(200, 223);
   v.form->SetClientSize(200, 1);
-  ExpectSizes(v, {198, 219, 66, 73, 200, 221});
+  EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
   EXPECT_EQ(v.form->Picture("BuffPic").Height(), 1);
 }
 
@@ -103,10 +88,10 @@ TEST(Layout, MinimisingNeitherLaysOutNorRepaintsAndRestoringDoes) {
   const int refreshes = v.form->RefreshCalls();
   v.form->Minimize();
   EXPECT_EQ(v.form->RefreshCalls(), refreshes);
-  ExpectSizes(v, {198, 219, 66, 73, 200, 221});
+  EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
   v.form->Restore();
   EXPECT_EQ(v.form->RefreshCalls(), refreshes + 1);
-  ExpectSizes(v, {198, 219, 66, 73, 200, 221});
+  EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
 }
 
 TEST(Layout, TheSurfaceFollowsTheClientAfterTheRepaint) {

@@ -13,21 +13,15 @@ TEST(Startup, WithoutSettingsEveryOptionHasItsDefault) {
   sim::SimForm& form = v.Start();
   const MagnifierState& s = v.s();
   EXPECT_EQ(s.Factor, 3);
-  EXPECT_EQ(s.PointerOn, kTrue);
-  EXPECT_EQ(s.Centered, kTrue);
-  EXPECT_EQ(s.OnTopOn, kTrue);
-  EXPECT_EQ(s.GridOn, kFalse);
-  EXPECT_EQ(s.MeasureOn, kFalse);
-  EXPECT_EQ(s.Locked, kFalse);
-  EXPECT_EQ(s.SlowMouseOn, kFalse);
-  EXPECT_EQ(s.Sticky, kFalse);
+  EXPECT_EQ((std::vector<Flag>{s.PointerOn, s.Centered, s.OnTopOn, s.GridOn, s.MeasureOn, s.Locked,
+                               s.SlowMouseOn, s.Sticky}),
+            (std::vector<Flag>{kTrue, kTrue, kTrue, kFalse, kFalse, kFalse, kFalse, kFalse}));
   EXPECT_EQ(s.HintTicks, 2000);
   EXPECT_EQ(s.HintText, "  Right click for a menu");
   EXPECT_EQ(form.Picture("BuffPic").ForeColor(), kDefaultGridColour);
   EXPECT_TRUE(form.Window().topmost);
   EXPECT_TRUE(form.Visible());
-  EXPECT_FALSE(form.LabelControl("Label1").Visible());
-  EXPECT_FALSE(form.LabelControl("Label2").Visible());
+  EXPECT_FALSE(form.LabelControl("Label1").Visible() || form.LabelControl("Label2").Visible());
   // The design's 200 x 223 client area, less the read-out band that start-up takes
   // away while measuring is off.
   EXPECT_EQ(form.ClientWidth(), 200);
@@ -37,14 +31,10 @@ TEST(Startup, WithoutSettingsEveryOptionHasItsDefault) {
   EXPECT_EQ(outer.left, (1920 - (outer.right - outer.left)) / 2);
   EXPECT_EQ(outer.top, (1080 - (outer.bottom - outer.top)) / 2);
   EXPECT_TRUE(form.Failures().empty());
-}
-
-TEST(Startup, TheCaptionIsSetWithTheHintBeforeTheWindowIsShown) {
-  Vimo v;
-  v.Start();
-  EXPECT_GE(v.form->CaptionSetsBeforeShow(), 1);
-  EXPECT_EQ(v.form->ShowCalls(), 1);
-  EXPECT_EQ(v.form->Caption(), "Vimo (3x)  Right click for a menu");
+  // The caption has its hint before the window is first shown.
+  EXPECT_GE(form.CaptionSetsBeforeShow(), 1);
+  EXPECT_EQ(form.ShowCalls(), 1);
+  EXPECT_EQ(form.Caption(), "Vimo (3x)  Right click for a menu");
 }
 
 TEST(Startup, TheWindowIsLayeredFullyOpaqueAndKeptOutOfCaptures) {
