@@ -1,6 +1,6 @@
 // The few semantics of the simulated desktop that the logic's tests stand on and that are
 // easy to get wrong: where stretched blocks land and how they clip, the end point of a
-// line, the pen's colour, and how a pointer image is masked.
+// line and the pen's colour.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -107,36 +107,6 @@ TEST_F(BlitTest, LineToLeavesOutTheEndPointAndMovesThePen) {
   ASSERT_TRUE(desk.LineTo(dc, 9, 0));
   EXPECT_EQ(image.At(9, 0), 0U);
   EXPECT_FALSE(desk.LineTo(0, 1, 1));
-}
-
-// 2x2: (0,0) keeps the screen, (1,0) is red, (0,1) inverts, (1,1) is black.
-CursorImage SmallCursor() {
-  CursorImage c;
-  c.width = 2;
-  c.height = 2;
-  c.hotSpot = {1, 0};
-  c.andMask = {1, 0, 1, 0};
-  c.colour = {0, 0x000000FF, 0x00FFFFFF, 0};
-  return c;
-}
-
-TEST_F(BlitTest, DrawIconExAppliesMaskThenColourAtDoubleSize) {
-  image.Fill(0x00123456);
-  const Handle cursor = desk.SetCursorImage(SmallCursor());
-  ASSERT_TRUE(desk.DrawIconEx(dc, 1, 1, cursor, 4, 4, 0, 0, win::DI_NORMAL));
-  const Colour inverted = 0x00123456 ^ 0x00FFFFFF;
-  const std::vector<std::vector<Colour>> expected{
-      {0x00123456, 0x00123456, 0x000000FF, 0x000000FF},
-      {0x00123456, 0x00123456, 0x000000FF, 0x000000FF},
-      {inverted, inverted, 0, 0},
-      {inverted, inverted, 0, 0},
-  };
-  for (int y = 0; y < 4; ++y) {
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(image.At(x + 1, y + 1), expected[y][x]) << x << "," << y;
-  }
-  EXPECT_EQ(image.At(0, 1), 0x00123456U);
-  EXPECT_EQ(image.At(5, 1), 0x00123456U);
-  EXPECT_EQ(image.At(1, 5), 0x00123456U);
 }
 
 // The main window draws its marker lines inverting; a picture box's DC draws with a pen of
