@@ -73,7 +73,8 @@ std::string Prepare(SimVimo& vimo, const Case& c) {
   if (c.measure) {
     if (!vimo.form->KeyPress(' ') || !vimo.form->ClickMenu("Meas")) return "cannot measure";
     vimo.form->MouseMove(31, 62);
-    vimo.form->Click();
+    vimo.form->MouseDown(kLeftButton, 31, 62);
+    vimo.form->MouseUp(kLeftButton, 31, 62);  // the click fixes the point
     vimo.form->MouseMove(100, 40);
   }
   for (int i = 0; i < kSettleTicks; ++i) vimo.app.Tick();

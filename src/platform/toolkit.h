@@ -106,8 +106,11 @@ class Form {
   virtual WindowState State() const = 0;
   virtual bool Visible() const = 0;
 
-  // Outer size and position, twips; while minimised, those of the normal state. Setting
-  // the width or height runs the resize event before it returns.
+  // Outer size and position, twips (converted as platform/units.h does); while
+  // minimised, those of the normal state. Setting a width or height that changes the
+  // size runs the resize event before it returns; setting the present one runs none. A
+  // minimised or maximised window cannot be moved or sized: the setters raise
+  // ToolkitError.
   virtual float Width() const = 0;
   virtual void SetWidth(float twips) = 0;
   virtual float Height() const = 0;
@@ -125,7 +128,8 @@ class Form {
   virtual void Refresh() = 0;  // runs the paint event before it returns
   // A line between two client points in the window's pen mode; the end point is left out.
   virtual void Line(int x1, int y1, int x2, int y2, Colour colour) = 0;
-  // Opens the menu as a popup at the pointer; returns when it has closed.
+  // Opens the menu as a popup at the pointer; returns when it has closed, after the
+  // menu-click event of the item chosen in it, if any, has run.
   virtual void PopupMenu(MenuItem& menu, int flags) = 0;
   virtual void Show() = 0;
   virtual void Unload() = 0;
@@ -148,8 +152,9 @@ class Form {
   virtual void ShowModeless(Form& owner) = 0;
 };
 
-// The event handlers of one form. Mouse events name the control they happened over
-// ("" for the form itself); the positions are client pixels.
+// The event handlers of one form. Mouse presses and releases name the label the press
+// went down on ("" for the form itself); the positions are client pixels. Both backends
+// route the mouse alike: see platform/mouse_routing.h.
 class FormEvents {
  public:
   virtual ~FormEvents() = default;

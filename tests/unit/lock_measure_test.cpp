@@ -190,8 +190,7 @@ TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinates) {
   sim::SimForm& form = *v.form;
   const int srcX = v.s().SrcX;
   const int srcY = v.s().SrcY;
-  form.MouseMove(31, 62);  // column 10, row 20
-  form.Click();
+  v.LeftClick(31, 62);     // column 10, row 20
   form.MouseMove(4, 100);  // column 1, row 33
   v.Ticks(1);
   EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX + 10) +
@@ -216,8 +215,7 @@ TEST_F(Measuring, APointLeftOfTheViewAndPastItsEndAndFactorOne) {
   form.ClickMenu("Mag", 1);
   v.Ticks(1);
   const int srcX = v.s().SrcX;
-  form.MouseMove(0, 5);  // the frame's left column: -1; row 4
-  form.Click();
+  v.LeftClick(0, 5);        // the frame's left column: -1; row 4
   form.MouseMove(199, 30);  // past the view's last column (198 wide)
   v.Ticks(1);
   EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX - 1) +

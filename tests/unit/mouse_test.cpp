@@ -10,9 +10,9 @@ TEST(Mouse, MovesGiveTheCapturedPixelUnderThePointer) {
   Vimo v;
   sim::SimForm& form = v.Start();
   const struct {
-    float x;
+    int x;
     std::int32_t want;
-  } factor3[] = {{0, -1}, {1, 0}, {2, 0}, {3, 0}, {4, 1}, {199.5F, 66}, {250, 83}};
+  } factor3[] = {{0, -1}, {1, 0}, {2, 0}, {3, 0}, {4, 1}, {200, 66}, {250, 83}};
   for (const auto& c : factor3) {
     form.MouseMove(c.x, c.x);
     EXPECT_EQ(v.s().MeasureToX, c.want) << c.x;
@@ -33,10 +33,9 @@ TEST(Mouse, AClickFixesThePointUnderThePointer) {
   sim::SimForm& form = v.Start();
   form.MouseMove(31, 62);
   EXPECT_EQ(v.s().MeasureFromX, 0);
-  form.MouseDown("", kLeftButton, 31, 62);
+  form.MouseDown(kLeftButton, 31, 62);
   EXPECT_EQ(v.s().MeasureFromX, 0) << "a press alone does nothing";
-  form.MouseUp("", kLeftButton, 31, 62);
-  form.Click();
+  form.MouseUp(kLeftButton, 31, 62);  // and the click with it
   EXPECT_EQ(v.s().MeasureFromX, 10);
   EXPECT_EQ(v.s().MeasureFromY, 20);
   form.MouseMove(100, 100);
@@ -50,12 +49,13 @@ TEST(Mouse, ARightReleaseOpensTheMenuAtThePointerOverTheViewAndTheLabels) {
   form.LabelControl("Label2").SetVisible(true);
   v.desktop.SetCursorPos({910, 500});
   for (std::string_view control : {"", "Label1", "Label2"}) {
+    const int y = control.empty() ? 100 : form.LabelControl(control).Bounds().top + 1;
     const std::size_t popups = form.Popups().size();
     v.Menu("Pop").SetVisible(true);
-    form.MouseDown(control, kRightButton, 20, 190);
+    form.MouseDown(kRightButton, 20, y);
     EXPECT_FALSE(v.Menu("Pop").Visible()) << control;
     EXPECT_EQ(form.Popups().size(), popups) << "the menu opens on release";
-    form.MouseUp(control, kRightButton, 20, 190);
+    form.MouseUp(kRightButton, 20, y);
     ASSERT_EQ(form.Popups().size(), popups + 1) << control;
     EXPECT_EQ(form.Popups().back(), (sim::PopupRecord{"Pop", 4, {910, 500}}));
   }
@@ -68,10 +68,11 @@ TEST(Mouse, EveryReleaseResetsTheCaptionLeftAndMiddleDoNothingElse) {
   v.Ticks(2000);
   ASSERT_EQ(form.Caption(), "Vimo (3x)");
   const int sets = form.CaptionSets();
-  form.MouseDown("", kLeftButton, 5, 5);
+  form.MouseDown(kLeftButton, 5, 5);
   EXPECT_EQ(form.CaptionSets(), sets);
-  form.MouseUp("", kLeftButton, 5, 5);
-  form.MouseUp("", kMiddleButton, 5, 5);
+  form.MouseUp(kLeftButton, 5, 5);
+  form.MouseDown(kMiddleButton, 5, 5);
+  form.MouseUp(kMiddleButton, 5, 5);
   EXPECT_EQ(form.CaptionSets(), sets + 2);
   EXPECT_EQ(form.Caption(), "Vimo (3x)");
   EXPECT_TRUE(form.Popups().empty());

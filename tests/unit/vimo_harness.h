@@ -38,6 +38,13 @@ class Vimo {
   // A small view, for tests that run thousands of ticks.
   void Shrink() { form->SetClientSize(32, 32); }
 
+  // The pointer moves to a client point and the left button goes down and up there.
+  void LeftClick(int x, int y) {
+    form->MouseMove(x, y);
+    form->MouseDown(kLeftButton, x, y);
+    form->MouseUp(kLeftButton, x, y);
+  }
+
   void Ticks(int n) {
     for (int i = 0; i < n; ++i) form->Tick();
   }

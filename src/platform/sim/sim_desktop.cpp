@@ -1,20 +1,12 @@
 #include "platform/sim/sim_desktop.h"
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <utility>
 
 #include "platform/win32_constants.h"
 
 namespace vimo::sim {
-
-int RoundHalfEven(double value) {
-  double whole = std::floor(value);
-  const double rest = value - whole;
-  if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
-  return static_cast<int>(whole);
-}
 
 // ---------------------------------------------------------------------------------------
 // PixelBuffer
@@ -145,7 +137,10 @@ void AppendBounded(std::vector<T>& log, const T& entry, std::size_t keep) {
 
 }  // namespace
 
-SimDesktop::SimDesktop(std::vector<Rect> monitors) { Relayout(std::move(monitors)); }
+SimDesktop::SimDesktop(std::vector<Rect> monitors) {
+  Relayout(std::move(monitors));
+  shownWindows_.reserve(16);  // so that reading the screen allocates nothing on the tick
+}
 
 SimDesktop::~SimDesktop() = default;
 
@@ -381,6 +376,7 @@ Handle SimDesktop::AddWindow(const Rect& outer, Colour background) {
   w->restored = outer;
   w->client.Resize(std::max(0, outer.right - outer.left - kFrameLeft - kFrameRight),
                    std::max(0, outer.bottom - outer.top - kFrameTop - kFrameBottom), background);
+  BringToTop(*w);
   const Handle hwnd = w->hwnd;
   windows_.emplace(hwnd, std::move(w));
   return hwnd;
@@ -424,6 +420,13 @@ void SimDesktop::SetMinimized(Handle hwnd, bool minimized) {
   }
 }
 
+void SimDesktop::ShowWindow(Handle hwnd, bool show) {
+  SimWindow* w = Window(hwnd);
+  if (w == nullptr || !w->alive) return;
+  w->visible = show;
+  if (show) BringToTop(*w);
+}
+
 void SimDesktop::DestroyWindow(Handle hwnd) {
   SimWindow* w = Window(hwnd);
   if (w == nullptr) return;
@@ -452,6 +455,10 @@ bool SimDesktop::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int
   if ((flags & win::SWP_NOZORDER) == 0) {
     if (insertAfter == win::HWND_TOPMOST) w->topmost = true;
     if (insertAfter == win::HWND_NOTOPMOST) w->topmost = false;
+    if (insertAfter == win::HWND_TOP || insertAfter == win::HWND_TOPMOST ||
+        insertAfter == win::HWND_NOTOPMOST) {
+      BringToTop(*w);
+    }
   }
   const Rect current = w->minimized ? w->restored : w->outer;
   Rect next = current;
@@ -467,6 +474,7 @@ bool SimDesktop::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int
   if (activated) {
     ++w->activations;
     activeWindow_ = hwnd;
+    BringToTop(*w);
   }
   if (next != current && PlaceWindow(hwnd, next) && w->onResized) w->onResized();
   return true;
@@ -521,6 +529,34 @@ bool SimDesktop::SetMouseSpeed(std::int32_t speed) {
 }
 
 // ---- Device contexts
+
+void SimDesktop::CollectShownWindows() {
+  shownWindows_.clear();
+  for (const auto& [hwnd, w] : windows_) {
+    if (w->alive && w->visible && !w->minimized && !w->excludedFromCapture) {
+      shownWindows_.push_back(w.get());
+    }
+  }
+  std::sort(shownWindows_.begin(), shownWindows_.end(), [](const SimWindow* a, const SimWindow* b) {
+    return a->topmost != b->topmost ? a->topmost : a->z > b->z;
+  });
+}
+
+bool SimDesktop::WindowPixel(int x, int y, Colour* pixel) const {
+  if (shownWindows_.empty() || !PtInRect(virtual_, {x, y})) return false;
+  const auto at =
+      static_cast<std::size_t>(y - virtual_.top) * static_cast<std::size_t>(pixels_.Width()) +
+      static_cast<std::size_t>(x - virtual_.left);
+  if (shown_[at] == 0) return false;  // on no monitor: nothing shows there
+  for (const SimWindow* w : shownWindows_) {
+    if (!PtInRect(w->outer, {x, y})) continue;
+    const Rect client = w->ClientRect();
+    *pixel =
+        PtInRect(client, {x, y}) ? w->client.At(x - client.left, y - client.top) : kFrameColour;
+    return true;
+  }
+  return false;
+}
 
 SimDesktop::Surface SimDesktop::SurfaceOf(const Dc& dc) {
   if (dc.desktop) return {&pixels_, virtual_.left, virtual_.top, &shown_};
@@ -595,6 +631,8 @@ bool SimDesktop::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, 
   const Surface to = SurfaceOf(*d);
   Surface from = SurfaceOf(*s);
   PixelBuffer* fromBuffer = from.buffer;
+  const bool fromScreen = s->desktop;
+  if (fromScreen) CollectShownWindows();
   if (fromBuffer == to.buffer) {
     // Reading and writing one surface: read from a copy taken before the first write.
     scratch_.assign(fromBuffer->Pixels().begin(), fromBuffer->Pixels().end());
@@ -602,6 +640,8 @@ bool SimDesktop::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, 
   const bool copied = fromBuffer == to.buffer;
   const int fromW = fromBuffer->Width();
   auto read = [&](int px, int py) -> Colour {
+    Colour window = 0;
+    if (fromScreen && WindowPixel(px, py, &window)) return window;
     if (!copied) return from.Get(px, py);
     const int bx = px - from.originX;
     const int by = py - from.originY;

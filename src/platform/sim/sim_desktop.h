@@ -29,6 +29,8 @@ inline constexpr int kFrameLeft = 8;
 inline constexpr int kFrameRight = 8;
 inline constexpr int kFrameTop = 31;  // caption bar and top border
 inline constexpr int kFrameBottom = 8;
+// What the screen shows of a window's frame (no pattern pixel has this colour).
+inline constexpr Colour kFrameColour = 0x00646464;
 
 // Where and how big Windows reports a minimised window; its client area is then empty.
 inline constexpr Point kMinimizedPos{-32000, -32000};
@@ -44,9 +46,6 @@ inline constexpr const char* kAppDataFolder = "C:\\Users\\Tester\\AppData\\Roami
 inline constexpr std::uint32_t kSwpHideWindow = 0x0080;
 // CURSORINFO flag of a showing pointer.
 inline constexpr std::uint32_t kCursorShowing = 1;
-
-// Rounds to the nearest integer, halves to the even neighbour (216.5 -> 216, 217.5 -> 218).
-int RoundHalfEven(double value);
 
 // A rectangle of COLORREF pixels, row by row.
 class PixelBuffer {
@@ -144,6 +143,7 @@ struct SimWindow {
   std::uint32_t layeredFlags = 0;
   bool excludedFromCapture = false;
   int activations = 0;
+  int z = 0;  // stacking order within its band (topmost or not): higher is nearer the top
   Handle clientCursor = 0;          // the pointer over the client area; 0 keeps the desktop's
   std::function<void()> onResized;  // run when SetWindowPos changed the size
 
@@ -305,6 +305,9 @@ class SimDesktop final : public Win32Api {
                                  std::string_view value, std::string_view file) override;
   Handle GetDesktopWindow() override { return kDesktopWindow; }
   // GetDC(0) and GetDC(GetDesktopWindow()) give the screen; a window handle its client area.
+  // The screen, read, shows the monitors' pixels with the visible windows over them in
+  // their stacking order (topmost ones above the rest), frame and client area, except
+  // those excluded from capture and minimised ones.
   Handle GetDC(Handle hwnd) override;
   // 1 when released; 0 for an unknown DC, a persistent one or another window's.
   int ReleaseDC(Handle hwnd, Handle hdc) override;
@@ -368,6 +371,8 @@ class SimDesktop final : public Win32Api {
   // whether the client size changed. Does not run onResized.
   bool PlaceWindow(Handle hwnd, const Rect& outer);
   void SetMinimized(Handle hwnd, bool minimized);
+  // Shows or hides the window; shown, it comes to the top of its band.
+  void ShowWindow(Handle hwnd, bool show);
   void DestroyWindow(Handle hwnd);
   Handle ActiveWindow() const { return activeWindow_; }
   // The most recent calls, oldest first: the log keeps at least the last kLogKeep of them
@@ -450,6 +455,11 @@ class SimDesktop final : public Win32Api {
   };
 
   Surface SurfaceOf(const Dc& dc);
+  // The windows a read of the screen shows, nearest the top first.
+  void CollectShownWindows();
+  // The pixel a shown window puts at the screen point, if one covers it there.
+  bool WindowPixel(int x, int y, Colour* pixel) const;
+  void BringToTop(SimWindow& w) { w.z = ++topZ_; }
   Dc* FindDc(Handle hdc) { return dcs_.Find(hdc); }
   const Dc* FindDc(Handle hdc) const { return dcs_.Find(hdc); }
   void Relayout(std::vector<Rect> monitors);
@@ -466,6 +476,8 @@ class SimDesktop final : public Win32Api {
 
   std::map<Handle, std::unique_ptr<SimWindow>> windows_;
   Handle nextWindow_ = kDesktopWindow + 1;
+  int topZ_ = 0;
+  std::vector<const SimWindow*> shownWindows_;
   Handle activeWindow_ = 0;
   std::vector<SetWindowPosCall> setWindowPosLog_;
 

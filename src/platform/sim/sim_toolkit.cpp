@@ -10,10 +10,6 @@
 namespace vimo::sim {
 namespace {
 
-int ToPixels(double twips, float twipsPerPixel) {
-  return RoundHalfEven(twips / static_cast<double>(twipsPerPixel));
-}
-
 [[noreturn]] void NoSuch(std::string_view what, std::string_view name) {
   std::string message(what);
   message += " '";
@@ -45,13 +41,21 @@ SimMenuItem::SimMenuItem(const MenuDesign& design, SimMenuItem* parent)
   if (parent_ != nullptr) ++parent_->children_;
 }
 
-bool SimMenuItem::Clickable() const {
+// The popped menu itself may be hidden (Pop is, by design); the submenus below it must
+// be open-able.
+bool SimMenuItem::ClickableIn(const SimMenuItem& popup) const {
   if (!visible_ || !enabled_ || caption_ == "-" || HasChildren()) return false;
-  // The popup root itself is hidden by design; only the submenus below it must be open-able.
-  for (const SimMenuItem* p = parent_; p != nullptr && p->level_ > 0; p = p->parent_) {
+  for (const SimMenuItem* p = parent_; p != nullptr; p = p->parent_) {
+    if (p == &popup) return true;
     if (!p->visible_ || !p->enabled_) return false;
   }
-  return true;
+  return false;
+}
+
+bool SimMenuItem::Clickable() const {
+  const SimMenuItem* top = this;
+  while (top->parent_ != nullptr) top = top->parent_;
+  return ClickableIn(*top);
 }
 
 std::int16_t SimMenuGroup::UBound() const {
@@ -74,10 +78,10 @@ SimLabel::SimLabel(const ControlDesign& design, float tppX, float tppY)
     : name_(design.name),
       caption_(design.caption),
       tooltip_(design.tooltip),
-      left_(ToPixels(design.left, tppX)),
-      top_(ToPixels(design.top, tppY)),
-      width_(ToPixels(design.width, tppX)),
-      height_(ToPixels(design.height, tppY)),
+      left_(PixelsFromTwips(design.left, tppX)),
+      top_(PixelsFromTwips(design.top, tppY)),
+      width_(PixelsFromTwips(design.width, tppX)),
+      height_(PixelsFromTwips(design.height, tppY)),
       visible_(design.visible),
       fontSize_(design.font.size) {}
 
@@ -88,10 +92,10 @@ void SimLabel::SetCaption(std::string_view text) {
 
 SimShape::SimShape(const ControlDesign& design, float tppX, float tppY)
     : name_(design.name),
-      left_(ToPixels(design.left, tppX)),
-      top_(ToPixels(design.top, tppY)),
-      width_(ToPixels(design.width, tppX)),
-      height_(ToPixels(design.height, tppY)),
+      left_(PixelsFromTwips(design.left, tppX)),
+      top_(PixelsFromTwips(design.top, tppY)),
+      width_(PixelsFromTwips(design.width, tppX)),
+      height_(PixelsFromTwips(design.height, tppY)),
       visible_(design.visible),
       colour_(ResolveColour(design.foreColor)) {}
 
@@ -122,7 +126,8 @@ SimPictureBox::SimPictureBox(const ControlDesign& design, float tppX, float tppY
                              SimDesktop& desktop)
     : name_(design.name),
       desktop_(desktop),
-      image_(ToPixels(design.width, tppX), ToPixels(design.height, tppY), kButtonFace),
+      image_(PixelsFromTwips(design.width, tppX), PixelsFromTwips(design.height, tppY),
+             kButtonFace),
       foreColor_(design.foreColor) {
   hdc_ = desktop_.CreatePersistentDc(&image_, ResolveColour(foreColor_));
 }
@@ -137,11 +142,11 @@ void SimPictureBox::SetForeColor(Colour colour) {
 }
 
 void SimPictureBox::SetWidth(float width) {
-  image_.Resize(RoundHalfEven(width), image_.Height(), kButtonFace);
+  image_.Resize(WholePixels(width), image_.Height(), kButtonFace);
 }
 
 void SimPictureBox::SetHeight(float height) {
-  image_.Resize(image_.Width(), RoundHalfEven(height), kButtonFace);
+  image_.Resize(image_.Width(), WholePixels(height), kButtonFace);
 }
 
 void SimCommonDialog::ShowColor() {
@@ -170,8 +175,8 @@ SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& even
   }
   const float tppX = toolkit.TwipsPerPixelX();
   const float tppY = toolkit.TwipsPerPixelY();
-  const int clientW = ToPixels(design.clientWidth, tppX);
-  const int clientH = ToPixels(design.clientHeight, tppY);
+  const int clientW = PixelsFromTwips(design.clientWidth, tppX);
+  const int clientH = PixelsFromTwips(design.clientHeight, tppY);
   hwnd_ = desktop_.AddWindow(
       {0, 0, clientW + kFrameLeft + kFrameRight, clientH + kFrameTop + kFrameBottom},
       ResolveColour(design.backColor));
@@ -263,8 +268,6 @@ Rect SimForm::NormalRect() const {
   return w.minimized ? w.restored : w.outer;
 }
 
-void SimForm::Place(const Rect& outer) { desktop_.PlaceWindow(hwnd_, outer); }
-
 void SimForm::SetCaption(std::string_view text) {
   caption_.assign(text);
   ++captionSets_;
@@ -278,46 +281,53 @@ bool SimForm::Visible() const { return Window().visible; }
 
 float SimForm::Width() const {
   const Rect r = NormalRect();
-  return static_cast<float>(r.right - r.left) * toolkit_.TwipsPerPixelX();
+  return TwipsFromPixels(r.right - r.left, toolkit_.TwipsPerPixelX());
 }
 
 float SimForm::Height() const {
   const Rect r = NormalRect();
-  return static_cast<float>(r.bottom - r.top) * toolkit_.TwipsPerPixelY();
+  return TwipsFromPixels(r.bottom - r.top, toolkit_.TwipsPerPixelY());
 }
 
 float SimForm::Left() const {
-  return static_cast<float>(NormalRect().left) * toolkit_.TwipsPerPixelX();
+  return TwipsFromPixels(NormalRect().left, toolkit_.TwipsPerPixelX());
 }
 
-float SimForm::Top() const {
-  return static_cast<float>(NormalRect().top) * toolkit_.TwipsPerPixelY();
+float SimForm::Top() const { return TwipsFromPixels(NormalRect().top, toolkit_.TwipsPerPixelY()); }
+
+void SimForm::MoveOuter(const Rect& outer) {
+  if (unloaded_) throw ToolkitError("the window " + name_ + " is not loaded");
+  if (Window().minimized) {
+    throw ToolkitError("a minimised or maximised window cannot be moved or sized");
+  }
+  if (outer.right < outer.left || outer.bottom < outer.top) {
+    throw ToolkitError("invalid size for the window " + name_);
+  }
+  if (desktop_.PlaceWindow(hwnd_, outer)) Deliver([this] { events_.OnResize(); });
 }
 
 void SimForm::SetWidth(float twips) {
   Rect r = NormalRect();
-  r.right = r.left + std::max(0, ToPixels(twips, toolkit_.TwipsPerPixelX()));
-  Place(r);
-  Deliver([this] { events_.OnResize(); });
+  r.right = r.left + PixelsFromTwips(twips, toolkit_.TwipsPerPixelX());
+  MoveOuter(r);
 }
 
 void SimForm::SetHeight(float twips) {
   Rect r = NormalRect();
-  r.bottom = r.top + std::max(0, ToPixels(twips, toolkit_.TwipsPerPixelY()));
-  Place(r);
-  Deliver([this] { events_.OnResize(); });
+  r.bottom = r.top + PixelsFromTwips(twips, toolkit_.TwipsPerPixelY());
+  MoveOuter(r);
 }
 
 void SimForm::SetLeft(float twips) {
   const Rect r = NormalRect();
-  const int left = ToPixels(twips, toolkit_.TwipsPerPixelX());
-  Place({left, r.top, left + (r.right - r.left), r.bottom});
+  const int left = PixelsFromTwips(twips, toolkit_.TwipsPerPixelX());
+  MoveOuter({left, r.top, left + (r.right - r.left), r.bottom});
 }
 
 void SimForm::SetTop(float twips) {
   const Rect r = NormalRect();
-  const int top = ToPixels(twips, toolkit_.TwipsPerPixelY());
-  Place({r.left, top, r.right, top + (r.bottom - r.top)});
+  const int top = PixelsFromTwips(twips, toolkit_.TwipsPerPixelY());
+  MoveOuter({r.left, top, r.right, top + (r.bottom - r.top)});
 }
 
 void SimForm::Cls() {
@@ -346,20 +356,39 @@ void SimForm::Line(int x1, int y1, int x2, int y2, Colour colour) {
 }
 
 void SimForm::PopupMenu(MenuItem& menu, int flags) {
-  popups_.push_back({std::string(menu.Name()), flags, desktop_.CursorPos()});
+  const auto found = std::find_if(menus_.begin(), menus_.end(),
+                                  [&](const auto& item) { return item.get() == &menu; });
+  if (found == menus_.end()) throw ToolkitError("the menu is not one of " + name_);
+  const SimMenuItem& popup = **found;
+  if (!popup.HasChildren()) {
+    throw ToolkitError("the menu " + std::string(popup.Name()) + " has no items to show");
+  }
+  popups_.push_back({std::string(popup.Name()), flags, desktop_.CursorPos()});
+  router_.Reset();  // the open menu takes the mouse
+  SimMenuItem* chosen = nullptr;
+  if (!popupAnswers_.empty()) {
+    chosen = popupAnswers_.front();
+    popupAnswers_.pop_front();
+  }
+  if (chosen == nullptr || !chosen->ClickableIn(popup)) return;
+  Deliver([&] { events_.OnMenuClick(chosen->Name(), chosen->Index()); });
+}
+
+void SimForm::ScriptPopupChoice(std::string_view name, std::int16_t index) {
+  popupAnswers_.push_back(index == 0 ? &Menu(name) : &MenuArray(name).Item(index));
 }
 
 void SimForm::Show() {
   if (unloaded_) throw ToolkitError("the window '" + name_ + "' has been unloaded");
   ++showCalls_;
   if (shown_) {
-    Win().visible = true;
+    desktop_.ShowWindow(hwnd_, true);
     return;
   }
   shown_ = true;
   captionSetsBeforeShow_ = captionSets_;
   Deliver([this] { events_.OnResize(); });
-  Win().visible = true;
+  desktop_.ShowWindow(hwnd_, true);
   Refresh();
 }
 
@@ -424,6 +453,8 @@ void SimForm::ShowModeless(Form& owner) {
 
 bool SimForm::AcceptsInput() const { return !unloaded_ && Visible(); }
 
+bool SimForm::AcceptsMouseAndKeys() const { return AcceptsInput() && !Window().minimized; }
+
 bool SimForm::Tick() {
   if (timers_.empty()) throw ToolkitError("the window '" + name_ + "' has no timer");
   return Tick(timers_.front());
@@ -436,51 +467,48 @@ bool SimForm::Tick(std::string_view timer) {
   return true;
 }
 
-bool SimForm::Mouse(bool down, std::string_view control, std::int16_t button, float x, float y,
-                    std::int16_t shift) {
-  if (!control.empty() && !LabelControl(control).Visible()) return false;
-  if (!AcceptsInput() || Window().minimized) return false;
-  Deliver([&] {
-    if (down) {
-      events_.OnMouseDown(control, button, shift, x, y);
-    } else {
-      events_.OnMouseUp(control, button, shift, x, y);
+// The first visible label of the design under the point, as Windows hit-tests them.
+MouseHit SimForm::HitAt(Point at) const {
+  MouseHit hit;
+  hit.inClient = at.x >= 0 && at.y >= 0 && at.x < ClientWidth() && at.y < ClientHeight();
+  for (const auto& label : labels_) {
+    if (label->Visible() && PtInRect(label->Bounds(), at)) {
+      hit.label = label->Name();
+      break;
     }
-  });
-  return true;
+  }
+  return hit;
 }
 
-bool SimForm::MouseDown(std::string_view control, std::int16_t button, float x, float y,
-                        std::int16_t shift) {
-  return Mouse(true, control, button, x, y, shift);
+bool SimForm::Raise(const MouseEvents& events) {
+  for (const MouseEvent& e : events) Deliver([&] { vimo::Raise(events_, e); });
+  return !events.empty();
 }
 
-bool SimForm::MouseUp(std::string_view control, std::int16_t button, float x, float y,
-                      std::int16_t shift) {
-  return Mouse(false, control, button, x, y, shift);
+bool SimForm::MouseDown(std::int16_t button, int x, int y, std::int16_t shift) {
+  if (!AcceptsMouseAndKeys()) return false;
+  return Raise(router_.Down(button, shift, {x, y}, HitAt({x, y})));
 }
 
-bool SimForm::MouseMove(float x, float y, std::int16_t button, std::int16_t shift) {
-  if (!AcceptsInput() || Window().minimized) return false;
-  Deliver([&] { events_.OnMouseMove(button, shift, x, y); });
-  return true;
+bool SimForm::MouseUp(std::int16_t button, int x, int y, std::int16_t shift) {
+  if (!AcceptsMouseAndKeys()) return false;
+  return Raise(router_.Up(button, shift, {x, y}, HitAt({x, y})));
 }
 
-bool SimForm::Click() {
-  if (!AcceptsInput() || Window().minimized) return false;
-  Deliver([this] { events_.OnClick(); });
-  return true;
+bool SimForm::MouseMove(int x, int y, std::int16_t buttons, std::int16_t shift) {
+  if (!AcceptsMouseAndKeys()) return false;
+  return Raise(router_.Move(buttons, shift, {x, y}, HitAt({x, y})));
 }
 
 bool SimForm::KeyPress(std::int16_t keyAscii, std::int16_t* after) {
-  if (!AcceptsInput()) return false;
+  if (!AcceptsMouseAndKeys()) return false;
   Deliver([&] { events_.OnKeyPress(keyAscii); });
   if (after != nullptr) *after = keyAscii;
   return true;
 }
 
 bool SimForm::KeyUp(std::int16_t keyCode, std::int16_t shift) {
-  if (!AcceptsInput()) return false;
+  if (!AcceptsMouseAndKeys()) return false;
   Deliver([&] { events_.OnKeyUp(keyCode, shift); });
   return true;
 }
@@ -492,11 +520,12 @@ bool SimForm::ClickMenu(std::string_view name, std::int16_t index) {
   return true;
 }
 
-bool SimForm::ClickControl(std::string_view name) {
-  const bool button = std::find(buttons_.begin(), buttons_.end(), name) != buttons_.end();
-  if (!button && !LabelControl(name).Visible()) return false;
-  if (!AcceptsInput() || Window().minimized) return false;
-  Deliver([&] { events_.OnControlClick(name); });
+bool SimForm::ClickControl(std::string_view button) {
+  if (std::find(buttons_.begin(), buttons_.end(), button) == buttons_.end()) {
+    NoSuch("command button", button);
+  }
+  if (!AcceptsMouseAndKeys()) return false;
+  Deliver([&] { events_.OnControlClick(button); });
   return true;
 }
 
@@ -504,8 +533,7 @@ void SimForm::SetClientSize(int width, int height) {
   Rect r = NormalRect();
   r.right = r.left + std::max(width, 0) + kFrameLeft + kFrameRight;
   r.bottom = r.top + std::max(height, 0) + kFrameTop + kFrameBottom;
-  Place(r);
-  Deliver([this] { events_.OnResize(); });
+  if (desktop_.PlaceWindow(hwnd_, r)) Deliver([this] { events_.OnResize(); });
 }
 
 void SimForm::Minimize() {
@@ -518,7 +546,7 @@ void SimForm::Restore() {
   Deliver([this] { events_.OnResize(); });
 }
 
-void SimForm::Hide() { Win().visible = false; }
+void SimForm::Hide() { desktop_.ShowWindow(hwnd_, false); }
 
 bool SimForm::Close() {
   Unload();
@@ -539,12 +567,12 @@ Colour SimForm::ClientPixel(int x, int y) const {
 
 float SimScreen::Width() const {
   const Rect m = toolkit_.Desktop().PrimaryMonitor();
-  return static_cast<float>(m.right - m.left) * toolkit_.TwipsPerPixelX();
+  return TwipsFromPixels(m.right - m.left, toolkit_.TwipsPerPixelX());
 }
 
 float SimScreen::Height() const {
   const Rect m = toolkit_.Desktop().PrimaryMonitor();
-  return static_cast<float>(m.bottom - m.top) * toolkit_.TwipsPerPixelY();
+  return TwipsFromPixels(m.bottom - m.top, toolkit_.TwipsPerPixelY());
 }
 
 float SimScreen::TwipsPerPixelX() const { return toolkit_.TwipsPerPixelX(); }

@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "platform/design.h"
+#include "platform/mouse_routing.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/toolkit.h"
 #include "platform/types.h"
+#include "platform/units.h"
 
 namespace vimo::sim {
 
@@ -41,8 +43,10 @@ class SimMenuItem final : public MenuItem {
   int Level() const { return level_; }
   SimMenuItem* Parent() const { return parent_; }
   bool HasChildren() const { return children_ > 0; }
-  // Whether a user can click it: a visible, enabled command (no separator, no submenu)
-  // whose submenus down from the popup root are all visible and enabled.
+  // Whether a user can click it in the popup of `popup`: a visible, enabled command (no
+  // separator, no submenu) below it, whose submenus down from it are visible and enabled.
+  bool ClickableIn(const SimMenuItem& popup) const;
+  // The same in the popup of its top-level menu.
   bool Clickable() const;
 
  private:
@@ -71,7 +75,7 @@ class SimMenuGroup final : public MenuGroup {
   std::vector<SimMenuItem*> items_;
 };
 
-// Control geometry is whole client pixels: setters round half to even.
+// Control geometry is whole client pixels: setters round as WholePixels does.
 class SimLabel final : public Label {
  public:
   SimLabel(const ControlDesign& design, float tppX, float tppY);
@@ -79,9 +83,9 @@ class SimLabel final : public Label {
   std::string Caption() const override { return caption_; }
   void SetCaption(std::string_view text) override;
   float Top() const override { return static_cast<float>(top_); }
-  void SetTop(float top) override { top_ = RoundHalfEven(top); }
+  void SetTop(float top) override { top_ = WholePixels(top); }
   float Width() const override { return static_cast<float>(width_); }
-  void SetWidth(float width) override { width_ = RoundHalfEven(width); }
+  void SetWidth(float width) override { width_ = WholePixels(width); }
   bool Visible() const override { return visible_; }
   void SetVisible(bool visible) override { visible_ = visible; }
   float FontSize() const override { return fontSize_; }
@@ -90,6 +94,7 @@ class SimLabel final : public Label {
   std::string_view Name() const { return name_; }
   int Left() const { return left_; }
   int Height() const { return height_; }
+  Rect Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
   std::string_view ToolTip() const { return tooltip_; }
   int CaptionSets() const { return captionSets_; }
 
@@ -113,9 +118,9 @@ class SimShape final : public Shape {
   float Left() const override { return static_cast<float>(left_); }
   float Top() const override { return static_cast<float>(top_); }
   float Width() const override { return static_cast<float>(width_); }
-  void SetWidth(float width) override { Resize(RoundHalfEven(width), height_); }
+  void SetWidth(float width) override { Resize(WholePixels(width), height_); }
   float Height() const override { return static_cast<float>(height_); }
-  void SetHeight(float height) override { Resize(width_, RoundHalfEven(height)); }
+  void SetHeight(float height) override { Resize(width_, WholePixels(height)); }
 
   // A shape redraws itself when its size changes: the old outline is painted over with
   // the window's background, the new one drawn. `surface` gives the window's client
@@ -227,6 +232,8 @@ class SimForm final : public Form {
   Handle hWnd() override { return hwnd_; }
   WindowState State() const override;
   bool Visible() const override;
+  // As SetWindowPos: the resize event runs only when the size changes. A minimised window
+  // is neither moved nor sized (ToolkitError), as in the Win32 backend.
   float Width() const override;
   void SetWidth(float twips) override;
   float Height() const override;
@@ -242,6 +249,8 @@ class SimForm final : public Form {
   // nothing else); the visible shapes' outlines are drawn after it.
   void Refresh() override;
   void Line(int x1, int y1, int x2, int y2, Colour colour) override;
+  // Records the popup, then does what the test scripted for it: a chosen item that the
+  // user can click in this popup delivers its menu click before the call returns.
   void PopupMenu(MenuItem& menu, int flags) override;
   // The first Show runs the resize event, shows the window, then refreshes it.
   void Show() override;
@@ -256,25 +265,29 @@ class SimForm final : public Form {
   void ShowModeless(Form& owner) override;
 
   // ---- Test driving ----
-  // Each returns whether the event was delivered. A timer fires while the form is loaded;
-  // mouse, keyboard and menu input needs it shown (mouse input also not minimised), and
-  // mouse input over a label needs the label visible.
+  // Each returns whether an event was delivered. A timer fires while the form is loaded;
+  // mouse, keyboard and menu input needs it shown, mouse and keyboard input also not
+  // minimised (Windows gives a minimised window neither).
   bool Tick();  // the design's first timer
   bool Tick(std::string_view timer);
-  bool MouseDown(std::string_view control, std::int16_t button, float x, float y,
-                 std::int16_t shift = 0);
-  bool MouseUp(std::string_view control, std::int16_t button, float x, float y,
-               std::int16_t shift = 0);
-  bool MouseMove(float x, float y, std::int16_t button = 0, std::int16_t shift = 0);
-  bool Click();
+  // The mouse at a client point: hit-tested against the visible labels and routed as in
+  // every backend (MouseRouter), so a left release may also click the form or a label.
+  bool MouseDown(std::int16_t button, int x, int y, std::int16_t shift = 0);
+  bool MouseUp(std::int16_t button, int x, int y, std::int16_t shift = 0);
+  bool MouseMove(int x, int y, std::int16_t buttons = 0, std::int16_t shift = 0);
   // `after`, when given, receives the key code as the handler left it (0 = swallowed).
   bool KeyPress(std::int16_t keyAscii, std::int16_t* after = nullptr);
   bool KeyUp(std::int16_t keyCode, std::int16_t shift = 0);
-  // false, without an event, for an item a user cannot click (see SimMenuItem::Clickable).
+  // A menu command as a popup of its top-level menu delivers it; false, without an event,
+  // for an item a user cannot click (see SimMenuItem::Clickable).
   bool ClickMenu(std::string_view name, std::int16_t index = 0);
-  // A press of a command button, or a left click on a visible label; false, without an
-  // event, for a hidden label or a form that takes no input.
-  bool ClickControl(std::string_view name);
+  // What the user does in the next popup menu, one answer per popup in turn: choose the
+  // item (ToolkitError at once for one the design lacks), or close the menu without a
+  // choice. A popup with no answer left is closed without a choice.
+  void ScriptPopupChoice(std::string_view name, std::int16_t index = 0);
+  void ScriptPopupDismissal() { popupAnswers_.push_back(nullptr); }
+  // A press of a command button; false, without an event, for a form that takes no input.
+  bool ClickControl(std::string_view button);
   // The user drags the border: new client size, then the resize event.
   void SetClientSize(int width, int height);
   // Window state changes by the user, each followed by the resize event.
@@ -308,12 +321,13 @@ class SimForm final : public Form {
   template <class Handler>
   void Deliver(Handler&& handler);
   void RecordFailure(std::string_view what);
-  bool Mouse(bool down, std::string_view control, std::int16_t button, float x, float y,
-             std::int16_t shift);
+  MouseHit HitAt(Point at) const;
+  bool Raise(const MouseEvents& events);
   bool AcceptsInput() const;
+  bool AcceptsMouseAndKeys() const;
+  void MoveOuter(const Rect& outer);
   SimWindow& Win();
   Rect NormalRect() const;
-  void Place(const Rect& outer);
 
   SimToolkit& toolkit_;
   SimDesktop& desktop_;
@@ -334,6 +348,8 @@ class SimForm final : public Form {
 
   bool shown_ = false;
   bool unloaded_ = false;
+  MouseRouter router_;
+  std::deque<SimMenuItem*> popupAnswers_;  // null: closed without a choice
   std::vector<PopupRecord> popups_;
   std::vector<std::string> failures_;
   int captionSets_ = 0;

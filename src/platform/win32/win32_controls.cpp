@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/units.h"
 #include "platform/win32/win32_form.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_toolkit.h"
@@ -13,7 +14,8 @@
 namespace vimo::win32 {
 namespace {
 
-int Px(float value) { return static_cast<int>(std::lround(value)); }
+// Controls keep whole client pixels, as the simulated ones do.
+float Whole(float pixels) { return static_cast<float>(WholePixels(pixels)); }
 
 void RequireSize(float value, const std::string& control) {
   if (!(value >= 0.0F)) throw ToolkitError("invalid size for " + control);
@@ -44,10 +46,10 @@ Win32Label::Win32Label(Win32Form& form, const ControlDesign& design)
       caption_(design.caption),
       text_(Widen(design.caption)),
       tooltip_(design.tooltip),
-      left_(form.PixelsFromTwipsX(design.left)),
-      top_(form.PixelsFromTwipsY(design.top)),
-      width_(form.PixelsFromTwipsX(design.width)),
-      height_(form.PixelsFromTwipsY(design.height)),
+      left_(static_cast<float>(form.PixelsFromTwipsX(design.left))),
+      top_(static_cast<float>(form.PixelsFromTwipsY(design.top))),
+      width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
+      height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
       visible_(design.visible),
       fontSize_(design.font.size),
       fontName_(Widen(design.font.name)),
@@ -77,9 +79,9 @@ void Win32Label::MakeFont() {
 }
 
 RECT Win32Label::Bounds() const {
-  const int left = Px(left_);
-  const int top = Px(top_);
-  return RECT{left, top, left + Px(width_), top + Px(height_)};
+  const int left = static_cast<int>(left_);
+  const int top = static_cast<int>(top_);
+  return RECT{left, top, left + static_cast<int>(width_), top + static_cast<int>(height_)};
 }
 
 bool Win32Label::Hit(POINT point) const {
@@ -117,6 +119,7 @@ void Win32Label::SetCaption(std::string_view text) {
 }
 
 void Win32Label::SetTop(float top) {
+  top = Whole(top);
   if (top == top_) return;
   const RECT before = Bounds();
   top_ = top;
@@ -125,6 +128,7 @@ void Win32Label::SetTop(float top) {
 
 void Win32Label::SetWidth(float width) {
   RequireSize(width, name_);
+  width = Whole(width);
   if (width == width_) return;
   const RECT before = Bounds();
   width_ = width;
@@ -156,16 +160,16 @@ void Win32Label::SetFontSize(float points) {
 Win32Shape::Win32Shape(Win32Form& form, const ControlDesign& design)
     : form_(form),
       name_(design.name),
-      left_(form.PixelsFromTwipsX(design.left)),
-      top_(form.PixelsFromTwipsY(design.top)),
-      width_(form.PixelsFromTwipsX(design.width)),
-      height_(form.PixelsFromTwipsY(design.height)),
+      left_(static_cast<float>(form.PixelsFromTwipsX(design.left))),
+      top_(static_cast<float>(form.PixelsFromTwipsY(design.top))),
+      width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
+      height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
       colour_(ResolveColour(design.foreColor)) {}
 
 RECT Win32Shape::Bounds() const {
-  const int left = Px(left_);
-  const int top = Px(top_);
-  return RECT{left, top, left + Px(width_), top + Px(height_)};
+  const int left = static_cast<int>(left_);
+  const int top = static_cast<int>(top_);
+  return RECT{left, top, left + static_cast<int>(width_), top + static_cast<int>(height_)};
 }
 
 void Win32Shape::Draw(HDC dc) const {
@@ -192,6 +196,7 @@ void Win32Shape::Changed(const RECT& before) {
 
 void Win32Shape::SetWidth(float width) {
   RequireSize(width, name_);
+  width = Whole(width);
   if (width == width_) return;
   const RECT before = Bounds();
   width_ = width;
@@ -200,6 +205,7 @@ void Win32Shape::SetWidth(float width) {
 
 void Win32Shape::SetHeight(float height) {
   RequireSize(height, name_);
+  height = Whole(height);
   if (height == height_) return;
   const RECT before = Bounds();
   height_ = height;
@@ -211,15 +217,15 @@ void Win32Shape::SetHeight(float height) {
 Win32PictureBox::Win32PictureBox(Win32Form& form, const ControlDesign& design)
     : form_(form),
       name_(design.name),
-      width_(form.PixelsFromTwipsX(design.width)),
-      height_(form.PixelsFromTwipsY(design.height)),
+      width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
+      height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
       foreColour_(design.foreColor) {
   HDC screen = GetDC(nullptr);
   dc_ = CreateCompatibleDC(screen);
   ReleaseDC(nullptr, screen);
   if (dc_ == nullptr) throw ToolkitError("cannot create the surface of " + name_);
   try {
-    Allocate(Px(width_), Px(height_));
+    Allocate(static_cast<int>(width_), static_cast<int>(height_));
     SetForeColor(foreColour_);
   } catch (...) {
     ReleaseResources();
@@ -314,14 +320,16 @@ void Win32PictureBox::SetForeColor(Colour colour) {
 void Win32PictureBox::SetWidth(float width) {
   RequireSize(width, name_);
   if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
-  Allocate(Px(width), pixelHeight_);
+  width = Whole(width);
+  Allocate(static_cast<int>(width), pixelHeight_);
   width_ = width;
 }
 
 void Win32PictureBox::SetHeight(float height) {
   RequireSize(height, name_);
   if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
-  Allocate(pixelWidth_, Px(height));
+  height = Whole(height);
+  Allocate(pixelWidth_, static_cast<int>(height));
   height_ = height;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/units.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_toolkit.h"
 
@@ -45,8 +46,6 @@ POINT MousePoint(LPARAM lParam) {
   return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
 }
 
-int Px(float value) { return static_cast<int>(std::lround(value)); }
-
 }  // namespace
 
 template <typename Handler>
@@ -74,18 +73,18 @@ Win32Form::Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents
       fontUnderline_(design.font.underline),
       greenPointer_(design.greenPointer),
       drawMode_(design.drawMode) {
-  clientWidth_ = Px(PixelsFromTwipsX(design.clientWidth));
-  clientHeight_ = Px(PixelsFromTwipsY(design.clientHeight));
+  clientWidth_ = PixelsFromTwipsX(design.clientWidth);
+  clientHeight_ = PixelsFromTwipsY(design.clientHeight);
 }
 
 Win32Form::~Win32Form() { Discard(); }
 
-float Win32Form::PixelsFromTwipsX(int twips) const {
-  return std::round(static_cast<float>(twips) / toolkit_.ScreenMetrics().TwipsPerPixelX());
+int Win32Form::PixelsFromTwipsX(double twips) const {
+  return PixelsFromTwips(twips, toolkit_.ScreenMetrics().TwipsPerPixelX());
 }
 
-float Win32Form::PixelsFromTwipsY(int twips) const {
-  return std::round(static_cast<float>(twips) / toolkit_.ScreenMetrics().TwipsPerPixelY());
+int Win32Form::PixelsFromTwipsY(double twips) const {
+  return PixelsFromTwips(twips, toolkit_.ScreenMetrics().TwipsPerPixelY());
 }
 
 HWND Win32Form::LiveWindow() const {
@@ -190,10 +189,10 @@ void Win32Form::BuildControls(const FormDesign& design) {
     if (control->visible) style |= WS_VISIBLE;
     const std::wstring caption = Widen(control->caption);
     HWND button = CreateWindowExW(
-        0, L"BUTTON", caption.c_str(), style, Px(PixelsFromTwipsX(control->left)),
-        Px(PixelsFromTwipsY(control->top)), Px(PixelsFromTwipsX(control->width)),
-        Px(PixelsFromTwipsY(control->height)), hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), toolkit_.Instance(), nullptr);
+        0, L"BUTTON", caption.c_str(), style, PixelsFromTwipsX(control->left),
+        PixelsFromTwipsY(control->top), PixelsFromTwipsX(control->width),
+        PixelsFromTwipsY(control->height), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+        toolkit_.Instance(), nullptr);
     if (button == nullptr)
       throw ToolkitError("cannot create the button " + std::string(control->name));
     if (formFont_ != nullptr)
@@ -318,23 +317,24 @@ RECT Win32Form::NormalRect() const {
 
 float Win32Form::Width() const {
   const RECT r = NormalRect();
-  return static_cast<float>(r.right - r.left) * toolkit_.ScreenMetrics().TwipsPerPixelX();
+  return TwipsFromPixels(r.right - r.left, toolkit_.ScreenMetrics().TwipsPerPixelX());
 }
 
 float Win32Form::Height() const {
   const RECT r = NormalRect();
-  return static_cast<float>(r.bottom - r.top) * toolkit_.ScreenMetrics().TwipsPerPixelY();
+  return TwipsFromPixels(r.bottom - r.top, toolkit_.ScreenMetrics().TwipsPerPixelY());
 }
 
 float Win32Form::Left() const {
-  return static_cast<float>(NormalRect().left) * toolkit_.ScreenMetrics().TwipsPerPixelX();
+  return TwipsFromPixels(NormalRect().left, toolkit_.ScreenMetrics().TwipsPerPixelX());
 }
 
 float Win32Form::Top() const {
-  return static_cast<float>(NormalRect().top) * toolkit_.ScreenMetrics().TwipsPerPixelY();
+  return TwipsFromPixels(NormalRect().top, toolkit_.ScreenMetrics().TwipsPerPixelY());
 }
 
-// Moves or sizes the window; WM_SIZE runs the resize event before this returns.
+// Moves or sizes the window. A changed size sends WM_SIZE, which runs the resize event
+// before this returns; an unchanged one sends none.
 void Win32Form::MoveOuter(int x, int y, int width, int height, UINT flags) {
   HWND hwnd = LiveWindow();
   if (IsIconic(hwnd) != FALSE || IsZoomed(hwnd) != FALSE) {
@@ -350,27 +350,25 @@ void Win32Form::MoveOuter(int x, int y, int width, int height, UINT flags) {
 void Win32Form::SetWidth(float twips) {
   RECT r{};
   GetWindowRect(LiveWindow(), &r);
-  MoveOuter(0, 0, Px(twips / toolkit_.ScreenMetrics().TwipsPerPixelX()), r.bottom - r.top,
-            SWP_NOMOVE);
+  MoveOuter(0, 0, PixelsFromTwipsX(twips), r.bottom - r.top, SWP_NOMOVE);
 }
 
 void Win32Form::SetHeight(float twips) {
   RECT r{};
   GetWindowRect(LiveWindow(), &r);
-  MoveOuter(0, 0, r.right - r.left, Px(twips / toolkit_.ScreenMetrics().TwipsPerPixelY()),
-            SWP_NOMOVE);
+  MoveOuter(0, 0, r.right - r.left, PixelsFromTwipsY(twips), SWP_NOMOVE);
 }
 
 void Win32Form::SetLeft(float twips) {
   RECT r{};
   GetWindowRect(LiveWindow(), &r);
-  MoveOuter(Px(twips / toolkit_.ScreenMetrics().TwipsPerPixelX()), r.top, 0, 0, SWP_NOSIZE);
+  MoveOuter(PixelsFromTwipsX(twips), r.top, 0, 0, SWP_NOSIZE);
 }
 
 void Win32Form::SetTop(float twips) {
   RECT r{};
   GetWindowRect(LiveWindow(), &r);
-  MoveOuter(r.left, Px(twips / toolkit_.ScreenMetrics().TwipsPerPixelY()), 0, 0, SWP_NOSIZE);
+  MoveOuter(r.left, PixelsFromTwipsY(twips), 0, 0, SWP_NOSIZE);
 }
 
 float Win32Form::ScaleWidth() const {
@@ -431,8 +429,16 @@ void Win32Form::PopupMenu(MenuItem& menu, int flags) {
   SetForegroundWindow(hwnd);
   const UINT command = static_cast<UINT>(TrackPopupMenuEx(
       item.Submenu(), static_cast<UINT>(flags) | TPM_RETURNCMD, at.x, at.y, hwnd, nullptr));
-  // The click runs as its own event once the current handler has returned.
-  if (command != 0 && hwnd_ != nullptr) PostMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+  // The chosen command runs now, before the popup call returns to its caller; not once
+  // the window is gone (a handler in the menu's loop may have unloaded the form).
+  if (command == 0 || hwnd_ == nullptr) return;
+  for (const auto& chosen : menuItems_) {
+    if (chosen->Id() != command) continue;
+    const std::string name(chosen->Name());
+    const std::int16_t index = chosen->Index();
+    Deliver([&] { events_.OnMenuClick(name, index); });
+    return;
+  }
 }
 
 // The first Show delivers the resize event even when a load handler has already made
@@ -571,90 +577,49 @@ void Win32Form::Paint() {
 
 // --- Mouse and commands ------------------------------------------------------------
 
-const Win32Label* Win32Form::LabelAt(POINT point) const {
+// The first visible label of the design under the point.
+MouseHit Win32Form::HitAt(POINT point) const {
+  MouseHit hit;
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  hit.inClient = PtInRect(&client, point) != FALSE;
   for (const auto& label : labels_) {
-    if (label->Hit(point)) return label.get();
+    if (label->Hit(point)) {
+      hit.label = label->Name();
+      break;
+    }
   }
-  return nullptr;
+  return hit;
+}
+
+void Win32Form::Raise(const MouseEvents& events) {
+  for (const MouseEvent& event : events) Deliver([&] { vimo::Raise(events_, event); });
 }
 
 void Win32Form::MouseDown(std::int16_t button, WPARAM wParam, LPARAM lParam) {
   const POINT at = MousePoint(lParam);
-  if (buttonsDown_ == 0) {
-    const Win32Label* label = LabelAt(at);
-    pressControl_ = label != nullptr ? label->Name() : std::string();
-    SetCapture(hwnd_);
-  }
-  buttonsDown_ = static_cast<std::int16_t>(buttonsDown_ | button);
-  if (button == kLeftButton) {
-    leftPressOnForm_ = pressControl_.empty();
-    const Win32Label* label = LabelAt(at);
-    leftPressLabel_ = label != nullptr ? label->Name() : std::string();
-  }
-  const std::string control = pressControl_;
-  const std::int16_t shift = MouseShift(wParam);
-  Deliver([&] {
-    events_.OnMouseDown(control, button, shift, static_cast<float>(at.x), static_cast<float>(at.y));
-  });
+  if (!router_.Holding()) SetCapture(hwnd_);
+  Raise(router_.Down(button, MouseShift(wParam), {at.x, at.y}, HitAt(at)));
 }
 
 void Win32Form::MouseUp(std::int16_t button, WPARAM wParam, LPARAM lParam) {
-  if ((buttonsDown_ & button) == 0) return;  // pressed somewhere else
   const POINT at = MousePoint(lParam);
-  const std::string control = pressControl_;
-  RECT client{};
-  GetClientRect(hwnd_, &client);
-  const Win32Label* releasedOn = LabelAt(at);
-  const bool click = button == kLeftButton && leftPressOnForm_ && PtInRect(&client, at) != FALSE &&
-                     releasedOn == nullptr;
-  // A label is clicked when the left button goes down and up over it.
-  std::string labelClick;
-  if (button == kLeftButton && releasedOn != nullptr && releasedOn->Name() == leftPressLabel_) {
-    labelClick = leftPressLabel_;
-  }
-  if (button == kLeftButton) {
-    leftPressOnForm_ = false;
-    leftPressLabel_.clear();
-  }
-  buttonsDown_ = static_cast<std::int16_t>(buttonsDown_ & ~button);
-  if (buttonsDown_ == 0) {
-    pressControl_.clear();
-    ReleaseCapture();
-  }
-  const std::int16_t shift = MouseShift(wParam);
-  Deliver([&] {
-    events_.OnMouseUp(control, button, shift, static_cast<float>(at.x), static_cast<float>(at.y));
-  });
-  if (click) Deliver([&] { events_.OnClick(); });
-  if (!labelClick.empty()) Deliver([&] { events_.OnControlClick(labelClick); });
+  const bool held = router_.Holding();
+  const MouseEvents events = router_.Up(button, MouseShift(wParam), {at.x, at.y}, HitAt(at));
+  if (held && !router_.Holding()) ReleaseCapture();
+  Raise(events);
 }
 
 void Win32Form::MouseMove(WPARAM wParam, LPARAM lParam) {
   const POINT at = MousePoint(lParam);
-  if (buttonsDown_ != 0) {
-    if (!pressControl_.empty()) return;  // a label holds the mouse
-  } else if (LabelAt(at) != nullptr) {
-    return;  // moves over a label are the label's
-  }
-  const std::int16_t buttons = HeldButtons(wParam);
-  const std::int16_t shift = MouseShift(wParam);
-  Deliver([&] {
-    events_.OnMouseMove(buttons, shift, static_cast<float>(at.x), static_cast<float>(at.y));
-  });
+  Raise(router_.Move(HeldButtons(wParam), MouseShift(wParam), {at.x, at.y}, HitAt(at)));
 }
 
-void Win32Form::Command(WPARAM wParam, LPARAM lParam) {
+// Buttons, and Enter and Escape through the dialog keys. Menu commands never come this
+// way: PopupMenu delivers them itself.
+void Win32Form::Command(WPARAM wParam, LPARAM /*lParam*/) {
   const int id = LOWORD(wParam);
   const int code = HIWORD(wParam);
-  if (lParam == 0 && code == 0) {
-    for (const auto& item : menuItems_) {
-      if (static_cast<int>(item->Id()) != id) continue;
-      const std::string name(item->Name());
-      const std::int16_t index = item->Index();
-      Deliver([&] { events_.OnMenuClick(name, index); });
-      return;
-    }
-  }
   if (code != BN_CLICKED) return;
   for (const Button& button : buttons_) {
     if (button.id == id || (id == IDOK && button.isDefault) ||
@@ -729,12 +694,7 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       MouseMove(wParam, lParam);
       return 0;
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lParam) != hwnd) {
-        buttonsDown_ = 0;
-        pressControl_.clear();
-        leftPressOnForm_ = false;
-        leftPressLabel_.clear();
-      }
+      if (reinterpret_cast<HWND>(lParam) != hwnd) router_.Reset();
       return 0;
     case WM_CHAR: {
       auto key = static_cast<std::int16_t>(wParam);
@@ -779,7 +739,7 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DESTROY:
       ready_ = false;
       for (const Timer& timer : timers_) KillTimer(hwnd, timer.id);
-      buttonsDown_ = 0;
+      router_.Reset();
       if (toolkit_.IsMainForm(*this)) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/design.h"
+#include "platform/mouse_routing.h"
 #include "platform/toolkit.h"
 
 namespace vimo::win32 {
@@ -265,8 +266,8 @@ class Win32Form final : public Form {
   HWND LiveWindow() const;  // raises ToolkitError once the window is gone
   bool HasButtons() const { return !buttons_.empty(); }
   Win32Toolkit& Toolkit() { return toolkit_; }
-  float PixelsFromTwipsX(int twips) const;
-  float PixelsFromTwipsY(int twips) const;
+  int PixelsFromTwipsX(double twips) const;
+  int PixelsFromTwipsY(double twips) const;
   // Paints background, shapes and labels inside the given client rectangles at once.
   void RedrawArea(const RECT* rects, int count);
   void LabelMoved(const Win32Label& label);
@@ -306,7 +307,8 @@ class Win32Form final : public Form {
   void MouseDown(std::int16_t button, WPARAM wParam, LPARAM lParam);
   void MouseUp(std::int16_t button, WPARAM wParam, LPARAM lParam);
   void MouseMove(WPARAM wParam, LPARAM lParam);
-  const Win32Label* LabelAt(POINT point) const;
+  MouseHit HitAt(POINT point) const;
+  void Raise(const MouseEvents& events);
   void Command(WPARAM wParam, LPARAM lParam);
   void ButtonClicked(const Button& button);
 
@@ -350,10 +352,7 @@ class Win32Form final : public Form {
   bool showing_ = false;  // Show() delivers its own resize event
   bool painting_ = false;
   bool unloading_ = false;
-  std::int16_t buttonsDown_ = 0;
-  std::string pressControl_;  // where the first of the held buttons went down
-  bool leftPressOnForm_ = false;
-  std::string leftPressLabel_;  // the label the left button went down on, if any
+  MouseRouter router_;
 };
 
 }  // namespace vimo::win32

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/units.h"
 #include "platform/win32/win32_form.h"
 #include "platform/win32/win32_text.h"
 #include "version.h"
@@ -80,11 +81,11 @@ Win32Screen::Win32Screen() {
 }
 
 float Win32Screen::Width() const {
-  return static_cast<float>(GetSystemMetrics(SM_CXSCREEN)) * twipsPerPixelX_;
+  return TwipsFromPixels(GetSystemMetrics(SM_CXSCREEN), twipsPerPixelX_);
 }
 
 float Win32Screen::Height() const {
-  return static_cast<float>(GetSystemMetrics(SM_CYSCREEN)) * twipsPerPixelY_;
+  return TwipsFromPixels(GetSystemMetrics(SM_CYSCREEN), twipsPerPixelY_);
 }
 
 // --- Toolkit -----------------------------------------------------------------------

@@ -1,0 +1,128 @@
+// Where Windows decides what the logic sees: resizes, twips, what a capture shows, how the
+// mouse reaches the window, and when a popup's command runs.
+#include <gtest/gtest.h>
+
+#include "platform/units.h"
+#include "vimo_harness.h"
+
+namespace vimo::test {
+namespace {
+
+TEST(Likeness, AnUnchangedSizeRunsNoResizeAndAMinimisedWindowIsNeitherSizedNorTyped) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  const int refreshes = form.RefreshCalls();
+  form.SetWidth(form.Width());
+  form.SetHeight(form.Height());
+  form.SetTop(form.Top());
+  EXPECT_EQ(form.RefreshCalls(), refreshes) << "the resize handler ran";
+  form.SetHeight(form.Height() + 15.0F);
+  EXPECT_EQ(form.RefreshCalls(), refreshes + 1);
+
+  form.Minimize();
+  const Rect normal = form.Window().restored;
+  EXPECT_THROW(form.SetHeight(form.Height() + 360.0F), ToolkitError);
+  EXPECT_THROW(form.SetLeft(0.0F), ToolkitError);
+  EXPECT_FALSE(form.KeyPress(' '));
+  form.Restore();
+  EXPECT_EQ(form.Window().outer, normal);
+  EXPECT_EQ(v.s().Locked, kFalse);
+}
+
+TEST(Likeness, TwipsBecomeWholePixelsTiesToEvenAndBack) {
+  const struct {
+    float tpp, twips;
+    int pixels;
+  } cases[] = {{15, 3247.5F, 216}, {15, 3262.5F, 218}, {15, 7.5F, 0}, {15, -22.5F, -2},
+               {15, -157, -10},    {12, 3345, 279},    {12, 975, 81}, {7.5F, 1451.25F, 194}};
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  for (const auto& c : cases) {
+    EXPECT_EQ(PixelsFromTwips(c.twips, c.tpp), c.pixels) << c.twips << " / " << c.tpp;
+    v.toolkit.SetTwipsPerPixel(c.tpp, c.tpp);
+    form.SetLeft(c.twips);
+    EXPECT_EQ(form.Window().outer.left, c.pixels) << c.twips << " / " << c.tpp;
+    EXPECT_EQ(form.Left(), static_cast<float>(c.pixels) * c.tpp);
+  }
+}
+
+// The pointer on the window's top-left corner: the captured area covers the window.
+TEST(Likeness, TheViewShowsOtherWindowsButVimosOwnOnlyWhereItCannotBeExcluded) {
+  for (const bool excludable : {true, false}) {
+    Vimo v;
+    v.desktop.SetCaptureExclusionSupported(excludable);
+    sim::SimForm& form = v.Start();
+    const Rect outer = form.Window().outer;
+    v.desktop.SetCursorPos({outer.left + 5, outer.top + 5});
+    v.Ticks(1);
+    const int x = 1 + (outer.left - v.s().SrcX) * 3;
+    const int y = 1 + (outer.top - v.s().SrcY) * 3;
+    EXPECT_EQ(v.Client(x, y), excludable ? Pattern(outer.left, outer.top) : sim::kFrameColour);
+    EXPECT_EQ(bool(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195)), excludable);
+  }
+  Vimo v;
+  v.Start();
+  v.form->ClickMenu("About");
+  const Rect about = v.toolkit.FindForm("frmAbout").Window().outer;
+  v.desktop.SetCursorPos({about.left, about.top});
+  v.Ticks(1);
+  EXPECT_EQ(v.Client(1 + (about.left - v.s().SrcX) * 3, 1 + (about.top - v.s().SrcY) * 3),
+            sim::kFrameColour);
+}
+
+TEST(Likeness, TheMouseReachesTheWindowPastTheLabelsAsWindowsRoutesIt) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  form.KeyPress(' ');
+  form.ClickMenu("Meas");  // the read-out labels show below the view
+  const int label = form.LabelControl("Label1").Bounds().top + 1;
+  form.MouseMove(31, 62);
+  form.MouseMove(31, label);
+  EXPECT_EQ(v.s().MeasureToY, 20) << "a move over a label is not the window's";
+
+  const struct {
+    Point down, up;
+    bool clicks;
+  } presses[] = {{{31, 62}, {34, 65}, true},
+                 {{31, 62}, {31, label}, false},
+                 {{31, label}, {31, 62}, false},
+                 {{31, 62}, {31, 400}, false}};
+  for (const auto& p : presses) {
+    v.s().MeasureFromX = -5;
+    form.MouseDown(kLeftButton, p.down.x, p.down.y);
+    form.MouseUp(kLeftButton, p.up.x, p.up.y);
+    EXPECT_EQ(v.s().MeasureFromX, p.clicks ? 10 : -5) << p.down.y << " to " << p.up.y;
+  }
+
+  // A press on a label holds the mouse: no move reaches the window until it is up.
+  form.MouseDown(kRightButton, 31, label);
+  form.MouseMove(100, 100, kRightButton);
+  EXPECT_EQ(v.s().MeasureToX, 10);
+  EXPECT_TRUE(form.Popups().empty());
+  form.MouseUp(kRightButton, 100, 100);
+  EXPECT_EQ(form.Popups().size(), 1U) << "the label's release opens the menu";
+  form.MouseMove(100, 100);
+  EXPECT_EQ(v.s().MeasureToX, 33);
+}
+
+TEST(Likeness, AChoiceInThePopupRunsBeforeThePopupReturnsIfAUserCouldClickIt) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  form.ScriptPopupChoice("Mag", 5);
+  form.ScriptPopupChoice("Meas");  // disabled while unlocked
+  form.ScriptPopupDismissal();
+  form.ScriptPopupChoice("Mag", 7);  // while its submenu is disabled
+  form.ScriptPopupChoice("Mag", 7);
+  const std::int16_t factors[] = {5, 5, 5, 5, 7};
+  for (int i = 0; i < 5; ++i) {
+    form.Menu("Magni").SetEnabled(i != 3);
+    form.MouseDown(kRightButton, 20, 20);
+    form.MouseUp(kRightButton, 20, 20);
+    EXPECT_EQ(v.s().Factor, factors[i]) << i;
+  }
+  EXPECT_EQ(form.Popups().size(), 5U);
+  EXPECT_EQ(v.s().MeasureOn, kFalse);
+}
+
+}  // namespace
+}  // namespace vimo::test
