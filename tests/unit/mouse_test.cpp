@@ -28,20 +28,6 @@ TEST(Mouse, MovesGiveTheCapturedPixelUnderThePointer) {
   EXPECT_GE(v.s().MeasureToX, v.s().SrcWidth);
 }
 
-TEST(Mouse, AClickFixesThePointUnderThePointer) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  form.MouseMove(31, 62);
-  EXPECT_EQ(v.s().MeasureFromX, 0);
-  form.MouseDown(kLeftButton, 31, 62);
-  EXPECT_EQ(v.s().MeasureFromX, 0) << "a press alone does nothing";
-  form.MouseUp(kLeftButton, 31, 62);  // and the click with it
-  EXPECT_EQ(v.s().MeasureFromX, 10);
-  EXPECT_EQ(v.s().MeasureFromY, 20);
-  form.MouseMove(100, 100);
-  EXPECT_EQ(v.s().MeasureFromX, 10) << "moving leaves the fixed point";
-}
-
 TEST(Mouse, ARightReleaseOpensTheMenuAtThePointerOverTheViewAndTheLabels) {
   Vimo v;
   sim::SimForm& form = v.Start();
