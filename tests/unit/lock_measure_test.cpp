@@ -58,21 +58,6 @@ TEST(LockAndMeasure, EachStepBringsMenuLabelsAndBandIntoLineAndKeepsTheView) {
   EXPECT_EQ(v.s().SlowMouseOn, kTrue) << "unlocking kept the options";
 }
 
-TEST(LockAndMeasure, TheLockedAreaStaysWhileThePointerMoves) {
-  Vimo v;
-  v.Start();
-  v.Ticks(1);
-  const auto x = v.s().SrcX;
-  v.form->KeyPress(kSpace);
-  v.desktop.SetCursorPos({1500, 900});
-  v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, x);
-  EXPECT_TRUE(ShowsMagnified(v, x, v.s().SrcY, 3, 198, 195));
-  v.form->KeyPress(kSpace);
-  v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, 1467) << "1500 - 65 / 2, rounded down";
-}
-
 // A locked view 66 x 65 at (434, 235) with measuring on and the pointer inside it.
 struct Slowing : ::testing::Test {
   void SetUp() override {
