@@ -5,7 +5,7 @@ set -euo pipefail
 
 want=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick fonts-liberation)
 if [ "${1:-test}" = test ]; then
-  want+=(g++ libgtest-dev libgmock-dev libbenchmark-dev python3 clang-format clang-tidy)
+  want+=(x11-utils g++ libgtest-dev libgmock-dev libbenchmark-dev python3 clang-format clang-tidy)
 fi
 
 missing=()
