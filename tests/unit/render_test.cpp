@@ -83,21 +83,6 @@ TEST(Frame, WithTheGridCellsLieBetweenLinesAtEveryFactor) {
   }
 }
 
-TEST(Frame, FactorOneWithTheGridFlagDrawsNoGrid) {
-  Vimo v;
-  v.Start();
-  v.form->SetClientSize(200, 223);
-  v.s().GridOn = kTrue;
-  v.app.SetFactor(1);
-  v.app.ApplyGrid();
-  v.Ticks(1);
-  ASSERT_EQ(v.s().ViewWidth, 198);
-  ASSERT_EQ(v.s().ViewHeight, 221);
-  EXPECT_EQ(v.s().SrcX, 401);  // 500 - 98.5, rounded down
-  EXPECT_TRUE(ShowsMagnified(v, 401, 190, 1, 198, 221));
-  EXPECT_EQ(v.Client(199, 50), kBlack);  // the frame keeps its 2-pixel allowance
-}
-
 TEST(Frame, AViewOfOneBlockHasNoGridLinesAndAViewOfNoneDrawsNothing) {
   Vimo v;
   v.Start();
