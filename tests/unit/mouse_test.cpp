@@ -28,25 +28,6 @@ TEST(Mouse, MovesGiveTheCapturedPixelUnderThePointer) {
   EXPECT_GE(v.s().MeasureToX, v.s().SrcWidth);
 }
 
-TEST(Mouse, ARightReleaseOpensTheMenuAtThePointerOverTheViewAndTheLabels) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  form.LabelControl("Label1").SetVisible(true);
-  form.LabelControl("Label2").SetVisible(true);
-  v.desktop.SetCursorPos({910, 500});
-  for (std::string_view control : {"", "Label1", "Label2"}) {
-    const int y = control.empty() ? 100 : form.LabelControl(control).Bounds().top + 1;
-    const std::size_t popups = form.Popups().size();
-    v.Menu("Pop").SetVisible(true);
-    form.MouseDown(kRightButton, 20, y);
-    EXPECT_FALSE(v.Menu("Pop").Visible()) << control;
-    EXPECT_EQ(form.Popups().size(), popups) << "the menu opens on release";
-    form.MouseUp(kRightButton, 20, y);
-    ASSERT_EQ(form.Popups().size(), popups + 1) << control;
-    EXPECT_EQ(form.Popups().back(), (sim::PopupRecord{"Pop", 4, {910, 500}}));
-  }
-}
-
 TEST(Mouse, EveryReleaseResetsTheCaptionLeftAndMiddleDoNothingElse) {
   Vimo v;
   sim::SimForm& form = v.Start();
