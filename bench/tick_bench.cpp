@@ -1,13 +1,23 @@
 // The 15 ms tick on the simulated desktop: time per tick, heap allocations per tick and
-// the desktop's live handles around the measured ticks. The sim does its pixel work in
+// the desktop's live handles around the measured ticks, then the ratios between rows that
+// show what the pointer, the grid and stick mode add. The sim does its pixel work in
 // plain C++, so the figures are the logic plus the sim, not what GDI costs on Windows.
+//
+// tick_bench --soak[=ticks] instead runs one Vimo for a million ticks (or the given
+// number) with the pointer moving and resting, and prints the live handles, the
+// process's private bytes and the heap allocations before and after.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "alloc_counter.h"
 #include "app/main_window.h"
@@ -136,6 +146,104 @@ const Case kCases[] = {
 };
 // clang-format on
 
+// Keeps the console output and notes each row's time per tick: the median where the
+// runs are repeated, else the run itself.
+class RatioReporter final : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred) continue;
+      const std::string name = run.run_name.str();
+      if (run.run_type == Run::RT_Aggregate) {
+        if (run.aggregate_name == "median") medians_[name] = run.GetAdjustedRealTime();
+      } else {
+        singles_[name] = run.GetAdjustedRealTime();
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  // Row `over` divided by row `under`, with the goal it is held to.
+  void PrintRatio(const char* what, const char* over, const char* under, double goal) const {
+    const double a = Time(over);
+    const double b = Time(under);
+    if (a <= 0 || b <= 0) return;
+    std::printf("  %-34s %-30s / %-28s %5.2f  (goal <= %.2f)\n", what, over, under, a / b, goal);
+  }
+
+ private:
+  double Time(const std::string& name) const {
+    if (const auto it = medians_.find(name); it != medians_.end()) return it->second;
+    if (const auto it = singles_.find(name); it != singles_.end()) return it->second;
+    return 0;
+  }
+  std::map<std::string, double> medians_;
+  std::map<std::string, double> singles_;
+};
+
+// The process's private memory, as Wine reports it for GetProcessMemoryInfo's
+// PrivateUsage: resident anonymous pages plus swapped ones. -1 where /proc has neither.
+long long PrivateBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  long long kib = 0;
+  long long total = -1;
+  while (status >> key >> kib) {
+    if (key == "RssAnon:" || key == "VmSwap:") total = (total < 0 ? 0 : total) + kib * 1024;
+    status.ignore(1 << 10, '\n');
+  }
+  return total;
+}
+
+// A million ticks (or `ticks`) of the started window with grid, stick to mouse and the
+// pointer overlay on, the pointer resting for 7 ticks out of 8 and moving along a square
+// in the eighth.
+int Soak(long long ticks) {
+  SimVimo vimo;
+  Case soak{"soak", 0, 3, true, true, false, false};
+  if (const std::string failure = Prepare(vimo, soak); !failure.empty()) {
+    std::fprintf(stderr, "tick_bench: %s\n", failure.c_str());
+    return 1;
+  }
+  const auto pointerAt = [](long long tick) {
+    const int step = static_cast<int>((tick / 8) % 400);
+    const int side = step / 100;
+    const int along = step % 100;
+    const int x = side == 0 ? along : side == 1 ? 100 : side == 2 ? 100 - along : 0;
+    const int y = side == 0 ? 0 : side == 1 ? along : side == 2 ? 100 : 100 - along;
+    return Point{kPointer.x + x, kPointer.y + y};
+  };
+  // A first round of the square, so that everything made once is made before counting.
+  for (long long i = 0; i < 3200; ++i) {
+    vimo.desktop.SetCursorPos(pointerAt(i));
+    vimo.app.Tick();
+  }
+  const int handlesBefore = vimo.desktop.LiveHandles();
+  const long long privateBefore = PrivateBytes();
+  const std::uint64_t allocationsBefore = AllocationCount();
+  const auto start = std::chrono::steady_clock::now();
+  for (long long i = 0; i < ticks; ++i) {
+    vimo.desktop.SetCursorPos(pointerAt(i));
+    vimo.app.Tick();
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const std::uint64_t allocations = AllocationCount() - allocationsBefore;
+  std::printf(
+      "tick_bench soak: %lld ticks of the started window (%dx%d client, 3x, grid, stick,"
+      " pointer), %.1f s, %.1f us per tick\n",
+      ticks, vimo.form->ClientWidth(), vimo.form->ClientHeight(), seconds,
+      seconds * 1e6 / static_cast<double>(ticks));
+  std::printf("  live handles (DCs and bitmaps): before %d, after %d\n", handlesBefore,
+              vimo.desktop.LiveHandles());
+  std::printf("  private bytes (RssAnon + VmSwap): before %lld, after %lld\n", privateBefore,
+              PrivateBytes());
+  std::printf("  heap allocations during the soak: %llu\n",
+              static_cast<unsigned long long>(allocations));
+  std::printf("  handler failures: %zu\n", vimo.form->Failures().size());
+  return 0;
+}
+
 }  // namespace
 }  // namespace vimo::bench
 
@@ -148,6 +256,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tick_bench: operator new is not the counting one\n");
     return 1;
   }
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--soak") return vimo::bench::Soak(1000000);
+    if (arg.rfind("--soak=", 0) == 0) return vimo::bench::Soak(std::atoll(argv[i] + 7));
+  }
   for (const vimo::bench::Case& c : vimo::bench::kCases) {
     benchmark::RegisterBenchmark(c.name, [&c](benchmark::State& state) {
       vimo::bench::Tick(state, c);
@@ -155,7 +268,12 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  vimo::bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  std::printf("\nratios of time per tick:\n");
+  reporter.PrintRatio("pointer overlay", "Tick/started/x3", "Tick/started/x3/no_pointer", 1.10);
+  reporter.PrintRatio("grid, large view", "Tick/1002x1002/x3/grid", "Tick/1002x1002/x3", 1.15);
+  reporter.PrintRatio("stick, pointer resting", "Tick/started/x3/stick", "Tick/started/x3", 1.10);
   benchmark::Shutdown();
   return 0;
 }

@@ -9,7 +9,13 @@
 // stops answering as hung.
 //
 // With --calls the logic gets a Win32Api that times each call before passing it on to
-// the real one, and every row is followed by where its ticks spent their time.
+// the real one, and every row is followed by where its ticks spent their time. After the
+// table come the ratios between rows that show what the pointer overlay, the grid and
+// stick mode add to a tick.
+//
+// With --soak the window instead runs 100,000 ticks (or the given number) with grid,
+// stick to mouse and the pointer overlay on, the pointer resting and moving, and the
+// process's GDI and USER objects and private bytes are printed before and after.
 
 // The backend's headers bring in the Windows headers; they come first, as in
 // main_win32.cpp, so that the Windows macros (GetObject, GetWindowLong, ...) rename the
@@ -23,8 +29,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <map>
 #include <string>
 #include <vector>
+
+#include <psapi.h>
 
 #include "alloc_counter.h"
 #include "app/main_window.h"
@@ -33,6 +42,7 @@ namespace vimo::bench {
 namespace {
 
 constexpr int kDefaultTicks = 2000;
+constexpr long long kDefaultSoakTicks = 100000;
 constexpr int kBatch = 100;
 constexpr int kSettleTicks = 20;
 constexpr int kLargeClient = 1002;
@@ -136,6 +146,18 @@ std::string WineVersion() {
   return reinterpret_cast<VersionFn>(reinterpret_cast<void (*)()>(proc))();
 }
 
+// The process's private bytes (PrivateUsage), or -1.
+long long PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof(counters);
+  if (GetProcessMemoryInfo(GetCurrentProcess(),
+                           reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                           sizeof(counters)) == FALSE) {
+    return -1;
+  }
+  return static_cast<long long>(counters.PrivateUsage);
+}
+
 // Passes every call on to the real backend; while armed, adds up the time and number of
 // the calls of each operation the tick makes.
 class TimedApi final : public Win32Api {
@@ -150,8 +172,7 @@ class TimedApi final : public Win32Api {
     kReleaseDC,
     kStretchBlt,
     kBitBlt,
-    kMoveToEx,
-    kLineTo,
+    kPolyPolyline,
     kGetCursorInfo,
     kGetIconInfo,
     kGetObject,
@@ -173,10 +194,9 @@ class TimedApi final : public Win32Api {
   // Microseconds per tick spent in each operation, the most costly first.
   void Print(int ticks) const {
     static constexpr const char* kNames[kOpCount] = {
-        "GetCursorPos", "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
-        "GetDC",        "ReleaseDC",        "StretchBlt",    "BitBlt",       "MoveToEx",
-        "LineTo",       "GetCursorInfo",    "GetIconInfo",   "GetObject",    "DrawIconEx",
-        "DeleteObject"};
+        "GetCursorPos",  "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
+        "GetDC",         "ReleaseDC",        "StretchBlt",    "BitBlt",       "PolyPolyline",
+        "GetCursorInfo", "GetIconInfo",      "GetObject",     "DrawIconEx",   "DeleteObject"};
     int order[kOpCount];
     for (int i = 0; i < kOpCount; ++i) order[i] = i;
     std::sort(order, order + kOpCount,
@@ -256,11 +276,9 @@ class TimedApi final : public Win32Api {
               std::uint32_t rop) override {
     return Time(kBitBlt, [&] { return real_.BitBlt(dst, x, y, w, h, src, sx, sy, rop); });
   }
-  bool MoveToEx(Handle hdc, int x, int y, Point* previous) override {
-    return Time(kMoveToEx, [&] { return real_.MoveToEx(hdc, x, y, previous); });
-  }
-  bool LineTo(Handle hdc, int x, int y) override {
-    return Time(kLineTo, [&] { return real_.LineTo(hdc, x, y); });
+  bool PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
+                    std::uint32_t polylines) override {
+    return Time(kPolyPolyline, [&] { return real_.PolyPolyline(hdc, points, counts, polylines); });
   }
   bool GetCursorInfo(CursorInfo* info) override {
     return Time(kGetCursorInfo, [&] { return real_.GetCursorInfo(info); });
@@ -428,7 +446,56 @@ void SetClientSize(MainWindow& app, Toolkit& toolkit, int width, int height) {
   Pump();
 }
 
-int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* timed) {
+// The pointer's place in tick `tick` of the soak: resting for 7 ticks out of 8, moving
+// along a square of 100 pixels in the eighth.
+POINT SoakPointer(long long tick) {
+  const int step = static_cast<int>((tick / 8) % 400);
+  const int side = step / 100;
+  const int along = step % 100;
+  const int x = side == 0 ? along : side == 1 ? 100 : side == 2 ? 100 - along : 0;
+  const int y = side == 0 ? 0 : side == 1 ? along : side == 2 ? 100 : 100 - along;
+  return POINT{kPointer.x + x, kPointer.y + y};
+}
+
+int Soak(MainWindow& app, long long ticks) {
+  Command(app, "GridMen");
+  Command(app, "Stick");
+  const auto run = [&](long long n) {
+    for (long long i = 0; i < n; ++i) {
+      if (i % 8 == 0) {
+        const POINT p = SoakPointer(i);
+        SetCursorPos(p.x, p.y);
+      }
+      app.Tick();
+      if ((i + 1) % kBatch == 0) Pump();
+    }
+    Pump();
+  };
+  run(3200);  // a first round of the square: everything made once is made before counting
+  const long gdiBefore = GuiObjects(GR_GDIOBJECTS);
+  const long userBefore = GuiObjects(GR_USEROBJECTS);
+  const long long privateBefore = PrivateBytes();
+  const std::uint64_t allocationsBefore = AllocationCount();
+  const ULONGLONG start = GetTickCount64();
+  run(ticks);
+  const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+  const std::uint64_t allocations = AllocationCount() - allocationsBefore;
+  std::printf(
+      "soak: %lld ticks of the started window (3x, grid, stick, pointer), %.1f s,"
+      " %.1f us per tick\n",
+      ticks, seconds, seconds * 1e6 / static_cast<double>(ticks));
+  std::printf("  GDI objects %s, USER objects %s\n",
+              Delta(gdiBefore, GuiObjects(GR_GDIOBJECTS)).c_str(),
+              Delta(userBefore, GuiObjects(GR_USEROBJECTS)).c_str());
+  std::printf("  private bytes: before %lld, after %lld\n", privateBefore, PrivateBytes());
+  std::printf("  heap allocations during the soak: %llu\n",
+              static_cast<unsigned long long>(allocations));
+  std::fflush(stdout);
+  return 0;
+}
+
+int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* timed,
+        long long soakTicks) {
   PumpFor(1000);  // the window comes up and paints
   SetCursorPos(kPointer.x, kPointer.y);
   PumpFor(200);
@@ -462,19 +529,27 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
               static_cast<double>(toolkit.GetScreen().TwipsPerPixelX()), kPointer.x, kPointer.y,
               pointerShown ? "pointer image showing" : "no pointer image (none is drawn)");
+  const RTL_OSVERSIONINFOW version = win32::SystemVersion();
+  DWORD affinity = 0;
+  GetWindowDisplayAffinity(reinterpret_cast<HWND>(app.form().hWnd()), &affinity);
+  std::printf("system version %lu.%lu.%lu (RtlGetVersion), window display affinity 0x%lx\n",
+              version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber, affinity);
   std::printf("GDI objects: %s\n", GdiCountingName());
   std::printf(
       "start-up hint: %d ticks before the measurements, %llu heap allocations, GDI objects %s,"
       " USER objects %s\n\n",
       warmTicks, static_cast<unsigned long long>(warmAllocations), Delta(gdiStart, gdiWarm).c_str(),
       Delta(userStart, userWarm).c_str());
+  if (soakTicks > 0) return Soak(app, soakTicks);
   std::printf("%-24s %-10s %-10s %10s %10s %10s %8s  %-12s %-12s\n", "configuration", "client",
               "view", "median us", "p95 us", "mean us", "allocs", "GDI delta", "USER delta");
   std::fflush(stdout);
 
   Bench bench(app, ticks, timed);
+  std::map<std::string, double> medians;
   const auto row = [&](const char* name) {
     const Row measured = bench.Measure(name);
+    if (measured.failure.empty()) medians[name] = measured.median;
     Print(measured);
     if (timed != nullptr && measured.failure.empty()) timed->Print(ticks);
     std::fflush(stdout);
@@ -514,6 +589,16 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   Command(app, "Mag", 1);
   row("1002 x1");
 
+  std::printf("\nratios of the median time per tick:\n");
+  const auto ratio = [&](const char* what, const char* over, const char* under, double goal) {
+    if (medians[over] <= 0 || medians[under] <= 0) return;
+    std::printf("  %-24s %-18s / %-22s %5.2f  (goal <= %.2f)\n", what, over, under,
+                medians[over] / medians[under], goal);
+  };
+  ratio("pointer overlay", "started x3", "started x3 no pointer", 1.10);
+  ratio("grid, large view", "1002 x3 grid", "1002 x3", 1.15);
+  ratio("stick, pointer resting", "started x3 stick", "started x3", 1.10);
+
   std::printf("\nwhole run: GDI objects %s, USER objects %s\n",
               Delta(gdiStart, GuiObjects(GR_GDIOBJECTS)).c_str(),
               Delta(userStart, GuiObjects(GR_USEROBJECTS)).c_str());
@@ -527,26 +612,34 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
 }  // namespace
 }  // namespace vimo::bench
 
-// vimo_bench.exe [--calls] [ticks per row]
+// vimo_bench.exe [--calls] [ticks per row]  |  vimo_bench.exe --soak [ticks]
 int main(int argc, char** argv) {
   int ticks = vimo::bench::kDefaultTicks;
+  long long given = 0;
   bool calls = false;
+  bool soak = false;
   bool usage = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--calls") {
       calls = true;
-    } else if (std::atoi(arg.c_str()) > 0) {
-      ticks = std::atoi(arg.c_str());
+    } else if (arg == "--soak") {
+      soak = true;
+    } else if (std::atoll(arg.c_str()) > 0) {
+      given = std::atoll(arg.c_str());
     } else {
       usage = true;
     }
   }
-  if (usage) {
-    std::fprintf(stderr, "usage: vimo_bench.exe [--calls] [ticks per row, default %d]\n",
-                 vimo::bench::kDefaultTicks);
+  if (usage || (soak && calls)) {
+    std::fprintf(stderr,
+                 "usage: vimo_bench.exe [--calls] [ticks per row, default %d]\n"
+                 "       vimo_bench.exe --soak [ticks, default %lld]\n",
+                 vimo::bench::kDefaultTicks, vimo::bench::kDefaultSoakTicks);
     return 2;
   }
+  if (given > 0 && !soak) ticks = static_cast<int>(given);
+  const long long soakTicks = !soak ? 0 : given > 0 ? given : vimo::bench::kDefaultSoakTicks;
 
   // As in main_win32.cpp; --calls puts the timing layer between the logic and the backend.
   vimo::win32::Win32ApiImpl real;
@@ -565,7 +658,7 @@ int main(int argc, char** argv) {
 
   int result = 1;
   try {
-    result = vimo::bench::Run(app, toolkit, ticks, calls ? &timed : nullptr);
+    result = vimo::bench::Run(app, toolkit, ticks, calls ? &timed : nullptr, soakTicks);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "vimo_bench: %s\n", failure.what());
   }

@@ -149,30 +149,25 @@ TEST_F(BlitTest, BlitIntoTheScreenSkipsPointsOffTheMonitors) {
 
 // ---- Lines
 
-TEST_F(BlitTest, LineToLeavesOutTheEndPointAndMovesThePen) {
+TEST_F(BlitTest, PolyPolylineLeavesOutEachEndPointAndClips) {
   image.Fill(0);
   desk.SetPenColour(dc, 0x00C0C0C0);
-  Point previous{-9, -9};
-  ASSERT_TRUE(desk.MoveToEx(dc, 0, 0, &previous));
-  EXPECT_EQ(previous, (Point{0, 0}));
-  ASSERT_TRUE(desk.LineTo(dc, 5, 2));
-  const std::vector<Point> drawn{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}};
+  // A slanted line; a bent one that runs off the right edge; a line of no length.
+  const Point points[] = {{0, 0}, {5, 2}, {7, 0}, {7, 3}, {12, 3}, {2, 6}, {2, 6}};
+  const std::uint32_t counts[] = {2, 3, 2};
+  ASSERT_TRUE(desk.PolyPolyline(dc, points, counts, 3));
+  const std::vector<Point> drawn{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}, {7, 0},
+                                 {7, 1}, {7, 2}, {7, 3}, {8, 3}, {9, 3}};
   int lit = 0;
   for (int y = 0; y < image.Height(); ++y) {
     for (int x = 0; x < image.Width(); ++x) lit += image.At(x, y) != 0 ? 1 : 0;
   }
-  EXPECT_EQ(lit, 5);
+  EXPECT_EQ(lit, static_cast<int>(drawn.size()));
   for (const Point p : drawn) EXPECT_EQ(image.At(p.x, p.y), 0x00C0C0C0U) << p.x << "," << p.y;
-  EXPECT_EQ(desk.PenPosition(dc), (Point{5, 2}));
-
-  // On from the pen, straight down, clipped at the bottom edge; a zero line draws nothing.
-  ASSERT_TRUE(desk.LineTo(dc, 5, 20));
-  for (int y = 2; y < 8; ++y) EXPECT_EQ(image.At(5, y), 0x00C0C0C0U) << y;
-  ASSERT_TRUE(desk.MoveToEx(dc, 9, 0, &previous));
-  EXPECT_EQ(previous, (Point{5, 20}));
-  ASSERT_TRUE(desk.LineTo(dc, 9, 0));
-  EXPECT_EQ(image.At(9, 0), 0U);
-  EXPECT_FALSE(desk.LineTo(0, 1, 1));
+  const std::uint32_t onePoint[] = {2, 1};
+  EXPECT_FALSE(desk.PolyPolyline(dc, points, onePoint, 2));
+  EXPECT_FALSE(desk.PolyPolyline(0, points, counts, 1));
+  EXPECT_EQ(desk.Calls().polyPolyline, 3);
 }
 
 // ---- Pointer images
@@ -324,7 +319,7 @@ TEST_F(SimDesktopTest, DeviceContextsAreLiveUntilReleasedToTheirWindow) {
   // A released handle stays dead even after its slot is taken again.
   const Handle again = desk.GetDC(0);
   EXPECT_NE(again, screen);
-  EXPECT_FALSE(desk.MoveToEx(screen, 0, 0, nullptr));
+  EXPECT_FALSE(desk.BitBlt(screen, 0, 0, 1, 1, again, 0, 0, win::SRCCOPY));
   EXPECT_EQ(desk.ReleaseDC(0, again), 1);
 
   desk.FailNextFormGetDc(GetDcFailure::kThrow);

@@ -353,8 +353,9 @@ TEST_F(SimToolkitTest, LinesFollowTheDrawModeAndPictureDcPenFollowsForeColor) {
   EXPECT_EQ(pic.Width(), 10.0F);
   EXPECT_EQ(pic.Height(), 5.0F);
   pic.SetForeColor(0x000000FF);
-  desk.MoveToEx(pic.hDC(), 0, 4, nullptr);
-  desk.LineTo(pic.hDC(), 10, 4);
+  const Point rows[] = {{0, 4}, {10, 4}, {0, 0}, {12, 0}};
+  const std::uint32_t two[] = {2};
+  desk.PolyPolyline(pic.hDC(), rows, two, 1);
   EXPECT_EQ(pic.Pixel(9, 4), 0x000000FFU);
   EXPECT_EQ(desk.LiveHandles(), 0);  // a picture's DC is not a per-frame handle
   pic.SetWidth(12.5F);               // 12
@@ -363,8 +364,7 @@ TEST_F(SimToolkitTest, LinesFollowTheDrawModeAndPictureDcPenFollowsForeColor) {
   EXPECT_EQ(pic.Pixel(9, 2), kButtonFace);
   pic.SetHeight(5.0F);
   EXPECT_EQ(pic.Pixel(9, 4), kButtonFace);  // cut off before, refilled now
-  desk.MoveToEx(pic.hDC(), 0, 0, nullptr);
-  desk.LineTo(pic.hDC(), 12, 0);
+  desk.PolyPolyline(pic.hDC(), rows + 2, two, 1);
   EXPECT_EQ(pic.Pixel(11, 0), 0x000000FFU);  // the DC draws on the resized image
 
   FormDesign badMode{.name = "frmBad", .drawMode = 7};
