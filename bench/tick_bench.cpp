@@ -146,29 +146,31 @@ const Case kCases[] = {
 };
 // clang-format on
 
-// Keeps the console output and notes each row's time per tick: the median where the
+// Keeps the console output and notes each row's CPU time per tick: the median where the
 // runs are repeated, else the run itself.
 class RatioReporter final : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(OO_None) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
       const std::string name = run.run_name.str();
       if (run.run_type == Run::RT_Aggregate) {
-        if (run.aggregate_name == "median") medians_[name] = run.GetAdjustedRealTime();
+        if (run.aggregate_name == "median") medians_[name] = run.GetAdjustedCPUTime();
       } else {
-        singles_[name] = run.GetAdjustedRealTime();
+        singles_[name] = run.GetAdjustedCPUTime();
       }
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
-  // Row `over` divided by row `under`, with the goal it is held to.
-  void PrintRatio(const char* what, const char* over, const char* under, double goal) const {
+  // Row `over` divided by row `under`.
+  void PrintRatio(const char* what, const char* over, const char* under) const {
     const double a = Time(over);
     const double b = Time(under);
     if (a <= 0 || b <= 0) return;
-    std::printf("  %-34s %-30s / %-28s %5.2f  (goal <= %.2f)\n", what, over, under, a / b, goal);
+    std::printf("  %-24s %-24s / %-28s %5.2f\n", what, over, under, a / b);
   }
 
  private:
@@ -185,12 +187,13 @@ class RatioReporter final : public benchmark::ConsoleReporter {
 // PrivateUsage: resident anonymous pages plus swapped ones. -1 where /proc has neither.
 long long PrivateBytes() {
   std::ifstream status("/proc/self/status");
-  std::string key;
-  long long kib = 0;
+  std::string line;
   long long total = -1;
-  while (status >> key >> kib) {
-    if (key == "RssAnon:" || key == "VmSwap:") total = (total < 0 ? 0 : total) + kib * 1024;
-    status.ignore(1 << 10, '\n');
+  while (std::getline(status, line)) {
+    if (line.rfind("RssAnon:", 0) == 0 || line.rfind("VmSwap:", 0) == 0) {
+      const long long kib = std::atoll(line.c_str() + line.find(':') + 1);
+      total = (total < 0 ? 0 : total) + kib * 1024;
+    }
   }
   return total;
 }
@@ -270,10 +273,12 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vimo::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  std::printf("\nratios of time per tick:\n");
-  reporter.PrintRatio("pointer overlay", "Tick/started/x3", "Tick/started/x3/no_pointer", 1.10);
-  reporter.PrintRatio("grid, large view", "Tick/1002x1002/x3/grid", "Tick/1002x1002/x3", 1.15);
-  reporter.PrintRatio("stick, pointer resting", "Tick/started/x3/stick", "Tick/started/x3", 1.10);
+  // The goals for these (1.10, 1.15, 1.10) are the Win32 backend's: here the pointer and
+  // the grid are drawn pixel by pixel in plain C++.
+  std::printf("\nratios of CPU time per tick (simulated desktop):\n");
+  reporter.PrintRatio("pointer overlay", "Tick/started/x3", "Tick/started/x3/no_pointer");
+  reporter.PrintRatio("grid, large view", "Tick/1002x1002/x3/grid", "Tick/1002x1002/x3");
+  reporter.PrintRatio("stick, pointer resting", "Tick/started/x3/stick", "Tick/started/x3");
   benchmark::Shutdown();
   return 0;
 }

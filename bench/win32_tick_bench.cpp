@@ -146,7 +146,9 @@ std::string WineVersion() {
   return reinterpret_cast<VersionFn>(reinterpret_cast<void (*)()>(proc))();
 }
 
-// The process's private bytes (PrivateUsage), or -1.
+// The process's private bytes: PrivateUsage, or where that reads 0 (Wine) PagefileUsage,
+// which Windows gives the same value and Wine the resident and swapped anonymous memory.
+// -1 when the call fails.
 long long PrivateBytes() {
   PROCESS_MEMORY_COUNTERS_EX counters{};
   counters.cb = sizeof(counters);
@@ -155,7 +157,8 @@ long long PrivateBytes() {
                            sizeof(counters)) == FALSE) {
     return -1;
   }
-  return static_cast<long long>(counters.PrivateUsage);
+  const SIZE_T bytes = counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
+  return static_cast<long long>(bytes);
 }
 
 // Passes every call on to the real backend; while armed, adds up the time and number of
