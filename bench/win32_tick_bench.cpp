@@ -6,7 +6,9 @@
 //
 // The window is never left without its message loop for long: the ticks run in batches
 // with the pending messages handled (untimed) in between, as Windows marks a window that
-// stops answering as hung.
+// stops answering as hung. Configurations that are compared run their batches in turns
+// (the started window with and without pointer, grid and stick; the large view with and
+// without grid), so that the machine's changing load does not bend the ratios.
 //
 // With --calls the logic gets a Win32Api that times each call before passing it on to
 // the real one, and every row is followed by where its ticks spent their time. After the
@@ -24,11 +26,13 @@
 #include "platform/win32/win32_toolkit.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -190,12 +194,16 @@ class TimedApi final : public Win32Api {
     microsecondsPerCount_ = 1e6 / static_cast<double>(frequency.QuadPart);
   }
 
-  void Arm(bool armed) { armed_ = armed; }
-  void Reset() {
-    for (Total& total : totals_) total = {};
-  }
+  struct Total {
+    long long counts = 0;  // QueryPerformanceCounter units
+    long long calls = 0;
+  };
+  using Totals = std::array<Total, kOpCount>;
+
+  // While armed, the calls add up into `totals`.
+  void Arm(Totals* totals) { totals_ = totals; }
   // Microseconds per tick spent in each operation, the most costly first.
-  void Print(int ticks) const {
+  void Print(const Totals& totals, int ticks) const {
     static constexpr const char* kNames[kOpCount] = {
         "GetCursorPos",  "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
         "GetDC",         "ReleaseDC",        "StretchBlt",    "BitBlt",       "PolyPolyline",
@@ -203,10 +211,10 @@ class TimedApi final : public Win32Api {
     int order[kOpCount];
     for (int i = 0; i < kOpCount; ++i) order[i] = i;
     std::sort(order, order + kOpCount,
-              [&](int a, int b) { return totals_[a].counts > totals_[b].counts; });
+              [&](int a, int b) { return totals[a].counts > totals[b].counts; });
     std::printf("    us per tick:");
     for (const int op : order) {
-      const Total& total = totals_[op];
+      const Total& total = totals[op];
       if (total.calls == 0) continue;
       std::printf(" %s %.1f", kNames[op],
                   static_cast<double>(total.counts) * microsecondsPerCount_ / ticks);
@@ -307,28 +315,22 @@ class TimedApi final : public Win32Api {
   }
 
  private:
-  struct Total {
-    long long counts = 0;  // QueryPerformanceCounter units
-    long long calls = 0;
-  };
-
   template <class Call>
   auto Time(Op op, Call&& call) -> decltype(call()) {
-    if (!armed_) return call();
+    if (totals_ == nullptr) return call();
     LARGE_INTEGER t0;
     LARGE_INTEGER t1;
     QueryPerformanceCounter(&t0);
     auto result = call();
     QueryPerformanceCounter(&t1);
-    totals_[op].counts += t1.QuadPart - t0.QuadPart;
-    totals_[op].calls += 1;
+    (*totals_)[op].counts += t1.QuadPart - t0.QuadPart;
+    (*totals_)[op].calls += 1;
     return result;
   }
 
   Win32Api& real_;
   double microsecondsPerCount_ = 0;
-  bool armed_ = false;
-  Total totals_[kOpCount];
+  Totals* totals_ = nullptr;
 };
 
 struct Row {
@@ -345,7 +347,15 @@ struct Row {
   long gdiAfter = 0;
   long userBefore = 0;
   long userAfter = 0;
+  TimedApi::Totals calls{};
   std::string failure;
+};
+
+// A window configuration of a row: the commands that switch it on and off again.
+struct Config {
+  const char* name;
+  std::function<void()> on;
+  std::function<void()> off;
 };
 
 class Bench {
@@ -354,58 +364,73 @@ class Bench {
     LARGE_INTEGER frequency{};
     QueryPerformanceFrequency(&frequency);
     microsecondsPerCount_ = 1e6 / static_cast<double>(frequency.QuadPart);
-    samples_.resize(static_cast<std::size_t>(ticks_));
   }
 
-  // ticks_ direct calls of the tick, each timed on its own.
-  Row Measure(const char* name) {
-    Row row;
-    row.name = name;
-    for (int i = 0; i < kSettleTicks; ++i) app_.Tick();
-    Pump();
-
-    row.gdiBefore = GuiObjects(GR_GDIOBJECTS);
-    row.userBefore = GuiObjects(GR_USEROBJECTS);
-    if (timed_ != nullptr) timed_->Reset();
-    std::uint64_t allocations = 0;
+  // ticks_ direct calls of the tick for each configuration, each call timed on its own.
+  // The configurations take turns of kBatch ticks, so that a change in the machine's
+  // load falls on all of them alike and the ratios between them hold.
+  std::vector<Row> Measure(const std::vector<Config>& configs) {
+    std::vector<Row> rows(configs.size());
+    std::vector<std::vector<double>> samples(configs.size());
+    std::vector<std::uint64_t> allocations(configs.size(), 0);
+    for (std::size_t c = 0; c < configs.size(); ++c) {
+      rows[c].name = configs[c].name;
+      samples[c].reserve(static_cast<std::size_t>(ticks_));
+    }
+    const long gdiBefore = GuiObjects(GR_GDIOBJECTS);
+    const long userBefore = GuiObjects(GR_USEROBJECTS);
     try {
-      for (int done = 0; done < ticks_;) {
-        const int end = std::min(done + kBatch, ticks_);
-        for (; done < end; ++done) {
-          const std::uint64_t a0 = AllocationCount();
-          LARGE_INTEGER t0;
-          LARGE_INTEGER t1;
-          if (timed_ != nullptr) timed_->Arm(true);
-          QueryPerformanceCounter(&t0);
-          app_.Tick();
-          QueryPerformanceCounter(&t1);
-          if (timed_ != nullptr) timed_->Arm(false);
-          allocations += AllocationCount() - a0;
-          samples_[static_cast<std::size_t>(done)] =
-              static_cast<double>(t1.QuadPart - t0.QuadPart) * microsecondsPerCount_;
+      for (int done = 0; done < ticks_; done += kBatch) {
+        const int batch = std::min(kBatch, ticks_ - done);
+        for (std::size_t c = 0; c < configs.size(); ++c) {
+          if (configs[c].on) configs[c].on();
+          for (int i = 0; i < kSettleTicks; ++i) app_.Tick();
+          Pump();
+          for (int i = 0; i < batch; ++i) {
+            const std::uint64_t a0 = AllocationCount();
+            LARGE_INTEGER t0;
+            LARGE_INTEGER t1;
+            if (timed_ != nullptr) timed_->Arm(&rows[c].calls);
+            QueryPerformanceCounter(&t0);
+            app_.Tick();
+            QueryPerformanceCounter(&t1);
+            if (timed_ != nullptr) timed_->Arm(nullptr);
+            allocations[c] += AllocationCount() - a0;
+            samples[c].push_back(static_cast<double>(t1.QuadPart - t0.QuadPart) *
+                                 microsecondsPerCount_);
+          }
+          Pump();
+          rows[c].clientW = static_cast<int>(app_.form().ScaleWidth());
+          rows[c].clientH = static_cast<int>(app_.form().ScaleHeight());
+          rows[c].viewW = app_.state().ViewWidth;
+          rows[c].viewH = app_.state().ViewHeight;
+          if (configs[c].off) configs[c].off();
         }
-        Pump();
       }
     } catch (const std::exception& failure) {
-      if (timed_ != nullptr) timed_->Arm(false);
-      row.failure = failure.what();
-      return row;
+      if (timed_ != nullptr) timed_->Arm(nullptr);
+      for (Row& row : rows) row.failure = failure.what();
+      return rows;
     }
-    row.gdiAfter = GuiObjects(GR_GDIOBJECTS);
-    row.userAfter = GuiObjects(GR_USEROBJECTS);
+    const long gdiAfter = GuiObjects(GR_GDIOBJECTS);
+    const long userAfter = GuiObjects(GR_USEROBJECTS);
 
-    std::sort(samples_.begin(), samples_.end());
-    row.median = samples_[samples_.size() / 2];
-    row.p95 = samples_[static_cast<std::size_t>(std::ceil(0.95 * ticks_)) - 1];
-    double sum = 0;
-    for (const double s : samples_) sum += s;
-    row.mean = sum / ticks_;
-    row.allocsPerTick = static_cast<double>(allocations) / ticks_;
-    row.clientW = static_cast<int>(app_.form().ScaleWidth());
-    row.clientH = static_cast<int>(app_.form().ScaleHeight());
-    row.viewW = app_.state().ViewWidth;
-    row.viewH = app_.state().ViewHeight;
-    return row;
+    for (std::size_t c = 0; c < configs.size(); ++c) {
+      Row& row = rows[c];
+      std::vector<double>& times = samples[c];
+      std::sort(times.begin(), times.end());
+      row.median = times[times.size() / 2];
+      row.p95 = times[static_cast<std::size_t>(std::ceil(0.95 * ticks_)) - 1];
+      double sum = 0;
+      for (const double t : times) sum += t;
+      row.mean = sum / ticks_;
+      row.allocsPerTick = static_cast<double>(allocations[c]) / ticks_;
+      row.gdiBefore = gdiBefore;
+      row.gdiAfter = gdiAfter;
+      row.userBefore = userBefore;
+      row.userAfter = userAfter;
+    }
+    return rows;
   }
 
  private:
@@ -413,7 +438,6 @@ class Bench {
   int ticks_;
   TimedApi* timed_;
   double microsecondsPerCount_ = 0;
-  std::vector<double> samples_;
 };
 
 void Print(const Row& row) {
@@ -550,33 +574,35 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
 
   Bench bench(app, ticks, timed);
   std::map<std::string, double> medians;
-  const auto row = [&](const char* name) {
-    const Row measured = bench.Measure(name);
-    if (measured.failure.empty()) medians[name] = measured.median;
-    Print(measured);
-    if (timed != nullptr && measured.failure.empty()) timed->Print(ticks);
+  const auto measure = [&](const std::vector<Config>& configs) {
+    for (const Row& measured : bench.Measure(configs)) {
+      if (measured.failure.empty()) medians[measured.name] = measured.median;
+      Print(measured);
+      if (timed != nullptr && measured.failure.empty()) timed->Print(measured.calls, ticks);
+    }
     std::fflush(stdout);
   };
+  const auto toggle = [&](const char* command) {
+    return [&app, command] { Command(app, command); };
+  };
 
-  row("started x3");
-  Command(app, "GridMen");
-  row("started x3 grid");
-  Command(app, "GridMen");
-  Command(app, "Stick");
-  row("started x3 stick");
-  Command(app, "Stick");
-  Command(app, "PointerMen");
-  row("started x3 no pointer");
-  Command(app, "PointerMen");
+  measure({{"started x3", nullptr, nullptr},
+           {"started x3 grid", toggle("GridMen"), toggle("GridMen")},
+           {"started x3 stick", toggle("Stick"), toggle("Stick")},
+           {"started x3 no pointer", toggle("PointerMen"), toggle("PointerMen")}});
   // Locked and measuring, with both points in the view: marker lines and read-out texts.
-  Command(app, "LockMen");
-  Command(app, "Meas");
-  app.OnMouseMove(0, 0, 31, 62);
-  app.OnClick();
-  app.OnMouseMove(0, 0, 100, 40);
-  row("started x3 lock measure");
-  Command(app, "Meas");
-  Command(app, "LockMen");
+  measure({{"started x3 lock measure",
+            [&] {
+              Command(app, "LockMen");
+              Command(app, "Meas");
+              app.OnMouseMove(0, 0, 31, 62);
+              app.OnClick();
+              app.OnMouseMove(0, 0, 100, 40);
+            },
+            [&] {
+              Command(app, "Meas");
+              Command(app, "LockMen");
+            }}});
   PumpFor(100);
 
   // Top left of the screen, clear of the pointer, and grown to about 1000 x 1000.
@@ -585,12 +611,8 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   app.form().SetTop(0);
   SetClientSize(app, toolkit, kLargeClient, kLargeClient);
   PumpFor(200);
-  row("1002 x3");
-  Command(app, "GridMen");
-  row("1002 x3 grid");
-  Command(app, "GridMen");
-  Command(app, "Mag", 1);
-  row("1002 x1");
+  measure({{"1002 x3", nullptr, nullptr}, {"1002 x3 grid", toggle("GridMen"), toggle("GridMen")}});
+  measure({{"1002 x1", [&] { Command(app, "Mag", 1); }, nullptr}});
 
   std::printf("\nratios of the median time per tick:\n");
   const auto ratio = [&](const char* what, const char* over, const char* under, double goal) {
@@ -606,8 +628,8 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
               Delta(gdiStart, GuiObjects(GR_GDIOBJECTS)).c_str(),
               Delta(userStart, GuiObjects(GR_USEROBJECTS)).c_str());
   std::printf(
-      "(allocs: operator new calls per tick; deltas: after the row minus before it,"
-      " the count after in brackets)\n");
+      "(allocs: operator new calls per tick; deltas: after the rows measured together minus"
+      " before them, the count after in brackets)\n");
   std::fflush(stdout);
   return 0;
 }
