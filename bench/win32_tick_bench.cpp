@@ -550,8 +550,13 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   const bool pointerShown = cursor.hCursor != nullptr && (cursor.flags & CURSOR_SHOWING) != 0;
 
   const std::string wine = WineVersion();
-  std::printf("vimo_bench: %d direct calls of MainWindow::Tick per row, real Win32 backend, %s\n",
-              ticks, wine.empty() ? "Windows" : ("Wine " + wine).c_str());
+  const std::string system = wine.empty() ? "Windows" : "Wine " + wine;
+  if (soakTicks > 0) {
+    std::printf("vimo_bench: soak of MainWindow::Tick, real Win32 backend, %s\n", system.c_str());
+  } else {
+    std::printf("vimo_bench: %d direct calls of MainWindow::Tick per row, real Win32 backend, %s\n",
+                ticks, system.c_str());
+  }
   std::printf("screen %dx%d, %.1f twips per pixel, pointer at (%ld, %ld), %s\n",
               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
               static_cast<double>(toolkit.GetScreen().TwipsPerPixelX()), kPointer.x, kPointer.y,
