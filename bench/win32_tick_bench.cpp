@@ -6,10 +6,18 @@
 //
 // The window is never left without its message loop for long: the ticks run in batches
 // with the pending messages handled (untimed) in between, as Windows marks a window that
-// stops answering as hung.
+// stops answering as hung. Configurations that are compared run their batches in turns
+// (the started window with and without pointer, grid and stick; the large view with and
+// without grid), so that the machine's changing load does not bend the ratios.
 //
 // With --calls the logic gets a Win32Api that times each call before passing it on to
-// the real one, and every row is followed by where its ticks spent their time.
+// the real one, and every row is followed by where its ticks spent their time. After the
+// table come the ratios between rows that show what the pointer overlay, the grid and
+// stick mode add to a tick.
+//
+// With --soak the window instead runs 100,000 ticks (or the given number) with grid,
+// stick to mouse and the pointer overlay on, the pointer resting and moving, and the
+// process's GDI and USER objects and private bytes are printed before and after.
 
 // The backend's headers bring in the Windows headers; they come first, as in
 // main_win32.cpp, so that the Windows macros (GetObject, GetWindowLong, ...) rename the
@@ -18,13 +26,18 @@
 #include "platform/win32/win32_toolkit.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
+
+#include <psapi.h>
 
 #include "alloc_counter.h"
 #include "app/main_window.h"
@@ -33,6 +46,7 @@ namespace vimo::bench {
 namespace {
 
 constexpr int kDefaultTicks = 2000;
+constexpr long long kDefaultSoakTicks = 100000;
 constexpr int kBatch = 100;
 constexpr int kSettleTicks = 20;
 constexpr int kLargeClient = 1002;
@@ -136,6 +150,21 @@ std::string WineVersion() {
   return reinterpret_cast<VersionFn>(reinterpret_cast<void (*)()>(proc))();
 }
 
+// The process's private bytes: PrivateUsage, or where that reads 0 (Wine) PagefileUsage,
+// which Windows gives the same value and Wine the resident and swapped anonymous memory.
+// -1 when the call fails.
+long long PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof(counters);
+  if (GetProcessMemoryInfo(GetCurrentProcess(),
+                           reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                           sizeof(counters)) == FALSE) {
+    return -1;
+  }
+  const SIZE_T bytes = counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
+  return static_cast<long long>(bytes);
+}
+
 // Passes every call on to the real backend; while armed, adds up the time and number of
 // the calls of each operation the tick makes.
 class TimedApi final : public Win32Api {
@@ -150,8 +179,7 @@ class TimedApi final : public Win32Api {
     kReleaseDC,
     kStretchBlt,
     kBitBlt,
-    kMoveToEx,
-    kLineTo,
+    kPolyPolyline,
     kGetCursorInfo,
     kGetIconInfo,
     kGetObject,
@@ -166,24 +194,27 @@ class TimedApi final : public Win32Api {
     microsecondsPerCount_ = 1e6 / static_cast<double>(frequency.QuadPart);
   }
 
-  void Arm(bool armed) { armed_ = armed; }
-  void Reset() {
-    for (Total& total : totals_) total = {};
-  }
+  struct Total {
+    long long counts = 0;  // QueryPerformanceCounter units
+    long long calls = 0;
+  };
+  using Totals = std::array<Total, kOpCount>;
+
+  // While armed, the calls add up into `totals`.
+  void Arm(Totals* totals) { totals_ = totals; }
   // Microseconds per tick spent in each operation, the most costly first.
-  void Print(int ticks) const {
+  void Print(const Totals& totals, int ticks) const {
     static constexpr const char* kNames[kOpCount] = {
-        "GetCursorPos", "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
-        "GetDC",        "ReleaseDC",        "StretchBlt",    "BitBlt",       "MoveToEx",
-        "LineTo",       "GetCursorInfo",    "GetIconInfo",   "GetObject",    "DrawIconEx",
-        "DeleteObject"};
+        "GetCursorPos",  "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
+        "GetDC",         "ReleaseDC",        "StretchBlt",    "BitBlt",       "PolyPolyline",
+        "GetCursorInfo", "GetIconInfo",      "GetObject",     "DrawIconEx",   "DeleteObject"};
     int order[kOpCount];
     for (int i = 0; i < kOpCount; ++i) order[i] = i;
     std::sort(order, order + kOpCount,
-              [&](int a, int b) { return totals_[a].counts > totals_[b].counts; });
+              [&](int a, int b) { return totals[a].counts > totals[b].counts; });
     std::printf("    us per tick:");
     for (const int op : order) {
-      const Total& total = totals_[op];
+      const Total& total = totals[op];
       if (total.calls == 0) continue;
       std::printf(" %s %.1f", kNames[op],
                   static_cast<double>(total.counts) * microsecondsPerCount_ / ticks);
@@ -256,11 +287,9 @@ class TimedApi final : public Win32Api {
               std::uint32_t rop) override {
     return Time(kBitBlt, [&] { return real_.BitBlt(dst, x, y, w, h, src, sx, sy, rop); });
   }
-  bool MoveToEx(Handle hdc, int x, int y, Point* previous) override {
-    return Time(kMoveToEx, [&] { return real_.MoveToEx(hdc, x, y, previous); });
-  }
-  bool LineTo(Handle hdc, int x, int y) override {
-    return Time(kLineTo, [&] { return real_.LineTo(hdc, x, y); });
+  bool PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
+                    std::uint32_t polylines) override {
+    return Time(kPolyPolyline, [&] { return real_.PolyPolyline(hdc, points, counts, polylines); });
   }
   bool GetCursorInfo(CursorInfo* info) override {
     return Time(kGetCursorInfo, [&] { return real_.GetCursorInfo(info); });
@@ -286,28 +315,22 @@ class TimedApi final : public Win32Api {
   }
 
  private:
-  struct Total {
-    long long counts = 0;  // QueryPerformanceCounter units
-    long long calls = 0;
-  };
-
   template <class Call>
   auto Time(Op op, Call&& call) -> decltype(call()) {
-    if (!armed_) return call();
+    if (totals_ == nullptr) return call();
     LARGE_INTEGER t0;
     LARGE_INTEGER t1;
     QueryPerformanceCounter(&t0);
     auto result = call();
     QueryPerformanceCounter(&t1);
-    totals_[op].counts += t1.QuadPart - t0.QuadPart;
-    totals_[op].calls += 1;
+    (*totals_)[op].counts += t1.QuadPart - t0.QuadPart;
+    (*totals_)[op].calls += 1;
     return result;
   }
 
   Win32Api& real_;
   double microsecondsPerCount_ = 0;
-  bool armed_ = false;
-  Total totals_[kOpCount];
+  Totals* totals_ = nullptr;
 };
 
 struct Row {
@@ -324,7 +347,15 @@ struct Row {
   long gdiAfter = 0;
   long userBefore = 0;
   long userAfter = 0;
+  TimedApi::Totals calls{};
   std::string failure;
+};
+
+// A window configuration of a row: the commands that switch it on and off again.
+struct Config {
+  const char* name;
+  std::function<void()> on;
+  std::function<void()> off;
 };
 
 class Bench {
@@ -333,58 +364,73 @@ class Bench {
     LARGE_INTEGER frequency{};
     QueryPerformanceFrequency(&frequency);
     microsecondsPerCount_ = 1e6 / static_cast<double>(frequency.QuadPart);
-    samples_.resize(static_cast<std::size_t>(ticks_));
   }
 
-  // ticks_ direct calls of the tick, each timed on its own.
-  Row Measure(const char* name) {
-    Row row;
-    row.name = name;
-    for (int i = 0; i < kSettleTicks; ++i) app_.Tick();
-    Pump();
-
-    row.gdiBefore = GuiObjects(GR_GDIOBJECTS);
-    row.userBefore = GuiObjects(GR_USEROBJECTS);
-    if (timed_ != nullptr) timed_->Reset();
-    std::uint64_t allocations = 0;
+  // ticks_ direct calls of the tick for each configuration, each call timed on its own.
+  // The configurations take turns of kBatch ticks, so that a change in the machine's
+  // load falls on all of them alike and the ratios between them hold.
+  std::vector<Row> Measure(const std::vector<Config>& configs) {
+    std::vector<Row> rows(configs.size());
+    std::vector<std::vector<double>> samples(configs.size());
+    std::vector<std::uint64_t> allocations(configs.size(), 0);
+    for (std::size_t c = 0; c < configs.size(); ++c) {
+      rows[c].name = configs[c].name;
+      samples[c].reserve(static_cast<std::size_t>(ticks_));
+    }
+    const long gdiBefore = GuiObjects(GR_GDIOBJECTS);
+    const long userBefore = GuiObjects(GR_USEROBJECTS);
     try {
-      for (int done = 0; done < ticks_;) {
-        const int end = std::min(done + kBatch, ticks_);
-        for (; done < end; ++done) {
-          const std::uint64_t a0 = AllocationCount();
-          LARGE_INTEGER t0;
-          LARGE_INTEGER t1;
-          if (timed_ != nullptr) timed_->Arm(true);
-          QueryPerformanceCounter(&t0);
-          app_.Tick();
-          QueryPerformanceCounter(&t1);
-          if (timed_ != nullptr) timed_->Arm(false);
-          allocations += AllocationCount() - a0;
-          samples_[static_cast<std::size_t>(done)] =
-              static_cast<double>(t1.QuadPart - t0.QuadPart) * microsecondsPerCount_;
+      for (int done = 0; done < ticks_; done += kBatch) {
+        const int batch = std::min(kBatch, ticks_ - done);
+        for (std::size_t c = 0; c < configs.size(); ++c) {
+          if (configs[c].on) configs[c].on();
+          for (int i = 0; i < kSettleTicks; ++i) app_.Tick();
+          Pump();
+          for (int i = 0; i < batch; ++i) {
+            const std::uint64_t a0 = AllocationCount();
+            LARGE_INTEGER t0;
+            LARGE_INTEGER t1;
+            if (timed_ != nullptr) timed_->Arm(&rows[c].calls);
+            QueryPerformanceCounter(&t0);
+            app_.Tick();
+            QueryPerformanceCounter(&t1);
+            if (timed_ != nullptr) timed_->Arm(nullptr);
+            allocations[c] += AllocationCount() - a0;
+            samples[c].push_back(static_cast<double>(t1.QuadPart - t0.QuadPart) *
+                                 microsecondsPerCount_);
+          }
+          Pump();
+          rows[c].clientW = static_cast<int>(app_.form().ScaleWidth());
+          rows[c].clientH = static_cast<int>(app_.form().ScaleHeight());
+          rows[c].viewW = app_.state().ViewWidth;
+          rows[c].viewH = app_.state().ViewHeight;
+          if (configs[c].off) configs[c].off();
         }
-        Pump();
       }
     } catch (const std::exception& failure) {
-      if (timed_ != nullptr) timed_->Arm(false);
-      row.failure = failure.what();
-      return row;
+      if (timed_ != nullptr) timed_->Arm(nullptr);
+      for (Row& row : rows) row.failure = failure.what();
+      return rows;
     }
-    row.gdiAfter = GuiObjects(GR_GDIOBJECTS);
-    row.userAfter = GuiObjects(GR_USEROBJECTS);
+    const long gdiAfter = GuiObjects(GR_GDIOBJECTS);
+    const long userAfter = GuiObjects(GR_USEROBJECTS);
 
-    std::sort(samples_.begin(), samples_.end());
-    row.median = samples_[samples_.size() / 2];
-    row.p95 = samples_[static_cast<std::size_t>(std::ceil(0.95 * ticks_)) - 1];
-    double sum = 0;
-    for (const double s : samples_) sum += s;
-    row.mean = sum / ticks_;
-    row.allocsPerTick = static_cast<double>(allocations) / ticks_;
-    row.clientW = static_cast<int>(app_.form().ScaleWidth());
-    row.clientH = static_cast<int>(app_.form().ScaleHeight());
-    row.viewW = app_.state().ViewWidth;
-    row.viewH = app_.state().ViewHeight;
-    return row;
+    for (std::size_t c = 0; c < configs.size(); ++c) {
+      Row& row = rows[c];
+      std::vector<double>& times = samples[c];
+      std::sort(times.begin(), times.end());
+      row.median = times[times.size() / 2];
+      row.p95 = times[static_cast<std::size_t>(std::ceil(0.95 * ticks_)) - 1];
+      double sum = 0;
+      for (const double t : times) sum += t;
+      row.mean = sum / ticks_;
+      row.allocsPerTick = static_cast<double>(allocations[c]) / ticks_;
+      row.gdiBefore = gdiBefore;
+      row.gdiAfter = gdiAfter;
+      row.userBefore = userBefore;
+      row.userAfter = userAfter;
+    }
+    return rows;
   }
 
  private:
@@ -392,7 +438,6 @@ class Bench {
   int ticks_;
   TimedApi* timed_;
   double microsecondsPerCount_ = 0;
-  std::vector<double> samples_;
 };
 
 void Print(const Row& row) {
@@ -428,7 +473,56 @@ void SetClientSize(MainWindow& app, Toolkit& toolkit, int width, int height) {
   Pump();
 }
 
-int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* timed) {
+// The pointer's place in tick `tick` of the soak: resting for 7 ticks out of 8, moving
+// along a square of 100 pixels in the eighth.
+POINT SoakPointer(long long tick) {
+  const int step = static_cast<int>((tick / 8) % 400);
+  const int side = step / 100;
+  const int along = step % 100;
+  const int x = side == 0 ? along : side == 1 ? 100 : side == 2 ? 100 - along : 0;
+  const int y = side == 0 ? 0 : side == 1 ? along : side == 2 ? 100 : 100 - along;
+  return POINT{kPointer.x + x, kPointer.y + y};
+}
+
+int Soak(MainWindow& app, long long ticks) {
+  Command(app, "GridMen");
+  Command(app, "Stick");
+  const auto run = [&](long long n) {
+    for (long long i = 0; i < n; ++i) {
+      if (i % 8 == 0) {
+        const POINT p = SoakPointer(i);
+        SetCursorPos(p.x, p.y);
+      }
+      app.Tick();
+      if ((i + 1) % kBatch == 0) Pump();
+    }
+    Pump();
+  };
+  run(3200);  // a first round of the square: everything made once is made before counting
+  const long gdiBefore = GuiObjects(GR_GDIOBJECTS);
+  const long userBefore = GuiObjects(GR_USEROBJECTS);
+  const long long privateBefore = PrivateBytes();
+  const std::uint64_t allocationsBefore = AllocationCount();
+  const ULONGLONG start = GetTickCount64();
+  run(ticks);
+  const double seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+  const std::uint64_t allocations = AllocationCount() - allocationsBefore;
+  std::printf(
+      "soak: %lld ticks of the started window (3x, grid, stick, pointer), %.1f s,"
+      " %.1f us per tick\n",
+      ticks, seconds, seconds * 1e6 / static_cast<double>(ticks));
+  std::printf("  GDI objects %s, USER objects %s\n",
+              Delta(gdiBefore, GuiObjects(GR_GDIOBJECTS)).c_str(),
+              Delta(userBefore, GuiObjects(GR_USEROBJECTS)).c_str());
+  std::printf("  private bytes: before %lld, after %lld\n", privateBefore, PrivateBytes());
+  std::printf("  heap allocations during the soak: %llu\n",
+              static_cast<unsigned long long>(allocations));
+  std::fflush(stdout);
+  return 0;
+}
+
+int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* timed,
+        long long soakTicks) {
   PumpFor(1000);  // the window comes up and paints
   SetCursorPos(kPointer.x, kPointer.y);
   PumpFor(200);
@@ -456,49 +550,64 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   const bool pointerShown = cursor.hCursor != nullptr && (cursor.flags & CURSOR_SHOWING) != 0;
 
   const std::string wine = WineVersion();
-  std::printf("vimo_bench: %d direct calls of MainWindow::Tick per row, real Win32 backend, %s\n",
-              ticks, wine.empty() ? "Windows" : ("Wine " + wine).c_str());
+  const std::string system = wine.empty() ? "Windows" : "Wine " + wine;
+  if (soakTicks > 0) {
+    std::printf("vimo_bench: soak of MainWindow::Tick, real Win32 backend, %s\n", system.c_str());
+  } else {
+    std::printf("vimo_bench: %d direct calls of MainWindow::Tick per row, real Win32 backend, %s\n",
+                ticks, system.c_str());
+  }
   std::printf("screen %dx%d, %.1f twips per pixel, pointer at (%ld, %ld), %s\n",
               GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
               static_cast<double>(toolkit.GetScreen().TwipsPerPixelX()), kPointer.x, kPointer.y,
               pointerShown ? "pointer image showing" : "no pointer image (none is drawn)");
+  const RTL_OSVERSIONINFOW version = win32::SystemVersion();
+  DWORD affinity = 0;
+  GetWindowDisplayAffinity(reinterpret_cast<HWND>(app.form().hWnd()), &affinity);
+  std::printf("system version %lu.%lu.%lu (RtlGetVersion), window display affinity 0x%lx\n",
+              version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber, affinity);
   std::printf("GDI objects: %s\n", GdiCountingName());
   std::printf(
       "start-up hint: %d ticks before the measurements, %llu heap allocations, GDI objects %s,"
       " USER objects %s\n\n",
       warmTicks, static_cast<unsigned long long>(warmAllocations), Delta(gdiStart, gdiWarm).c_str(),
       Delta(userStart, userWarm).c_str());
+  if (soakTicks > 0) return Soak(app, soakTicks);
   std::printf("%-24s %-10s %-10s %10s %10s %10s %8s  %-12s %-12s\n", "configuration", "client",
               "view", "median us", "p95 us", "mean us", "allocs", "GDI delta", "USER delta");
   std::fflush(stdout);
 
   Bench bench(app, ticks, timed);
-  const auto row = [&](const char* name) {
-    const Row measured = bench.Measure(name);
-    Print(measured);
-    if (timed != nullptr && measured.failure.empty()) timed->Print(ticks);
+  std::map<std::string, double> medians;
+  const auto measure = [&](const std::vector<Config>& configs) {
+    for (const Row& measured : bench.Measure(configs)) {
+      if (measured.failure.empty()) medians[measured.name] = measured.median;
+      Print(measured);
+      if (timed != nullptr && measured.failure.empty()) timed->Print(measured.calls, ticks);
+    }
     std::fflush(stdout);
   };
+  const auto toggle = [&](const char* command) {
+    return [&app, command] { Command(app, command); };
+  };
 
-  row("started x3");
-  Command(app, "GridMen");
-  row("started x3 grid");
-  Command(app, "GridMen");
-  Command(app, "Stick");
-  row("started x3 stick");
-  Command(app, "Stick");
-  Command(app, "PointerMen");
-  row("started x3 no pointer");
-  Command(app, "PointerMen");
+  measure({{"started x3", nullptr, nullptr},
+           {"started x3 grid", toggle("GridMen"), toggle("GridMen")},
+           {"started x3 stick", toggle("Stick"), toggle("Stick")},
+           {"started x3 no pointer", toggle("PointerMen"), toggle("PointerMen")}});
   // Locked and measuring, with both points in the view: marker lines and read-out texts.
-  Command(app, "LockMen");
-  Command(app, "Meas");
-  app.OnMouseMove(0, 0, 31, 62);
-  app.OnClick();
-  app.OnMouseMove(0, 0, 100, 40);
-  row("started x3 lock measure");
-  Command(app, "Meas");
-  Command(app, "LockMen");
+  measure({{"started x3 lock measure",
+            [&] {
+              Command(app, "LockMen");
+              Command(app, "Meas");
+              app.OnMouseMove(0, 0, 31, 62);
+              app.OnClick();
+              app.OnMouseMove(0, 0, 100, 40);
+            },
+            [&] {
+              Command(app, "Meas");
+              Command(app, "LockMen");
+            }}});
   PumpFor(100);
 
   // Top left of the screen, clear of the pointer, and grown to about 1000 x 1000.
@@ -507,19 +616,25 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   app.form().SetTop(0);
   SetClientSize(app, toolkit, kLargeClient, kLargeClient);
   PumpFor(200);
-  row("1002 x3");
-  Command(app, "GridMen");
-  row("1002 x3 grid");
-  Command(app, "GridMen");
-  Command(app, "Mag", 1);
-  row("1002 x1");
+  measure({{"1002 x3", nullptr, nullptr}, {"1002 x3 grid", toggle("GridMen"), toggle("GridMen")}});
+  measure({{"1002 x1", [&] { Command(app, "Mag", 1); }, nullptr}});
+
+  std::printf("\nratios of the median time per tick:\n");
+  const auto ratio = [&](const char* what, const char* over, const char* under, double goal) {
+    if (medians[over] <= 0 || medians[under] <= 0) return;
+    std::printf("  %-24s %-18s / %-22s %5.2f  (goal <= %.2f)\n", what, over, under,
+                medians[over] / medians[under], goal);
+  };
+  ratio("pointer overlay", "started x3", "started x3 no pointer", 1.10);
+  ratio("grid, large view", "1002 x3 grid", "1002 x3", 1.15);
+  ratio("stick, pointer resting", "started x3 stick", "started x3", 1.10);
 
   std::printf("\nwhole run: GDI objects %s, USER objects %s\n",
               Delta(gdiStart, GuiObjects(GR_GDIOBJECTS)).c_str(),
               Delta(userStart, GuiObjects(GR_USEROBJECTS)).c_str());
   std::printf(
-      "(allocs: operator new calls per tick; deltas: after the row minus before it,"
-      " the count after in brackets)\n");
+      "(allocs: operator new calls per tick; deltas: after the rows measured together minus"
+      " before them, the count after in brackets)\n");
   std::fflush(stdout);
   return 0;
 }
@@ -527,26 +642,34 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
 }  // namespace
 }  // namespace vimo::bench
 
-// vimo_bench.exe [--calls] [ticks per row]
+// vimo_bench.exe [--calls] [ticks per row]  |  vimo_bench.exe --soak [ticks]
 int main(int argc, char** argv) {
   int ticks = vimo::bench::kDefaultTicks;
+  long long given = 0;
   bool calls = false;
+  bool soak = false;
   bool usage = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--calls") {
       calls = true;
-    } else if (std::atoi(arg.c_str()) > 0) {
-      ticks = std::atoi(arg.c_str());
+    } else if (arg == "--soak") {
+      soak = true;
+    } else if (std::atoll(arg.c_str()) > 0) {
+      given = std::atoll(arg.c_str());
     } else {
       usage = true;
     }
   }
-  if (usage) {
-    std::fprintf(stderr, "usage: vimo_bench.exe [--calls] [ticks per row, default %d]\n",
-                 vimo::bench::kDefaultTicks);
+  if (usage || (soak && calls)) {
+    std::fprintf(stderr,
+                 "usage: vimo_bench.exe [--calls] [ticks per row, default %d]\n"
+                 "       vimo_bench.exe --soak [ticks, default %lld]\n",
+                 vimo::bench::kDefaultTicks, vimo::bench::kDefaultSoakTicks);
     return 2;
   }
+  if (given > 0 && !soak) ticks = static_cast<int>(given);
+  const long long soakTicks = !soak ? 0 : given > 0 ? given : vimo::bench::kDefaultSoakTicks;
 
   // As in main_win32.cpp; --calls puts the timing layer between the logic and the backend.
   vimo::win32::Win32ApiImpl real;
@@ -565,7 +688,7 @@ int main(int argc, char** argv) {
 
   int result = 1;
   try {
-    result = vimo::bench::Run(app, toolkit, ticks, calls ? &timed : nullptr);
+    result = vimo::bench::Run(app, toolkit, ticks, calls ? &timed : nullptr, soakTicks);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "vimo_bench: %s\n", failure.what());
   }

@@ -5,11 +5,21 @@
 #      "bench"), Google Benchmark;
 #   2. vimo_bench.exe: the tick of the real Win32 backend, cross-built with the "mingw"
 #      preset and run under Wine on a private Xvfb display in a throw-away Wine prefix.
+# Each prints a table of configurations (time per tick, heap allocations per tick, handles)
+# and then the ratios between rows: pointer shown / not shown, 1002 x 1002 with / without
+# the grid, stuck to the resting pointer / not stuck.
 #
-# Usage: scripts/bench.sh [sim|wine|all] [tick_bench arguments...]
+# Usage: scripts/bench.sh [sim|wine|all|soak] [tick_bench arguments...]
 #   e.g. scripts/bench.sh sim --benchmark_filter=1002 --benchmark_repetitions=5
 #   VIMO_BENCH_ARGS="--calls 5000" scripts/bench.sh wine
 #     (vimo_bench.exe's arguments: time each Win32 call of the tick; ticks per row)
+#
+# scripts/bench.sh soak: the soak run instead of the tables. 1,000,000 ticks on the
+# simulated desktop (tick_bench --soak) and 100,000 ticks of the Win32 backend under Wine
+# (vimo_bench.exe --soak), grid, stick to mouse and pointer on, the pointer resting and
+# moving; each prints its handles (the sim's DCs and bitmaps; the process's GDI and USER
+# objects), its private bytes and its heap allocations before and after. Other counts:
+#   VIMO_BENCH_ARGS="--soak 20000" scripts/bench.sh soak --soak=50000
 # The Windows build goes to build/bench-mingw, apart from build/mingw, so that the
 # benchmark can run beside a test run.
 set -euo pipefail
@@ -19,8 +29,12 @@ what="${1:-all}"
 [ $# -gt 0 ] && shift
 case "$what" in
   sim | wine | all) ;;
+  soak)
+    [ $# -gt 0 ] || set -- --soak
+    VIMO_BENCH_ARGS="${VIMO_BENCH_ARGS:---soak}"
+    ;;
   *)
-    echo "usage: $0 [sim|wine|all] [tick_bench arguments...]" >&2
+    echo "usage: $0 [sim|wine|all|soak] [tick_bench arguments...]" >&2
     exit 2
     ;;
 esac

@@ -13,7 +13,6 @@ struct MagnifierState {
   std::int32_t DeskTop = 0;
   std::int32_t DeskRight = 0;   // exclusive
   std::int32_t DeskBottom = 0;  // exclusive
-  Point GridPenPoint;           // previous pen position of each grid line start; unread
   std::int16_t SrcWidth = 0;
   std::int16_t SrcHeight = 0;
   std::int16_t ViewWidth = 0;

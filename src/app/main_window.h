@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/magnifier_state.h"
 #include "platform/toolkit.h"
@@ -94,6 +96,8 @@ class MainWindow : public FormEvents {
 
  private:
   bool GridMode() const;
+  void ReadCursor();
+  void ReserveGrid();
   void ShowCommandMenu();
   void DrawMarker(std::int32_t position, bool vertical);
   void ChangeHeightByBand(int sign);
@@ -122,6 +126,11 @@ class MainWindow : public FormEvents {
   MenuItem* slowMouse_ = nullptr;
   MenuItem* pointerMen_ = nullptr;
   MenuItem* gridMen_ = nullptr;
+  // The pointer image the tick's GetCursorInfo found, for DrawPointer in the same tick.
+  std::optional<Handle> tickCursor_;
+  // The grid's lines, two points each, for one PolyPolyline; sized with the layout.
+  std::vector<Point> gridPoints_;
+  std::vector<std::uint32_t> gridCounts_;
   ReadoutText readout1_;
   ReadoutText readout2_;
   std::unique_ptr<AboutWindow> frmAbout_;  // created on first use

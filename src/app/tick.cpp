@@ -31,7 +31,7 @@ void MainWindow::Tick() {
   }
 
   const double divisor = s_.Centered == kTrue ? 2.0 : 1.0;
-  api_.GetCursorPos(&s_.CursorPos);
+  ReadCursor();
 
   if (s_.Locked == kFalse) {
     const auto w1 = static_cast<std::int16_t>(s_.SrcWidth - 1);
@@ -49,6 +49,23 @@ void MainWindow::Tick() {
   CheckSlowMouse();
   RenderFrame();
   UpdatePosition();
+}
+
+// The pointer's position into CursorPos. While the view shows the pointer, the one
+// GetCursorInfo that DrawPointer needs gives the position too; GetCursorPos is asked only
+// when the overlay is off, or when that query fails or finds no pointer showing.
+void MainWindow::ReadCursor() {
+  tickCursor_.reset();
+  if (s_.PointerOn == kTrue) {
+    CursorInfo cursor;
+    const bool read = api_.GetCursorInfo(&cursor);
+    tickCursor_ = cursor.hCursor;
+    if (read && cursor.flags != 0) {
+      s_.CursorPos = cursor.ptScreenPos;
+      return;
+    }
+  }
+  api_.GetCursorPos(&s_.CursorPos);
 }
 
 void MainWindow::UpdatePosition() {
@@ -72,6 +89,10 @@ void MainWindow::UpdatePosition() {
     }
   }
   if (x + w > s_.DeskRight) x = s_.DeskRight - w;
+  // Moving the window costs a round of window messages; a resting pointer needs none.
+  // The window's own rectangle is the comparison, so a window dragged or moved away
+  // comes back at once.
+  if (x == r.left && y == r.top) return;
   api_.SetWindowPos(hwnd, win::HWND_TOP, x, y, 0, 0, kMoveFlags);
 }
 

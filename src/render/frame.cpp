@@ -25,7 +25,24 @@ class DcLease {
   Handle dc_;
 };
 
+// Grid lines across a view of `view` pixels: one at each multiple of the factor short
+// of the view's far edge.
+std::size_t GridLines(std::int32_t view, std::int32_t factor) {
+  return static_cast<std::size_t>(std::max(0, view - 1) / factor);
+}
+
 }  // namespace
+
+// Room for the grid of the current layout, made when the layout changes so that frames
+// allocate nothing. It only grows.
+void MainWindow::ReserveGrid() {
+  if (!GridMode()) return;
+  const std::size_t lines =
+      GridLines(s_.ViewWidth, s_.Factor) + GridLines(s_.ViewHeight, s_.Factor);
+  if (gridCounts_.size() >= lines) return;
+  gridCounts_.assign(lines, 2);
+  gridPoints_.resize(2 * lines);
+}
 
 void MainWindow::RenderFrame() {
   std::optional<DcLease> screen(std::in_place, api_, api_.GetDesktopWindow());
@@ -44,16 +61,24 @@ void MainWindow::RenderFrame() {
 
   DrawPointer();
 
+  // All lines in one call; each leaves out its end point, so a vertical line covers rows
+  // 1 to ViewHeight - 1 and a horizontal one columns 1 to ViewWidth - 1.
   if (grid) {
+    ReserveGrid();  // already done by the layout, unless the view was changed behind it
+    std::size_t n = 0;
     const std::int32_t lastColumn = viewW - 1;
     for (std::int32_t x = f; x <= lastColumn; x += f) {
-      api_.MoveToEx(buffer, x, 1, &s_.GridPenPoint);
-      api_.LineTo(buffer, x, viewH);
+      gridPoints_[n++] = {x, 1};
+      gridPoints_[n++] = {x, viewH};
     }
     const std::int32_t lastRow = viewH - 1;
     for (std::int32_t y = f; y <= lastRow; y += f) {
-      api_.MoveToEx(buffer, 1, y, &s_.GridPenPoint);
-      api_.LineTo(buffer, viewW, y);
+      gridPoints_[n++] = {1, y};
+      gridPoints_[n++] = {viewW, y};
+    }
+    if (n > 0) {
+      api_.PolyPolyline(buffer, gridPoints_.data(), gridCounts_.data(),
+                        static_cast<std::uint32_t>(n / 2));
     }
   }
 

@@ -38,6 +38,7 @@ void MainWindow::ComputeLayout() {
   s_.ViewHeight = ToInt16(m * f);
   s_.SrcWidth = static_cast<std::int16_t>(s_.ViewWidth / f);
   s_.SrcHeight = static_cast<std::int16_t>(s_.ViewHeight / f);
+  ReserveGrid();
 }
 
 void MainWindow::OnResize() {

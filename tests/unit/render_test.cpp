@@ -63,23 +63,31 @@ TEST(Frame, WithoutGridEachScreenPixelIsABlockInsideTheFrame) {
   }
 }
 
-// 200 x 223 client pixels: n = (200 - 2) / F blocks across, m = (223 - 2) / F down.
+// n = (width - 2) / F blocks across, m = (height - 2) / F down; the grid in one call.
 TEST(Frame, WithTheGridCellsLieBetweenLinesAtEveryFactor) {
-  for (std::int16_t f = 2; f <= 10; ++f) {
+  const struct {
+    std::int16_t f;
+    int clientW, clientH;
+  } cases[] = {{2, 200, 223},  {3, 200, 223},   {4, 200, 223},   {5, 200, 223},
+               {6, 200, 223},  {7, 200, 223},   {8, 200, 223},   {9, 200, 223},
+               {10, 200, 223}, {2, 1002, 1002}, {3, 1002, 1001}, {7, 641, 480}};
+  for (const auto& [f, clientW, clientH] : cases) {
     Vimo v;
     v.Start();
-    v.form->SetClientSize(200, 223);
+    v.form->SetClientSize(clientW, clientH);
     v.form->ClickMenu("Mag", f);
     ASSERT_TRUE(v.form->ClickMenu("GridMen"));
     v.desktop.SetCursorPos({1000 + f, 700});
+    v.desktop.ResetCalls();
     v.Ticks(1);
-    const int viewW = (198 / f) * f;
-    const int viewH = (221 / f) * f;
+    const int viewW = ((clientW - 2) / f) * f;
+    const int viewH = ((clientH - 2) / f) * f;
     ASSERT_EQ(v.s().ViewWidth, viewW);
     ASSERT_EQ(v.s().ViewHeight, viewH);
     EXPECT_TRUE(ShowsGrid(v, CentredStart(1000 + f, viewW / f), CentredStart(700, viewH / f), f,
                           viewW, viewH))
-        << f;
+        << f << " " << clientW << "x" << clientH;
+    EXPECT_EQ(v.desktop.Calls().polyPolyline, 1);
   }
 }
 
@@ -91,7 +99,7 @@ TEST(Frame, AViewOfOneBlockHasNoGridLinesAndAViewOfNoneDrawsNothing) {
   v.Ticks(1);
   ASSERT_EQ(v.s().SrcWidth, 1);
   EXPECT_TRUE(ShowsGrid(v, 500, 300, 3, 3, 3));
-  EXPECT_EQ(v.desktop.Calls().lineTo, 0);
+  EXPECT_EQ(v.desktop.Calls().polyPolyline, 0);
   v.form->SetClientSize(4, 40);
   ASSERT_EQ(v.s().ViewWidth, 0);
   ASSERT_EQ(v.s().SrcWidth, 0);
@@ -109,9 +117,13 @@ class Pointer : public ::testing::Test {
     v.desktop.SetCursorImage(sim::MakeArrowCursor(monochrome));
     v.Start();
     v.form->SetClientSize(200, 223);
+    v.desktop.ResetCalls();
     v.Ticks(1);
     ASSERT_EQ(v.s().SrcX, 467);
     ASSERT_EQ(v.s().SrcY, 264);
+    // Position and image come from one query.
+    ASSERT_EQ(v.desktop.Calls().getCursorInfo, 1);
+    ASSERT_EQ(v.desktop.Calls().getCursorPos, 0);
   }
   // The enlarged pointer's pixel (px, py) covers client pixels from (99 + 3px, 108 + 3py):
   // 3 x (500 - 467) = 99 and 3 x (300 - 264) = 108, one pixel up and left of the block
@@ -152,8 +164,7 @@ TEST_F(Pointer, AMonochromePointerUsesTheMaskWidthForBothSides) {
 
 TEST_F(Pointer, GridLinesLieOverThePointer) {
   StartWith(false);
-  v.form->ClickMenu("GridMen");
-  v.Ticks(1);
+  v.form->ClickMenu("GridMen");  // its frame, outside a tick, asks for the pointer itself
   // The pointer lands where it did without grid; the grid is drawn over it.
   EXPECT_EQ(v.Client(103, 124), kWhite);  // arrow pixel (1, 5), inside a cell
   EXPECT_EQ(v.Client(102, 124), kGrid);   // column 102 is a grid line
@@ -163,9 +174,11 @@ TEST_F(Pointer, GridLinesLieOverThePointer) {
 TEST_F(Pointer, NoPointerOrPointerOffShowsTheScreenOnly) {
   v.Start();
   v.form->SetClientSize(200, 223);
-  v.Ticks(1);  // no pointer image at all
+  v.desktop.ResetCalls();
+  v.Ticks(1);  // no pointer image at all: the position comes from GetCursorPos
   EXPECT_TRUE(ShowsMagnified(v, 467, 264, 3, 198, 219));
   EXPECT_TRUE(v.form->Failures().empty());
+  EXPECT_EQ(v.desktop.Calls().getCursorPos, 1);
   v.desktop.SetCursorImage(sim::MakeArrowCursor(false));
   v.form->ClickMenu("PointerMen");
   EXPECT_FALSE(v.Menu("PointerMen").Checked());

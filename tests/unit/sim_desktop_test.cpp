@@ -76,30 +76,25 @@ TEST_F(BlitTest, StretchBltShrinksByFloorClipsAndReadsBlackOffTheSource) {
   EXPECT_EQ(image.At(1, 1), 0U);
 }
 
-TEST_F(BlitTest, LineToLeavesOutTheEndPointAndMovesThePen) {
+TEST_F(BlitTest, PolyPolylineLeavesOutEachEndPointAndClips) {
   image.Fill(0);
   desk.SetPenColour(dc, 0x00C0C0C0);
-  Point previous{-9, -9};
-  ASSERT_TRUE(desk.MoveToEx(dc, 0, 0, &previous));
-  EXPECT_EQ(previous, (Point{0, 0}));
-  ASSERT_TRUE(desk.LineTo(dc, 5, 2));
-  const std::vector<Point> drawn{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}};
+  // A slanted line; a bent one that runs off the right edge; a line of no length.
+  const Point points[] = {{0, 0}, {5, 2}, {7, 0}, {7, 3}, {12, 3}, {2, 6}, {2, 6}};
+  const std::uint32_t counts[] = {2, 3, 2};
+  ASSERT_TRUE(desk.PolyPolyline(dc, points, counts, 3));
+  const std::vector<Point> drawn{{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 2}, {7, 0},
+                                 {7, 1}, {7, 2}, {7, 3}, {8, 3}, {9, 3}};
   int lit = 0;
   for (int y = 0; y < image.Height(); ++y) {
     for (int x = 0; x < image.Width(); ++x) lit += image.At(x, y) != 0 ? 1 : 0;
   }
-  EXPECT_EQ(lit, 5);
+  EXPECT_EQ(lit, static_cast<int>(drawn.size()));
   for (const Point p : drawn) EXPECT_EQ(image.At(p.x, p.y), 0x00C0C0C0U) << p.x << "," << p.y;
-  EXPECT_EQ(desk.PenPosition(dc), (Point{5, 2}));
-
-  // On from the pen, straight down, clipped at the bottom edge; a zero line draws nothing.
-  ASSERT_TRUE(desk.LineTo(dc, 5, 20));
-  for (int y = 2; y < 8; ++y) EXPECT_EQ(image.At(5, y), 0x00C0C0C0U) << y;
-  ASSERT_TRUE(desk.MoveToEx(dc, 9, 0, &previous));
-  EXPECT_EQ(previous, (Point{5, 20}));
-  ASSERT_TRUE(desk.LineTo(dc, 9, 0));
-  EXPECT_EQ(image.At(9, 0), 0U);
-  EXPECT_FALSE(desk.LineTo(0, 1, 1));
+  const std::uint32_t onePoint[] = {2, 1};
+  EXPECT_FALSE(desk.PolyPolyline(dc, points, onePoint, 2));
+  EXPECT_FALSE(desk.PolyPolyline(0, points, counts, 1));
+  EXPECT_EQ(desk.Calls().polyPolyline, 3);
 }
 
 // The main window draws its marker lines inverting; a picture box's DC draws with a pen of
@@ -121,12 +116,13 @@ TEST(SimPenTest, LinesInvertOnTheFormAndPictureDcPenFollowsForeColor) {
   pic.SetWidth(12.0F);
   pic.SetHeight(5.0F);
   pic.SetForeColor(0x000000FF);
-  desk.MoveToEx(pic.hDC(), 0, 4, nullptr);
-  desk.LineTo(pic.hDC(), 12, 4);
+  const Point row4[] = {{0, 4}, {12, 4}};
+  const std::uint32_t two[] = {2};
+  desk.PolyPolyline(pic.hDC(), row4, two, 1);
   EXPECT_EQ(pic.Pixel(11, 4), 0x000000FFU);
   pic.SetWidth(14.0F);
-  desk.MoveToEx(pic.hDC(), 0, 0, nullptr);
-  desk.LineTo(pic.hDC(), 14, 0);
+  const Point row0[] = {{0, 0}, {14, 0}};
+  desk.PolyPolyline(pic.hDC(), row0, two, 1);
   EXPECT_EQ(pic.Pixel(13, 0), 0x000000FFU);
 }
 

@@ -146,6 +146,18 @@ TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktop) {
   EXPECT_FALSE(last.activated);
 }
 
+TEST_F(Stick, MovesTheWindowOnlyWhenItsPlaceChanges) {
+  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));
+  v.desktop.ResetCalls();
+  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));  // the pointer rests
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
+  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));  // every move is followed
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 1);
+  v.desktop.PlaceWindow(v.form->hWnd(), {600, 500, 920, 860});  // dragged away
+  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 2);
+}
+
 TEST_F(Stick, FlippedAboveNearTheTopTheWindowMayLeaveTheDesktop) {
   v.s().DeskBottom = 300;  // a short desktop
   EXPECT_EQ(WindowAfterTickAt({1700, 100}), (Point{1600, 100 - 360 - 24}));

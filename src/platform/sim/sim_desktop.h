@@ -183,8 +183,7 @@ struct CallCounts {
   int releaseDC = 0;
   int stretchBlt = 0;
   int bitBlt = 0;
-  int moveToEx = 0;
-  int lineTo = 0;
+  int polyPolyline = 0;
   int getCursorInfo = 0;
   int getIconInfo = 0;
   int getObject = 0;
@@ -316,8 +315,9 @@ class SimDesktop final : public Win32Api {
                   int sh, std::uint32_t rop) override;
   bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
               std::uint32_t rop) override;
-  bool MoveToEx(Handle hdc, int x, int y, Point* previous) override;
-  bool LineTo(Handle hdc, int x, int y) override;
+  // Fails, as GDI does, for a polyline of fewer than 2 points.
+  bool PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
+                    std::uint32_t polylines) override;
   bool GetCursorInfo(CursorInfo* info) override;
   bool GetIconInfo(Handle icon, IconInfo* info) override;
   // With info null: the size a BITMAP record needs. Mask bitmaps are 1 bit per pixel,
@@ -383,7 +383,6 @@ class SimDesktop final : public Win32Api {
   Handle CreatePersistentDc(PixelBuffer* buffer, Colour pen);
   void DestroyPersistentDc(Handle hdc);
   void SetPenColour(Handle hdc, Colour pen);
-  std::optional<Point> PenPosition(Handle hdc) const;
 
   // ---- Mouse speed ----
   std::int32_t MouseSpeed() const { return mouseSpeed_; }
@@ -434,7 +433,6 @@ class SimDesktop final : public Win32Api {
     bool desktop = false;
     Handle owner = 0;  // the hwnd GetDC was given
     PixelBuffer* buffer = nullptr;
-    Point pen;
     Colour penColour = 0;
   };
   struct Bitmap {

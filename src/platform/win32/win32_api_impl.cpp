@@ -5,6 +5,7 @@
 // The interface's own name, not shlobj's A/W macro (the header never sees shlobj).
 #undef SHGetPathFromIDList
 
+#include <cstddef>
 #include <string>
 
 #include "platform/win32/win32_text.h"
@@ -14,6 +15,21 @@ namespace {
 
 // Leaves the window out of screen copies (Windows 10 2004 and later).
 constexpr DWORD kExcludeFromCapture = 0x11;
+
+// Whether the system takes kExcludeFromCapture as such: Windows 10 2004 is build 19041.
+// Earlier systems take it as WDA_MONITOR and black the window out of every capture.
+constexpr bool KnowsExcludeFromCapture(DWORD major, DWORD build) {
+  return major > 10 || (major == 10 && build >= 19041);
+}
+static_assert(!KnowsExcludeFromCapture(6, 9600));    // Windows 8.1
+static_assert(!KnowsExcludeFromCapture(10, 18363));  // Windows 10 1909
+static_assert(KnowsExcludeFromCapture(10, 19041));   // Windows 10 2004
+static_assert(KnowsExcludeFromCapture(10, 22631));   // Windows 11 23H2
+
+// PolyPolyline reads the points as POINTs and the counts as DWORDs.
+static_assert(sizeof(Point) == sizeof(POINT) && offsetof(Point, x) == offsetof(POINT, x) &&
+              offsetof(Point, y) == offsetof(POINT, y));
+static_assert(sizeof(std::uint32_t) == sizeof(DWORD));
 
 template <typename H>
 H As(Handle handle) {
@@ -25,7 +41,23 @@ Handle ToHandle(const void* pointer) { return reinterpret_cast<Handle>(pointer);
 
 }  // namespace
 
+// RtlGetVersion, unlike GetVersionEx, does not depend on the manifest's compatibility list.
+RTL_OSVERSIONINFOW SystemVersion() {
+  RTL_OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  using RtlGetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+  if (HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
+    if (FARPROC proc = GetProcAddress(ntdll, "RtlGetVersion")) {
+      const auto get = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void (*)()>(proc));
+      if (get(&version) != 0) version = RTL_OSVERSIONINFOW{};
+    }
+  }
+  return version;
+}
+
 Win32ApiImpl::Win32ApiImpl() {
+  const RTL_OSVERSIONINFOW version = SystemVersion();
+  if (!KnowsExcludeFromCapture(version.dwMajorVersion, version.dwBuildNumber)) return;
   if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
     if (FARPROC proc = GetProcAddress(user32, "SetWindowDisplayAffinity")) {
       // Through void(*)() so the compiler accepts the change of function type.
@@ -146,14 +178,11 @@ bool Win32ApiImpl::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, in
   return ::BitBlt(Dc(dst), x, y, w, h, Dc(src), sx, sy, rop) != FALSE;
 }
 
-bool Win32ApiImpl::MoveToEx(Handle hdc, int x, int y, Point* previous) {
-  POINT p{};
-  if (::MoveToEx(Dc(hdc), x, y, &p) == FALSE) return false;
-  if (previous != nullptr) *previous = Point{p.x, p.y};
-  return true;
+bool Win32ApiImpl::PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
+                                std::uint32_t polylines) {
+  return ::PolyPolyline(Dc(hdc), reinterpret_cast<const POINT*>(points),
+                        reinterpret_cast<const DWORD*>(counts), polylines) != FALSE;
 }
-
-bool Win32ApiImpl::LineTo(Handle hdc, int x, int y) { return ::LineTo(Dc(hdc), x, y) != FALSE; }
 
 bool Win32ApiImpl::GetCursorInfo(CursorInfo* info) {
   CURSORINFO ci{};

@@ -11,6 +11,10 @@
 
 namespace vimo::win32 {
 
+// The system's own version (RtlGetVersion, looked up at run time); zeros where ntdll does
+// not have it.
+RTL_OSVERSIONINFOW SystemVersion();
+
 class Win32ApiImpl final : public Win32Api {
  public:
   Win32ApiImpl();
@@ -24,6 +28,8 @@ class Win32ApiImpl final : public Win32Api {
   std::int32_t SetWindowLong(Handle hwnd, int index, std::int32_t value) override;
   bool SetLayeredWindowAttributes(Handle hwnd, Colour key, std::uint8_t alpha,
                                   std::uint32_t flags) override;
+  // Only on Windows 10 2004 (build 19041) or later: before it, the value acts as
+  // WDA_MONITOR and blacks the window out of every capture.
   bool ExcludeFromCapture(Handle hwnd) override;
 
   bool GetMouseSpeed(std::int32_t* speed) override;
@@ -46,8 +52,8 @@ class Win32ApiImpl final : public Win32Api {
                   int sh, std::uint32_t rop) override;
   bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
               std::uint32_t rop) override;
-  bool MoveToEx(Handle hdc, int x, int y, Point* previous) override;
-  bool LineTo(Handle hdc, int x, int y) override;
+  bool PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
+                    std::uint32_t polylines) override;
 
   bool GetCursorInfo(CursorInfo* info) override;
   bool GetIconInfo(Handle icon, IconInfo* info) override;
@@ -61,7 +67,8 @@ class Win32ApiImpl final : public Win32Api {
 
  private:
   using SetDisplayAffinityFn = BOOL(WINAPI*)(HWND, DWORD);
-  // SetWindowDisplayAffinity, where user32 has it; looked up once.
+  // SetWindowDisplayAffinity, where user32 has it and the system knows
+  // WDA_EXCLUDEFROMCAPTURE; looked up once.
   SetDisplayAffinityFn setDisplayAffinity_ = nullptr;
 };
 
