@@ -5,8 +5,12 @@
 // The interface's own name, not shlobj's A/W macro (the header never sees shlobj).
 #undef SHGetPathFromIDList
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/win32/win32_text.h"
 
@@ -36,6 +40,116 @@ H As(Handle handle) {
   return reinterpret_cast<H>(handle);
 }
 HWND Wnd(Handle handle) { return reinterpret_cast<HWND>(handle); }
+
+// Wine rasterises a vertical line one bitmap row at a time, so a large grid of 1-pixel
+// lines costs more than the rest of the frame. Where the result is plain to see - every
+// polyline a single horizontal or vertical segment, drawn with a solid 1-pixel pen of an
+// RGB colour in copy mode into a 32-bit DIB section without mapping, offset or clipping
+// inside the bitmap - the segments are written straight into the bitmap's memory: the
+// pixels GDI would draw (the last point left out), at the cost of a memory fill.
+// Anything else is left to GDI.
+bool WriteStraightLines(HDC dc, const Point* points, const std::uint32_t* counts,
+                        std::uint32_t polylines, const void*& knownBits, bool& topDown) {
+  for (std::uint32_t i = 0; i < polylines; ++i) {
+    const Point a = points[2 * i];
+    const Point b = points[2 * i + 1];
+    if (counts[i] != 2 || (a.x != b.x && a.y != b.y)) return false;
+  }
+  if (GetROP2(dc) != R2_COPYPEN || GetGraphicsMode(dc) != GM_COMPATIBLE ||
+      GetMapMode(dc) != MM_TEXT) {
+    return false;
+  }
+  POINT viewport{};
+  POINT window{};
+  GetViewportOrgEx(dc, &viewport);
+  GetWindowOrgEx(dc, &window);
+  if (viewport.x != 0 || viewport.y != 0 || window.x != 0 || window.y != 0) return false;
+  LOGPEN pen{};
+  if (GetObjectW(GetCurrentObject(dc, OBJ_PEN), sizeof(pen), &pen) != sizeof(pen) ||
+      pen.lopnStyle != PS_SOLID || pen.lopnWidth.x > 1 || (pen.lopnColor >> 24) != 0) {
+    return false;
+  }
+  DIBSECTION dib{};
+  if (GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
+      dib.dsBm.bmBits == nullptr || dib.dsBm.bmBitsPixel != 32 ||
+      dib.dsBmih.biCompression != BI_RGB) {
+    return false;
+  }
+  const int width = dib.dsBm.bmWidth;
+  const int height = dib.dsBm.bmHeight;
+  RECT clip{};
+  if (GetClipBox(dc, &clip) != SIMPLEREGION || clip.left != 0 || clip.top != 0 ||
+      clip.right != width || clip.bottom != height) {
+    return false;
+  }
+  GdiFlush();  // GDI's pending drawing lands in the bitmap first
+  auto* bits = static_cast<std::uint32_t*>(dib.dsBm.bmBits);
+  if (knownBits != bits) {
+    // GetObject reports every DIB section as bottom-up (a positive height). Which end of
+    // the memory row 0 is shows when GDI sets pixel (0, 0); both ends are put back.
+    std::uint32_t* last = bits + static_cast<std::ptrdiff_t>(height - 1) * width;
+    const std::uint32_t first = bits[0];
+    const std::uint32_t end = *last;
+    const std::uint32_t probe = ~first & 0x00FFFFFFU;
+    SetPixelV(dc, 0, 0, RGB(probe >> 16, (probe >> 8) & 0xFF, probe & 0xFF));
+    GdiFlush();
+    topDown = bits[0] != first;
+    bits[0] = first;
+    *last = end;
+    knownBits = bits;
+  }
+  const std::uint32_t colour =
+      (GetRValue(pen.lopnColor) << 16) | (GetGValue(pen.lopnColor) << 8) | GetBValue(pen.lopnColor);
+  const auto row = [&](int y) {
+    return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * width;
+  };
+  // The pixels from a towards b, b left out, clipped to the bitmap. Vertical segments are
+  // gathered in batches and written row by row, so that memory is written in order.
+  const auto span = [](int from, int to, int size) {
+    return std::pair{std::max(0, from < to ? from : to + 1),
+                     std::min(size - 1, from < to ? to - 1 : from)};
+  };
+  struct Column {
+    int x, from, to;
+  };
+  std::array<Column, 512> columns;
+  std::size_t gathered = 0;
+  const auto writeColumns = [&] {
+    int first = height;
+    int last = -1;
+    bool alike = true;  // as in a grid: every column over the same rows
+    for (std::size_t c = 0; c < gathered; ++c) {
+      first = std::min(first, columns[c].from);
+      last = std::max(last, columns[c].to);
+      alike = alike && columns[c].from == columns[0].from && columns[c].to == columns[0].to;
+    }
+    for (int y = first; y <= last; ++y) {
+      std::uint32_t* line = row(y);
+      for (std::size_t c = 0; c < gathered; ++c) {
+        if (alike || (y >= columns[c].from && y <= columns[c].to)) line[columns[c].x] = colour;
+      }
+    }
+    gathered = 0;
+  };
+  for (std::uint32_t i = 0; i < polylines; ++i) {
+    const Point a = points[2 * i];
+    const Point b = points[2 * i + 1];
+    if (a.x == b.x) {
+      if (a.y == b.y || a.x < 0 || a.x >= width) continue;
+      const auto [from, to] = span(a.y, b.y, height);
+      columns[gathered++] = {a.x, from, to};
+      if (gathered == columns.size()) writeColumns();
+      continue;
+    }
+    if (a.y < 0 || a.y >= height) continue;
+    const auto [from, to] = span(a.x, b.x, width);
+    std::uint32_t* line = row(a.y);
+    for (int x = from; x <= to; ++x) line[x] = colour;
+  }
+  writeColumns();
+  return true;
+}
+
 HDC Dc(Handle handle) { return reinterpret_cast<HDC>(handle); }
 Handle ToHandle(const void* pointer) { return reinterpret_cast<Handle>(pointer); }
 
@@ -180,6 +294,9 @@ bool Win32ApiImpl::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, in
 
 bool Win32ApiImpl::PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
                                 std::uint32_t polylines) {
+  if (WriteStraightLines(Dc(hdc), points, counts, polylines, surfaceBits_, surfaceTopDown_)) {
+    return true;
+  }
   return ::PolyPolyline(Dc(hdc), reinterpret_cast<const POINT*>(points),
                         reinterpret_cast<const DWORD*>(counts), polylines) != FALSE;
 }

@@ -70,6 +70,9 @@ class Win32ApiImpl final : public Win32Api {
   // SetWindowDisplayAffinity, where user32 has it and the system knows
   // WDA_EXCLUDEFROMCAPTURE; looked up once.
   SetDisplayAffinityFn setDisplayAffinity_ = nullptr;
+  // The last bitmap the grid was written into, and whether its first row is the top.
+  const void* surfaceBits_ = nullptr;
+  bool surfaceTopDown_ = false;
 };
 
 }  // namespace vimo::win32
