@@ -206,13 +206,6 @@ void SimDesktop::SetPixel(int x, int y, Colour colour) {
   Surface{&pixels_, virtual_.left, virtual_.top, &shown_}.Put(x, y, colour);
 }
 
-void SimDesktop::FillRect(const Rect& rect, Colour colour) {
-  const Rect r = Intersection(rect, virtual_);
-  for (int y = r.top; y < r.bottom; ++y) {
-    for (int x = r.left; x < r.right; ++x) SetPixel(x, y, colour);
-  }
-}
-
 void SimDesktop::Paint(const std::function<Colour(int x, int y)>& colourAt) {
   for (const Rect& m : monitors_) {
     for (int y = m.top; y < m.bottom; ++y) {
@@ -519,10 +512,7 @@ bool SimDesktop::GetMouseSpeed(std::int32_t* speed) {
 }
 
 bool SimDesktop::SetMouseSpeed(std::int32_t speed) {
-  if (speed < 1 || speed > 20) {
-    ++rejectedMouseSpeedSets_;
-    return false;
-  }
+  if (speed < 1 || speed > 20) return false;  // as Windows refuses them
   mouseSpeed_ = speed;
   AppendBounded(mouseSpeedLog_, speed, kLogKeep);
   return true;

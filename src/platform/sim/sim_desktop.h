@@ -335,7 +335,6 @@ class SimDesktop final : public Win32Api {
   // ---- Monitors ----
   // Replaces the monitors. Desktop pixels keep their screen position where still shown.
   void SetMonitors(std::vector<Rect> monitors);
-  const std::vector<Rect>& Monitors() const { return monitors_; }
   Rect VirtualScreen() const { return virtual_; }
   // The monitor that holds (0, 0), or the first one.
   Rect PrimaryMonitor() const;
@@ -344,7 +343,6 @@ class SimDesktop final : public Win32Api {
 
   // ---- Desktop pixels (screen coordinates; nothing lives outside the monitors) ----
   void SetPixel(int x, int y, Colour colour);
-  void FillRect(const Rect& rect, Colour colour);
   // Sets every monitor pixel to colourAt(x, y).
   void Paint(const std::function<Colour(int x, int y)>& colourAt);
   // Black outside every monitor.
@@ -388,10 +386,8 @@ class SimDesktop final : public Win32Api {
   std::int32_t MouseSpeed() const { return mouseSpeed_; }
   // The user's own setting: not logged.
   void SetUserMouseSpeed(std::int32_t speed) { mouseSpeed_ = speed; }
-  // Accepted SetMouseSpeed values, oldest first (at least the last kLogKeep); rejected
-  // ones are only counted.
+  // Accepted SetMouseSpeed values, oldest first (at least the last kLogKeep).
   const std::vector<std::int32_t>& MouseSpeedLog() const { return mouseSpeedLog_; }
-  int RejectedMouseSpeedSets() const { return rejectedMouseSpeedSets_; }
 
   // ---- Shell ----
   const std::vector<ShellExecuteCall>& ShellExecuteLog() const { return shellExecuteLog_; }
@@ -485,7 +481,6 @@ class SimDesktop final : public Win32Api {
 
   std::int32_t mouseSpeed_ = 10;
   std::vector<std::int32_t> mouseSpeedLog_;
-  int rejectedMouseSpeedSets_ = 0;
 
   std::vector<ShellExecuteCall> shellExecuteLog_;
   struct FileRoot;
