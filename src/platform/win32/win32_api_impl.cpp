@@ -117,16 +117,23 @@ bool WriteStraightLines(HDC dc, const Point* points, const std::uint32_t* counts
   const auto writeColumns = [&] {
     int first = height;
     int last = -1;
-    bool alike = true;  // as in a grid: every column over the same rows
+    bool alike = true;  // as in a grid: every column over the same rows, evenly spaced
+    const int step = gathered > 1 ? columns[1].x - columns[0].x : 1;
     for (std::size_t c = 0; c < gathered; ++c) {
       first = std::min(first, columns[c].from);
       last = std::max(last, columns[c].to);
-      alike = alike && columns[c].from == columns[0].from && columns[c].to == columns[0].to;
+      alike = alike && columns[c].from == columns[0].from && columns[c].to == columns[0].to &&
+              columns[c].x == columns[0].x + static_cast<int>(c) * step;
     }
     for (int y = first; y <= last; ++y) {
       std::uint32_t* line = row(y);
+      if (alike && step > 0) {
+        const int end = columns[gathered - 1].x;
+        for (int x = columns[0].x; x <= end; x += step) line[x] = colour;
+        continue;
+      }
       for (std::size_t c = 0; c < gathered; ++c) {
-        if (alike || (y >= columns[c].from && y <= columns[c].to)) line[columns[c].x] = colour;
+        if (y >= columns[c].from && y <= columns[c].to) line[columns[c].x] = colour;
       }
     }
     gathered = 0;
