@@ -116,16 +116,17 @@ void Win32Form::Create(const FormDesign& design) {
   AdjustWindowRectEx(&outer, style, FALSE, exStyle);
   const int width = outer.right - outer.left;
   const int height = outer.bottom - outer.top;
-  int x = CW_USEDEFAULT;
-  int y = 0;
-  if (centerOnOwner_) {
-    RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (owner != nullptr && IsWindowVisible(owner) != FALSE) GetWindowRect(owner, &area);
-    x = area.left + (area.right - area.left - width) / 2;
-    y = area.top + (area.bottom - area.top - height) / 2;
-    x = std::max(0, std::min(x, GetSystemMetrics(SM_CXSCREEN) - width));
-    y = std::max(0, std::min(y, GetSystemMetrics(SM_CYSCREEN) - height));
+  // Centred on the owner, or on the primary screen: a form that has no place of its own
+  // yet (the main window, until its load handler places it) shows first where Vimo puts
+  // it when no place is stored, not at the system's default place.
+  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (centerOnOwner_ && owner != nullptr && IsWindowVisible(owner) != FALSE) {
+    GetWindowRect(owner, &area);
   }
+  int x = area.left + (area.right - area.left - width) / 2;
+  int y = area.top + (area.bottom - area.top - height) / 2;
+  x = std::max(0, std::min(x, GetSystemMetrics(SM_CXSCREEN) - width));
+  y = std::max(0, std::min(y, GetSystemMetrics(SM_CYSCREEN) - height));
 
   hwnd_ = CreateWindowExW(exStyle, toolkit_.WindowClass(greenPointer_), caption_.c_str(), style, x,
                           y, width, height, owner, nullptr, toolkit_.Instance(), this);
