@@ -46,7 +46,7 @@ TEST(Factor, Choosing5RelaysCaptionsAndRepaintsAtOnce) {
   // The repaint already shows factor 5 over the area the last tick placed (66 x 73 from
   // (467, 264)), before any new tick.
   EXPECT_EQ(v.s().ViewWidth, 195);
-  EXPECT_TRUE(ShowsMagnified(v, 467, 264, 5, 195, 215));
+  EXPECT_TRUE(ShowsMagnified(v, 467, 264, 5, 195, 220));
   EXPECT_EQ(v.app.CheckedFactorIndex(), 5);
 }
 

@@ -60,19 +60,26 @@ class Vimo {
   sim::SimForm* form = nullptr;
 };
 
-// Checks that the view shows the desktop from (srcX, srcY) enlarged `factor` times,
-// without grid, over a view of viewW x viewH client pixels starting at (1, 1).
+// Checks the view: the desktop from (srcX, srcY) enlarged `factor` times over viewW x viewH
+// client pixels from (1, 1), in the black frame at column and row 0 and just past the view.
+// With the grid, the frame's far sides lie on the view's last column and row, and the
+// columns and rows at multiples of the factor are light grey.
 inline ::testing::AssertionResult ShowsMagnified(const Vimo& v, int srcX, int srcY, int factor,
-                                                 int viewW, int viewH) {
-  for (int y = 0; y < viewH; ++y) {
-    for (int x = 0; x < viewW; ++x) {
-      const Colour want = v.desktop.Pixel(srcX + x / factor, srcY + y / factor);
-      const Colour got = v.Client(1 + x, 1 + y);
+                                                 int viewW, int viewH, bool grid = false) {
+  const int right = grid ? viewW : viewW + 1;
+  const int bottom = grid ? viewH : viewH + 1;
+  for (int y = 0; y <= bottom; ++y) {
+    for (int x = 0; x <= right; ++x) {
+      Colour want = v.desktop.Pixel(srcX + (x - 1) / factor, srcY + (y - 1) / factor);
+      if (x == 0 || y == 0 || x == right || y == bottom) {
+        want = 0;
+      } else if (grid && (x % factor == 0 || y % factor == 0)) {
+        want = 0xC0C0C0;
+      }
+      const Colour got = v.Client(x, y);
       if (got != want) {
-        return ::testing::AssertionFailure()
-               << "client (" << 1 + x << ", " << 1 + y << ") is 0x" << std::hex << got
-               << ", expected 0x" << want << " (desktop " << std::dec << srcX + x / factor << ", "
-               << srcY + y / factor << ")";
+        return ::testing::AssertionFailure() << "client (" << x << ", " << y << ") is 0x"
+                                             << std::hex << got << ", expected 0x" << want;
       }
     }
   }
