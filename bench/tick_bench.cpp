@@ -24,6 +24,7 @@
 #include "app/main_window.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_toolkit.h"
+#include "soak_path.h"
 
 namespace vimo::bench {
 namespace {
@@ -226,12 +227,8 @@ int Soak(long long ticks) {
     return 1;
   }
   const auto pointerAt = [](long long tick) {
-    const int step = static_cast<int>((tick / 8) % 400);
-    const int side = step / 100;
-    const int along = step % 100;
-    const int x = side == 0 ? along : side == 1 ? 100 : side == 2 ? 100 - along : 0;
-    const int y = side == 0 ? 0 : side == 1 ? along : side == 2 ? 100 : 100 - along;
-    return Point{kPointer.x + x, kPointer.y + y};
+    const Point offset = bench::SoakOffset(tick);
+    return Point{kPointer.x + offset.x, kPointer.y + offset.y};
   };
   // A first round of the square, so that everything made once is made before counting.
   for (long long i = 0; i < 3200; ++i) {

@@ -41,6 +41,7 @@
 
 #include "alloc_counter.h"
 #include "app/main_window.h"
+#include "soak_path.h"
 
 namespace vimo::bench {
 namespace {
@@ -473,15 +474,10 @@ void SetClientSize(MainWindow& app, Toolkit& toolkit, int width, int height) {
   Pump();
 }
 
-// The pointer's place in tick `tick` of the soak: resting for 7 ticks out of 8, moving
-// along a square of 100 pixels in the eighth.
+// The pointer's place in tick `tick` of the soak.
 POINT SoakPointer(long long tick) {
-  const int step = static_cast<int>((tick / 8) % 400);
-  const int side = step / 100;
-  const int along = step % 100;
-  const int x = side == 0 ? along : side == 1 ? 100 : side == 2 ? 100 - along : 0;
-  const int y = side == 0 ? 0 : side == 1 ? along : side == 2 ? 100 : 100 - along;
-  return POINT{kPointer.x + x, kPointer.y + y};
+  const Point offset = vimo::bench::SoakOffset(tick);
+  return POINT{kPointer.x + offset.x, kPointer.y + offset.y};
 }
 
 int Soak(MainWindow& app, long long ticks) {
