@@ -54,10 +54,13 @@ constexpr int kLargeClient = 1002;
 // Left of and above the window wherever it is placed, so the view never shows it.
 constexpr POINT kPointer{200, 200};
 
-// Handles the messages waiting for this thread; false once the quit message came.
+// Handles the messages waiting for this thread; false once the quit message came. Gives
+// up after 100 ms: when a tick takes longer than the timer's period, a timer message is
+// always waiting, and the queue never runs dry.
 bool Pump() {
   MSG msg{};
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+  const ULONGLONG end = GetTickCount64() + 100;
+  while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE) {
     if (msg.message == WM_QUIT) return false;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

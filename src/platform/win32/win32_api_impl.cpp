@@ -5,13 +5,11 @@
 // The interface's own name, not shlobj's A/W macro (the header never sees shlobj).
 #undef SHGetPathFromIDList
 
-#include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
 
+#include "platform/straight_lines.h"
 #include "platform/win32/win32_text.h"
 
 namespace vimo::win32 {
@@ -46,15 +44,10 @@ HWND Wnd(Handle handle) { return reinterpret_cast<HWND>(handle); }
 // polyline a single horizontal or vertical segment, drawn with a solid 1-pixel pen of an
 // RGB colour in copy mode into a 32-bit DIB section without mapping, offset or clipping
 // inside the bitmap - the segments are written straight into the bitmap's memory: the
-// pixels GDI would draw (the last point left out), at the cost of a memory fill.
-// Anything else is left to GDI.
-bool WriteStraightLines(HDC dc, const Point* points, const std::uint32_t* counts,
-                        std::uint32_t polylines, const void*& knownBits, bool& topDown) {
-  for (std::uint32_t i = 0; i < polylines; ++i) {
-    const Point a = points[2 * i];
-    const Point b = points[2 * i + 1];
-    if (counts[i] != 2 || (a.x != b.x && a.y != b.y)) return false;
-  }
+// pixels GDI would draw, in one walk down the bitmap. Anything else is left to GDI.
+bool DrawStraightLinesInMemory(HDC dc, const Point* points, const std::uint32_t* counts,
+                               std::uint32_t polylines, const void*& knownBits, bool& topDown) {
+  if (!AllStraightSegments(points, counts, polylines)) return false;
   if (GetROP2(dc) != R2_COPYPEN || GetGraphicsMode(dc) != GM_COMPATIBLE ||
       GetMapMode(dc) != MM_TEXT) {
     return false;
@@ -100,60 +93,7 @@ bool WriteStraightLines(HDC dc, const Point* points, const std::uint32_t* counts
   }
   const std::uint32_t colour =
       (GetRValue(pen.lopnColor) << 16) | (GetGValue(pen.lopnColor) << 8) | GetBValue(pen.lopnColor);
-  const auto row = [&](int y) {
-    return bits + static_cast<std::ptrdiff_t>(topDown ? y : height - 1 - y) * width;
-  };
-  // The pixels from a towards b, b left out, clipped to the bitmap. Vertical segments are
-  // gathered in batches and written row by row, so that memory is written in order.
-  const auto span = [](int from, int to, int size) {
-    return std::pair{std::max(0, from < to ? from : to + 1),
-                     std::min(size - 1, from < to ? to - 1 : from)};
-  };
-  struct Column {
-    int x, from, to;
-  };
-  std::array<Column, 512> columns;
-  std::size_t gathered = 0;
-  const auto writeColumns = [&] {
-    int first = height;
-    int last = -1;
-    bool alike = true;  // as in a grid: every column over the same rows, evenly spaced
-    const int step = gathered > 1 ? columns[1].x - columns[0].x : 1;
-    for (std::size_t c = 0; c < gathered; ++c) {
-      first = std::min(first, columns[c].from);
-      last = std::max(last, columns[c].to);
-      alike = alike && columns[c].from == columns[0].from && columns[c].to == columns[0].to &&
-              columns[c].x == columns[0].x + static_cast<int>(c) * step;
-    }
-    for (int y = first; y <= last; ++y) {
-      std::uint32_t* line = row(y);
-      if (alike && step > 0) {
-        const int end = columns[gathered - 1].x;
-        for (int x = columns[0].x; x <= end; x += step) line[x] = colour;
-        continue;
-      }
-      for (std::size_t c = 0; c < gathered; ++c) {
-        if (y >= columns[c].from && y <= columns[c].to) line[columns[c].x] = colour;
-      }
-    }
-    gathered = 0;
-  };
-  for (std::uint32_t i = 0; i < polylines; ++i) {
-    const Point a = points[2 * i];
-    const Point b = points[2 * i + 1];
-    if (a.x == b.x) {
-      if (a.y == b.y || a.x < 0 || a.x >= width) continue;
-      const auto [from, to] = span(a.y, b.y, height);
-      columns[gathered++] = {a.x, from, to};
-      if (gathered == columns.size()) writeColumns();
-      continue;
-    }
-    if (a.y < 0 || a.y >= height) continue;
-    const auto [from, to] = span(a.x, b.x, width);
-    std::uint32_t* line = row(a.y);
-    for (int x = from; x <= to; ++x) line[x] = colour;
-  }
-  writeColumns();
+  vimo::WriteStraightLines(PixelRows{bits, width, height, topDown}, points, polylines, colour);
   return true;
 }
 
@@ -301,7 +241,8 @@ bool Win32ApiImpl::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, in
 
 bool Win32ApiImpl::PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
                                 std::uint32_t polylines) {
-  if (WriteStraightLines(Dc(hdc), points, counts, polylines, surfaceBits_, surfaceTopDown_)) {
+  if (DrawStraightLinesInMemory(Dc(hdc), points, counts, polylines, surfaceBits_,
+                                surfaceTopDown_)) {
     return true;
   }
   return ::PolyPolyline(Dc(hdc), reinterpret_cast<const POINT*>(points),

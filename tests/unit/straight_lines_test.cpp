@@ -1,0 +1,140 @@
+// Straight lines written into pixel memory must be the pixels the simulated desktop's
+// PolyPolyline draws (the end point left out, clipped), for grids and for any mix of
+// segments, in top-down and bottom-up memory.
+#include "platform/straight_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "platform/sim/sim_desktop.h"
+
+namespace vimo {
+namespace {
+
+constexpr std::uint32_t kInk = 0x00C0FFEE;
+
+struct Lines {
+  std::vector<Point> points;
+  std::vector<std::uint32_t> counts;
+  void Add(Point a, Point b) {
+    points.push_back(a);
+    points.push_back(b);
+    counts.push_back(2);
+  }
+};
+
+// Compares the written memory, both ways up, with the simulated desktop's drawing over
+// the same background.
+void ExpectAsDrawn(const Lines& lines, int width, int height, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  sim::PixelBuffer drawn(width, height, 0);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) drawn.Set(x, y, random() & 0x00FFFFFFU);
+  }
+  std::vector<std::uint32_t> topDown(drawn.Pixels());
+  std::vector<std::uint32_t> bottomUp(topDown.size());
+  for (int y = 0; y < height; ++y) {
+    std::copy_n(drawn.Row(y), width,
+                bottomUp.begin() + static_cast<std::ptrdiff_t>(height - 1 - y) * width);
+  }
+
+  sim::SimDesktop desk({{0, 0, 64, 64}});
+  const Handle dc = desk.CreatePersistentDc(&drawn, 0);
+  desk.SetPenColour(dc, kInk);
+  const auto n = static_cast<std::uint32_t>(lines.counts.size());
+  ASSERT_TRUE(n == 0 || desk.PolyPolyline(dc, lines.points.data(), lines.counts.data(), n));
+  ASSERT_TRUE(AllStraightSegments(lines.points.data(), lines.counts.data(), n));
+  WriteStraightLines({topDown.data(), width, height, true}, lines.points.data(), n, kInk);
+  WriteStraightLines({bottomUp.data(), width, height, false}, lines.points.data(), n, kInk);
+
+  int wrong = 0;
+  for (int y = 0; y < height && wrong < 5; ++y) {
+    for (int x = 0; x < width && wrong < 5; ++x) {
+      const std::uint32_t want = drawn.At(x, y);
+      const std::uint32_t down = PixelRows{topDown.data(), width, height, true}.Row(y)[x];
+      const std::uint32_t up = PixelRows{bottomUp.data(), width, height, false}.Row(y)[x];
+      if (down != want || up != want) {
+        ++wrong;
+        ADD_FAILURE() << "at " << x << "," << y << ": top-down " << down << ", bottom-up " << up
+                      << ", drawn " << want;
+      }
+    }
+  }
+}
+
+// The grid as the frame asks for it: columns f, 2f, ... over rows 1 to height - 1, rows
+// f, 2f, ... over columns 1 to width - 1.
+Lines Grid(int width, int height, int f) {
+  Lines grid;
+  for (int x = f; x <= width - 1; x += f) grid.Add({x, 1}, {x, height});
+  for (int y = f; y <= height - 1; y += f) grid.Add({1, y}, {width, y});
+  return grid;
+}
+
+TEST(StraightLinesTest, GridsAreTheDrawnPixels) {
+  for (int f = 2; f <= 10; ++f) {
+    SCOPED_TRACE(f);
+    ExpectAsDrawn(Grid(202, 101, f), 202, 101, static_cast<std::uint32_t>(f));
+  }
+  // More lines than one batch holds; a view one pixel larger than the surface.
+  ExpectAsDrawn(Grid(1002, 1002, 1), 1002, 1002, 1);
+  ExpectAsDrawn(Grid(64, 48, 4), 63, 47, 2);
+}
+
+TEST(StraightLinesTest, GridsOutOfStepAreTheDrawnPixels) {
+  Lines uneven = Grid(90, 60, 5);
+  uneven.points[6] = {17, 1};  // the fourth column off its step
+  uneven.points[7] = {17, 60};
+  ExpectAsDrawn(uneven, 90, 60, 3);
+
+  Lines shorter = Grid(90, 60, 5);
+  shorter.points[3] = {10, 30};  // the second column stops half way
+  ExpectAsDrawn(shorter, 90, 60, 4);
+
+  Lines later = Grid(90, 60, 5);
+  later.points[4] = {15, 20};  // the third column starts lower down
+  ExpectAsDrawn(later, 90, 60, 5);
+
+  Lines stopping = Grid(90, 60, 5);  // rows that stop at the last column, which they leave out
+  for (std::size_t i = stopping.points.size() - 22; i < stopping.points.size(); i += 2) {
+    stopping.points[i + 1].x = 85;
+  }
+  ExpectAsDrawn(stopping, 90, 60, 6);
+
+  Lines backwards;  // right to left, bottom to top
+  for (int x = 80; x > 0; x -= 8) backwards.Add({x, 59}, {x, 0});
+  for (int y = 50; y > 0; y -= 10) backwards.Add({89, y}, {0, y});
+  ExpectAsDrawn(backwards, 90, 60, 7);
+}
+
+TEST(StraightLinesTest, AnyStraightSegmentsAreTheDrawnPixels) {
+  std::mt19937 random(7);
+  const auto coordinate = [&] { return static_cast<int>(random() % 70) - 12; };
+  for (const int segments : {1, 2, 17, 300, 1200}) {
+    SCOPED_TRACE(segments);
+    Lines lines;
+    for (int i = 0; i < segments; ++i) {
+      const int at = coordinate();
+      const Point a = (random() & 1) != 0 ? Point{coordinate(), at} : Point{at, coordinate()};
+      Point b = a;  // a segment of no length one time in eight
+      if (random() % 8 != 0) (a.y == at ? b.x : b.y) = coordinate();
+      lines.Add(a, b);
+    }
+    ExpectAsDrawn(lines, 45, 31, static_cast<std::uint32_t>(segments));
+  }
+}
+
+TEST(StraightLinesTest, OnlyTwoPointStraightSegmentsQualify) {
+  const Point points[] = {{0, 0}, {0, 9}, {3, 3}, {3, 3}, {1, 1}, {4, 2}, {5, 5}};
+  const std::uint32_t straight[] = {2, 2};
+  const std::uint32_t slanted[] = {2, 2, 2};
+  const std::uint32_t bent[] = {3, 2};
+  EXPECT_TRUE(AllStraightSegments(points, straight, 2));
+  EXPECT_FALSE(AllStraightSegments(points, slanted, 3));
+  EXPECT_FALSE(AllStraightSegments(points, bent, 2));
+}
+
+}  // namespace
+}  // namespace vimo
