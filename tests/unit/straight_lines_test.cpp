@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_desktop.h"
@@ -84,24 +85,17 @@ TEST(StraightLinesTest, GridsAreTheDrawnPixels) {
 }
 
 TEST(StraightLinesTest, GridsOutOfStepAreTheDrawnPixels) {
-  Lines uneven = Grid(90, 60, 5);
-  uneven.points[6] = {17, 1};  // the fourth column off its step
-  uneven.points[7] = {17, 60};
-  ExpectAsDrawn(uneven, 90, 60, 3);
-
-  Lines shorter = Grid(90, 60, 5);
-  shorter.points[3] = {10, 30};  // the second column stops half way
-  ExpectAsDrawn(shorter, 90, 60, 4);
-
-  Lines later = Grid(90, 60, 5);
-  later.points[4] = {15, 20};  // the third column starts lower down
-  ExpectAsDrawn(later, 90, 60, 5);
-
-  Lines stopping = Grid(90, 60, 5);  // rows that stop at the last column, which they leave out
-  for (std::size_t i = stopping.points.size() - 22; i < stopping.points.size(); i += 2) {
-    stopping.points[i + 1].x = 85;
+  // Grid(90, 60, 5), points 0-33 its 17 columns, 34-55 its 11 rows, with: the fourth
+  // column off its step; the second column stopping half way; the third starting lower
+  // down; the last row stopping at the last column, which it leaves out.
+  const std::vector<std::vector<std::pair<std::size_t, Point>>> edits{
+      {{6, {17, 1}}, {7, {17, 60}}}, {{3, {10, 30}}}, {{4, {15, 20}}}, {{55, {85, 55}}}};
+  for (std::size_t e = 0; e < edits.size(); ++e) {
+    SCOPED_TRACE(e);
+    Lines grid = Grid(90, 60, 5);
+    for (const auto& [index, point] : edits[e]) grid.points.at(index) = point;
+    ExpectAsDrawn(grid, 90, 60, static_cast<std::uint32_t>(e));
   }
-  ExpectAsDrawn(stopping, 90, 60, 6);
 
   Lines backwards;  // right to left, bottom to top
   for (int x = 80; x > 0; x -= 8) backwards.Add({x, 59}, {x, 0});
