@@ -3,7 +3,8 @@
 // its first point towards its second, the second left out, clipped to the surface.
 //
 // The Win32 backend uses this for the grid, which GDI (notably Wine's) draws one pixel
-// row at a time; here every row of the surface is visited once, whatever the lines.
+// row at a time; here the lines are written in one walk down the surface (one per 512
+// lines of either direction).
 #pragma once
 
 #include <cstddef>
