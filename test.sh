@@ -27,5 +27,10 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
 
 echo "== end-to-end under Wine"
-python3 tests/e2e/run_e2e.py --exe build/mingw/vimo.exe \
-  --pattern build/mingw/tests/e2e/vimo_pattern.exe --out build/e2e
+e2e() { python3 tests/e2e/run_e2e.py --exe build/mingw/vimo.exe \
+  --pattern build/mingw/tests/e2e/vimo_pattern.exe "$@"; }
+e2e --out build/e2e
+for dpi in 144 192; do  # 150% and 200% scaling
+  echo "== end-to-end at $dpi DPI"
+  e2e --out "build/e2e/dpi$dpi" --dpi "$dpi" --case views --case keys --case measure --case about
+done

@@ -42,6 +42,8 @@ class Label {
   virtual void SetTop(float top) = 0;
   virtual float Width() const = 0;
   virtual void SetWidth(float width) = 0;
+  virtual float Height() const = 0;
+  virtual void SetHeight(float height) = 0;
   virtual bool Visible() const = 0;
   virtual void SetVisible(bool visible) = 0;
   virtual float FontSize() const = 0;

@@ -11,7 +11,7 @@
 namespace vimo {
 namespace {
 
-constexpr const char* kCopyrightPrefix = "\u00A9 2026 The Vimo developers - ";
+constexpr const char* kCopyrightPrefix = "\u00A9 2026 Vimo team - ";
 constexpr int kShowNormal = 1;  // SW_SHOWNORMAL
 // Topmost and shown, neither moved, sized nor activated.
 constexpr std::uint32_t kTopmostShow =

@@ -25,6 +25,7 @@ from typing import Callable, Optional
 
 REPO = Path(__file__).resolve().parents[2]
 W, H = 1280, 1024                    # the screen
+DPI = 96                             # the prefix's LogPixels (--dpi)
 PATTERN = (760, 560, W, H)           # the pattern window: left, top, right, bottom
 HOME = (40, 40)                      # Vimo's window, away from every area it magnifies
 P1, P2, CORNER = (1000, 780), (1037, 803), (W - 1, H - 1)
@@ -32,7 +33,7 @@ HINT = "  Right click for a menu"
 HINT_SECONDS = 2000 * 0.015
 TIMEOUT = 5.0                        # seconds to wait for a state
 BLACK, GREY, RED = b"\0\0\0", b"\xc0\xc0\xc0", b"\xff\0\0"
-POINTER_REACH = (4, 32)              # source pixels a drawn pointer may cover: back, ahead
+POINTER_REACH = (4, 32)              # source pixels a drawn pointer may cover at 96 DPI
 # The popup menu's items as the keyboard reaches them (separators are skipped).
 MENU = ["Magnification", "Always on top", "Stick to mouse (press 'M' to toggle)",
         "Centered to mouse", "Top left of mouse", "Lock (press 'space' to toggle)", "Measure",
@@ -42,6 +43,11 @@ MENU = ["Magnification", "Always on top", "Stick to mouse (press 'M' to toggle)"
 
 class CaseFailure(Exception):
     pass
+
+
+def px(twips: int) -> int:
+    """Twips as pixels at the run's DPI, rounded as Vimo rounds (ties to even)."""
+    return round(twips * DPI / 1440)
 
 
 def pattern_colour(x: int, y: int) -> bytes:
@@ -80,8 +86,14 @@ class ViewState:
     grid: bool = False
     pointer: bool = True
     topmost: bool = True
-    client: tuple[int, int] = (200, 199)  # the design's 200 x 223 less the read-out band
+    client: tuple[int, int] = (200, 199)  # set from the design by fresh_state()
     grid_colour: bytes = GREY
+
+
+def fresh_state() -> ViewState:
+    """The options at a first start: the design's client area of 3000 x 3345 twips less
+    the 24-pixel read-out band."""
+    return ViewState(client=(px(3000), px(3345) - 24))
 
 
 Layout = namedtuple("Layout", "x y w h")  # the captured area's left and top, the view's size
@@ -100,6 +112,7 @@ def view_errors(shot: Shot, client: list[int], s: ViewState, cursor: tuple[int, 
     """Compares the client area with what README.md says the view shows."""
     lay, f = layout(s, cursor), s.factor
     grid = s.grid and f > 1
+    back, ahead = (n * DPI // 96 for n in POINTER_REACH)  # the system's pointer scales too
     errors = []
     for cy in range(s.client[1]):
         for cx in range(s.client[0]):
@@ -109,8 +122,8 @@ def view_errors(shot: Shot, client: list[int], s: ViewState, cursor: tuple[int, 
                 if "pattern" in describe(got):
                     errors.append(f"client ({cx},{cy}) past the view is {describe(got)}")
                 continue
-            if s.pointer and cx and cy and -POINTER_REACH[0] <= sx - cursor[0] < POINTER_REACH[1] \
-                    and -POINTER_REACH[0] <= sy - cursor[1] < POINTER_REACH[1]:
+            if s.pointer and cx and cy and -back <= sx - cursor[0] < ahead \
+                    and -back <= sy - cursor[1] < ahead:
                 continue
             if cx == 0 or cy == 0 or grid and (cx == lay.w or cy == lay.h):
                 want = BLACK
@@ -167,6 +180,9 @@ class Harness:
             (cache / "wine-version").write_text(version)
         self.prefix = Path(tempfile.mkdtemp(prefix="vimo-e2e-")) / "prefix"
         shutil.copytree(cache / "template", self.prefix, symlinks=True)
+        if DPI != 96:  # a scaled display, as Windows' display settings make it
+            with open(self.prefix / "user.reg", "a", encoding="utf-8") as reg:
+                reg.write(f'\n[Control Panel\\\\Desktop]\n"LogPixels"=dword:{DPI:08x}\n')
         self.helper = self.spawn(["wine", self.pattern_exe, PATTERN[0], PATTERN[1],
                                   PATTERN[2] - PATTERN[0], PATTERN[3] - PATTERN[1]],
                                  "pattern.log", pipe=True)
@@ -319,7 +335,7 @@ class Harness:
         return (user / "AppData/Roaming/Vimo/Vimo.ini",
                 f"C:\\users\\{user.name}\\AppData\\Roaming\\Vimo\\Vimo.ini")
 
-    def start_vimo(self, fresh: bool = True, state: ViewState = ViewState(),
+    def start_vimo(self, fresh: bool = True, state: Optional[ViewState] = None,
                    at: Optional[list[int]] = None) -> None:
         """(Re)starts vimo.exe, fresh or with the settings file there is, waits for its window
         at `at` (or centred) and moves it HOME."""
@@ -328,7 +344,7 @@ class Harness:
             self.wait_for("end of the old Vimo window", lambda: not self.window(), 10)
         if fresh:
             shutil.rmtree(self.settings_path()[0].parent, ignore_errors=True)
-        self.state = state
+        self.state = state or fresh_state()
         self.vimo = self.spawn(["wine", self.exe], "vimo.log")
 
         def placed() -> bool:
@@ -406,8 +422,9 @@ def case_keys(h: Harness) -> None:
     if h.vimo_window()["window"][:2] != [444, 382]:
         raise CaseFailure(f"Escape did not free the window: {h.vimo_window()['window']}")
     h.ask("move", "Vimo (", *HOME)
-    at = (1000, 600)  # over the pattern, with room below for the whole menu
-    h.xdotool("mousemove", HOME[0] + 40, HOME[1] + 10, "click", 1)  # Vimo active, as a user does
+    at = (1000, 570)  # over the pattern, with room below for the whole menu at 200%
+    # Vimo active, as a user does: a click on the caption, past the icon at any scale.
+    h.xdotool("mousemove", HOME[0] + px(1200), HOME[1] + px(150), "click", 1)
     h.point_at(*at)
     h.press("Left")
     menu = h.wait_for("menu", h.menus)[0]
@@ -420,7 +437,7 @@ def case_keys(h: Harness) -> None:
     if main == BLACK or "pattern" in describe(main) or colours.count(main) < 0.6 * len(colours) \
             or not any(sum(c) < 200 for c in colours):
         raise CaseFailure(f"the menu does not look painted (main colour {describe(main)})")
-    shot.save(h.out / "menu.png", menu, 8)
+    shot.save(h.out / f"menu-{DPI}.png", menu, 8)
     h.key("Escape")
     h.wait_for("closed menu", lambda: not h.menus())
     h.press("Home")
@@ -454,39 +471,57 @@ def case_measure(h: Harness) -> None:
                 want = bytes(255 - v for v in want)
             if shot.pixel(left + x, top + y) != want:
                 return False
-        return all(any(sum(shot.pixel(x, y)) < 200 for x in range(left, right)
-                       for y in range(bottom + half, bottom + half + 12)) for half in (0, 12))
+        # Each line of the read-out whole in its half of the band: text as tall as the
+        # digits, and a first and last row free of it (a covering label or a font too
+        # tall would cut it).
+        def dark_rows(half: int) -> list[int]:
+            return [y for y in range(12) if any(sum(shot.pixel(x, bottom + half + y)) < 200
+                                                for x in range(left, right))]
+        return all((lambda rows: rows and rows[0] > 0 and rows[-1] < 11 and
+                    rows[-1] - rows[0] >= 6)(dark_rows(half))
+                   for half in (0, 12))
     h.wait_for("marker lines and both lines of the read-out", marked)
-    h.shot.save(h.out / "measure.png", h.vimo_window()["window"], 8)
+    h.shot.save(h.out / f"measure-{DPI}.png", h.vimo_window()["window"], 8)
     h.press("space")
     h.wait_for("end of the band", lambda: h.vimo_window()["client"] == client)
     h.point_at(*P2)
     h.expect_view(P2)
 
 
-ABOUT_CLIENT = (235, 212)  # 3525 x 3180 twips
-ABOUT_TEXTS = [(24, 32, 193, 57), (24, 72, 233, 97)]  # the version and the copyright
-ABOUT_LINK = (24, 112, 233, 137)
+def design_rect(left: int, top: int, width: int, height: int) -> tuple[int, int, int, int]:
+    return px(left), px(top), px(left + width), px(top + height)
 
 
 def case_about(h: Harness) -> None:
-    """About ...: its window, texts and link; Escape closes it."""
+    """About ...: its window, texts and link, the copyright line whole on one line with room
+    to spare; Escape closes it."""
+    about_client = (px(3525), px(3180))
+    version, copyright_ = design_rect(360, 480, 2535, 375), design_rect(360, 1080, 3135, 375)
+    link = design_rect(360, 1680, 3135, 375)
     h.choose("About ...")
     info = h.wait_for("About window", lambda: h.window("About Vimo"))
     left, top, right, bottom = info["client"]
     if (info["title"], info["topmost"], (right - left, bottom - top)) != \
-            ("About Vimo", True, ABOUT_CLIENT):
-        raise CaseFailure(f"not a topmost 'About Vimo' of {ABOUT_CLIENT} pixels: {info}")
+            ("About Vimo", True, about_client):
+        raise CaseFailure(f"not a topmost 'About Vimo' of {about_client} pixels: {info}")
     shot = h.screenshot()
 
     def count(rect: tuple[int, ...], test: Callable[[bytes], bool]) -> int:
         return sum(1 for y in range(top + rect[1], top + rect[3])
                    for x in range(left + rect[0], left + rect[2]) if test(shot.pixel(x, y)))
-    if count((0, 0, *ABOUT_CLIENT), lambda c: c == b"\xff\xff\xff") < 0.6 * ABOUT_CLIENT[0] * ABOUT_CLIENT[1] \
-            or any(count(rect, lambda c: sum(c) < 150) < 30 for rect in ABOUT_TEXTS) \
-            or count(ABOUT_LINK, lambda c: c == b"\0\0\xff") < 30:
+    if count((0, 0, *about_client), lambda c: c == b"\xff\xff\xff") < 0.6 * about_client[0] * about_client[1] \
+            or any(count(rect, lambda c: sum(c) < 150) < 30 for rect in (version, copyright_)) \
+            or count(link, lambda c: c == b"\0\0\xff") < 30:
         raise CaseFailure("the About window does not show black texts and a blue link on white")
-    shot.save(h.out / "about.png", info["client"])  # without a window manager: no frame
+    dark = [(x, y) for y in range(top + copyright_[1], top + copyright_[3])
+            for x in range(left + copyright_[0], left + copyright_[2]) if sum(shot.pixel(x, y)) < 150]
+    em = 9.75 * DPI / 72  # the font's size in pixels
+    used = (max(x for x, _ in dark) - min(x for x, _ in dark) + 1,
+            max(y for _, y in dark) - min(y for _, y in dark) + 1)
+    if used[0] > 0.85 * (copyright_[2] - copyright_[0]) or used[1] > em:
+        raise CaseFailure(f"the copyright line takes {used} of its label's "
+                          f"{copyright_[2] - copyright_[0]} pixels: not one line with room to spare")
+    shot.save(h.out / f"about-{DPI}.png", info["client"])  # without a window manager: no frame
     h.focus("^About Vimo$", info["window"])
     h.key("Escape")
     h.wait_for("end of the About window", lambda: not h.window("About Vimo"))
@@ -498,6 +533,15 @@ def case_grid_colour(h: Harness) -> None:
     h.ensure(factor=5, grid=True)
     h.choose("Grid color ...")
     dialog = h.wait_for("colour dialog", lambda: h.window("Color"))
+    # It opens with the basic colours only; the user opens the custom part for the fields.
+    define = next((c["rect"] for c in dialog["children"] if "Define" in c["text"]), None)
+    if define is None:
+        raise CaseFailure(f"the colour dialog has no button to define custom colours: {dialog}")
+    h.xdotool("mousemove", (define[0] + define[2]) // 2, (define[1] + define[3]) // 2, "click", 1)
+    width = dialog["client"][2] - dialog["client"][0]
+    dialog = h.wait_for("the colour dialog's custom part", lambda: (
+        lambda d: d if d and d["client"][2] - d["client"][0] > width + 100 else None)(
+            h.window("Color")))
     h.focus("^Color$", dialog["window"])
     # A field reached by its access key has its text selected, so typing replaces it.
     for key, value in (("alt+r", "255"), ("alt+g", "0"), ("alt+b", "0")):
@@ -585,10 +629,23 @@ def case_settings_garbage(h: Harness) -> None:
     h.expect_view(P1, "settings-garbage.png")
 
 
+def case_session_end(h: Harness) -> None:
+    """Ending Wine's session, as Windows ends it at a log-off: the settings are saved."""
+    h.start_vimo()
+    h.set(factor=7)
+    path = h.settings_path()[0]
+    if path.exists():
+        raise CaseFailure(f"{path} was written before the session ended")
+    subprocess.run(["wineboot", "--end-session"], env=h.env(), capture_output=True, timeout=60)
+    h.wait_for("FactorIndex=7 in the settings file", lambda: path.is_file() and
+               b"[Settings]\r\nFactorIndex=7\r\n" in path.read_bytes(), 20)
+
+
 # Each case but the settings ones works with the Vimo running, started fresh before the
 # first case and after a failure; the hint case with the one the first case saw start.
 CASES = [case_views, case_keys, case_measure, case_about, case_grid_colour, case_hint_expires,
-         case_settings_survive, case_settings_write_protected, case_settings_garbage]
+         case_settings_survive, case_settings_write_protected, case_settings_garbage,
+         case_session_end]  # last: the end of the session ends the helper too
 
 
 def main() -> int:
@@ -596,9 +653,13 @@ def main() -> int:
     parser.add_argument("--exe", default=REPO / "build/mingw/vimo.exe")
     parser.add_argument("--pattern", default=REPO / "build/mingw/tests/e2e/vimo_pattern.exe")
     parser.add_argument("--out", default=REPO / "build/e2e")
+    parser.add_argument("--dpi", type=int, default=96, choices=(96, 120, 144, 168, 192),
+                        help="the screen's scale as Wine's LogPixels: 144 is 150%%, 192 200%%")
     parser.add_argument("--case", action="append", default=[], metavar="NAME",
                         help="run only this case (the name without case_); repeatable")
     args = parser.parse_args()
+    global DPI
+    DPI = args.dpi
     cases = {case.__name__[5:]: case for case in CASES}
     if set(args.case) - cases.keys():
         parser.error(f"the cases are {', '.join(cases)}")

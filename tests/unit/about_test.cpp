@@ -11,7 +11,7 @@ namespace vimo::test {
 namespace {
 
 constexpr Colour kRed = 0x000000FF;
-constexpr const char* kPrefix = "\u00A9 2026 The Vimo developers - ";
+constexpr const char* kPrefix = "\u00A9 2026 Vimo team - ";
 
 TEST(GridColour, OkRecoloursTheGridAtOnceCancelKeepsItAndTheDialogRemembersTheChoice) {
   Vimo v;
@@ -61,6 +61,26 @@ TEST(About, OpensTopmostOwnedByTheMainWindowWithTheYearAndVersion) {
     EXPECT_TRUE(about.Window().topmost && about.Visible());
     EXPECT_EQ(about.Owner(), main.hWnd());
     EXPECT_TRUE(main.Failures().empty() && about.Failures().empty());
+  }
+}
+
+TEST(About, OpensCentredOnItsOwnerInsideTheWorkAreaOfTheOwnersMonitor) {
+  struct Case {
+    Rect owner;  // the main window's outer rect; the About window's is 251 x 251
+    Point about;
+  };
+  for (const Case& c : {
+           Case{{-800, 200, -584, 462}, {-817, 205}},      // on the monitor left of the primary
+           Case{{-1270, 900, -1054, 1162}, {-1280, 773}},  // half off that monitor's corner
+           Case{{1800, 900, 2016, 1162}, {1669, 789}},     // above the primary's task bar
+       }) {
+    Vimo v({{-1280, 0, 0, 1024}, kFullHd});
+    sim::SimForm& main = v.Start();
+    v.desktop.PlaceWindow(main.hWnd(), c.owner);
+    main.ClickMenu("About");
+    const Rect outer = v.toolkit.FindForm("frmAbout").Window().outer;
+    EXPECT_EQ(outer, (Rect{c.about.x, c.about.y, c.about.x + 251, c.about.y + 251}))
+        << c.owner.left << ", " << c.owner.top;
   }
 }
 

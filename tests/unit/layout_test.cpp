@@ -58,18 +58,21 @@ TEST(Layout, WholeBlocksInsideTheFrameForEachClientFactorGridAndBand) {
   }
 }
 
-TEST(Layout, TheReadOutLabelsFillTheBandAndMeasuringWithoutTheLockHasNone) {
-  Vimo v;
-  v.Start();
-  v.s().MeasureOn = kTrue;
-  v.Menu("LockMen").SetChecked(true);
-  v.form->SetClientSize(200, 223);
-  EXPECT_EQ(v.form->LabelControl("Label1").Top(), 199);
-  EXPECT_EQ(v.form->LabelControl("Label2").Top(), 211);
-  EXPECT_EQ(v.form->LabelControl("Label1").Width(), 200);
-  v.Menu("LockMen").SetChecked(false);
-  v.app.ComputeLayout();
-  EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
+TEST(Layout, TheReadOutLabelsFillTheBandAtEveryScaleAndMeasuringWithoutTheLockHasNone) {
+  for (const float twipsPerPixel : {15.0F, 10.0F, 7.5F}) {  // 96, 144 and 192 DPI
+    Vimo v;
+    v.toolkit.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
+    v.Start();
+    v.s().MeasureOn = kTrue;
+    v.Menu("LockMen").SetChecked(true);
+    v.form->SetClientSize(200, 223);
+    // Half the band each, neither covering the other.
+    EXPECT_EQ(v.form->LabelControl("Label1").Bounds(), (Rect{0, 199, 200, 211})) << twipsPerPixel;
+    EXPECT_EQ(v.form->LabelControl("Label2").Bounds(), (Rect{0, 211, 200, 223})) << twipsPerPixel;
+    v.Menu("LockMen").SetChecked(false);
+    v.app.ComputeLayout();
+    EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
+  }
 }
 
 TEST(Layout, AClientOneRowHighIsNotLaidOut) {

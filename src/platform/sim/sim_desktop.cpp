@@ -200,6 +200,23 @@ Rect SimDesktop::PrimaryMonitor() const {
   return monitors_.front();
 }
 
+Rect SimDesktop::WorkAreaFor(const Rect& window) const {
+  const Rect primary = PrimaryMonitor();
+  Rect best = primary;
+  long long most = 0;
+  for (const Rect& m : monitors_) {
+    const Rect common = Intersection(m, window);
+    const long long area =
+        static_cast<long long>(common.right - common.left) * (common.bottom - common.top);
+    if (common.right > common.left && common.bottom > common.top && area > most) {
+      most = area;
+      best = m;
+    }
+  }
+  if (best == primary) best.bottom -= kTaskbarHeight;
+  return best;
+}
+
 // ---- Desktop pixels
 
 void SimDesktop::SetPixel(int x, int y, Colour colour) {

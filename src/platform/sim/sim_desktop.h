@@ -38,6 +38,7 @@ inline constexpr int kMinimizedWidth = 160;
 inline constexpr int kMinimizedHeight = 28;
 
 inline constexpr Rect kDefaultMonitor{0, 0, 1024, 768};
+inline constexpr int kTaskbarHeight = 40;
 
 // The user's application-data folder as the simulated shell reports it.
 inline constexpr const char* kAppDataFolder = "C:\\Users\\Tester\\AppData\\Roaming";
@@ -338,6 +339,9 @@ class SimDesktop final : public Win32Api {
   Rect VirtualScreen() const { return virtual_; }
   // The monitor that holds (0, 0), or the first one.
   Rect PrimaryMonitor() const;
+  // The work area of the monitor that holds the most of `window` (the primary one if none
+  // does): the monitor less the task bar, kTaskbarHeight pixels at the primary's bottom.
+  Rect WorkAreaFor(const Rect& window) const;
   // false makes SM_CMONITORS report 0, as a system without multi-monitor support does.
   void SetMultiMonitorSupport(bool supported) { multiMonitor_ = supported; }
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/placement.h"
 #include "version.h"
 
 namespace vimo::sim {
@@ -592,6 +593,16 @@ void SimToolkit::SetTwipsPerPixel(float x, float y) {
 SimForm& SimToolkit::LoadForm(const FormDesign& design, FormEvents& events) {
   forms_.push_back(std::make_unique<SimForm>(*this, design, events));
   SimForm& form = *forms_.back();
+  // Owned by the first window, centred on it while it shows, as the Win32 backend does.
+  SimForm& owner = *forms_.front();
+  if (design.centerOnOwner && &owner != &form && owner.Loaded() && owner.Visible()) {
+    const Rect around = owner.Window().outer;
+    const Rect outer = form.Window().outer;
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+    const Point at = CentredInside(around, width, height, desktop_.WorkAreaFor(around));
+    desktop_.PlaceWindow(form.hWnd(), {at.x, at.y, at.x + width, at.y + height});
+  }
   form.RunLoad();
   return form;
 }

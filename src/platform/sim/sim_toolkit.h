@@ -86,6 +86,8 @@ class SimLabel final : public Label {
   void SetTop(float top) override { top_ = WholePixels(top); }
   float Width() const override { return static_cast<float>(width_); }
   void SetWidth(float width) override { width_ = WholePixels(width); }
+  float Height() const override { return static_cast<float>(height_); }
+  void SetHeight(float height) override { height_ = WholePixels(height); }
   bool Visible() const override { return visible_; }
   void SetVisible(bool visible) override { visible_ = visible; }
   float FontSize() const override { return fontSize_; }
@@ -93,7 +95,6 @@ class SimLabel final : public Label {
 
   std::string_view Name() const { return name_; }
   int Left() const { return left_; }
-  int Height() const { return height_; }
   Rect Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
   std::string_view ToolTip() const { return tooltip_; }
   int CaptionSets() const { return captionSets_; }

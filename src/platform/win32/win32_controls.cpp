@@ -135,6 +135,15 @@ void Win32Label::SetWidth(float width) {
   Changed(before);
 }
 
+void Win32Label::SetHeight(float height) {
+  RequireSize(height, name_);
+  height = Whole(height);
+  if (height == height_) return;
+  const RECT before = Bounds();
+  height_ = height;
+  Changed(before);
+}
+
 void Win32Label::SetVisible(bool visible) {
   if (visible == visible_) return;
   visible_ = visible;
@@ -340,8 +349,9 @@ Win32CommonDialog::Win32CommonDialog(Win32Form& form, std::string_view name)
   std::fill(std::begin(custom_), std::end(custom_), RGB(255, 255, 255));
 }
 
-// Opens fully, with the fields for red, green and blue. A closed dialog leaves the
-// colour as it was; Cancel raises only when CancelError asks for it.
+// Opens with the flags Vimo set and no others: with CC_RGBINIT alone the basic colours
+// show and "Define Custom Colors" opens the fields for red, green and blue. A closed
+// dialog leaves the colour as it was; Cancel raises only when CancelError asks for it.
 void Win32CommonDialog::ShowColor() {
   constexpr DWORD kPassedFlags =
       CC_RGBINIT | CC_FULLOPEN | CC_PREVENTFULLOPEN | CC_SHOWHELP | CC_SOLIDCOLOR | CC_ANYCOLOR;
@@ -350,7 +360,7 @@ void Win32CommonDialog::ShowColor() {
   choose.hwndOwner = form_.LiveWindow();
   choose.rgbResult = colour_;
   choose.lpCustColors = custom_;
-  choose.Flags = (static_cast<DWORD>(flags_) & kPassedFlags) | CC_FULLOPEN;
+  choose.Flags = static_cast<DWORD>(flags_) & kPassedFlags;
   if (ChooseColorW(&choose) != FALSE) {
     colour_ = choose.rgbResult & 0x00FFFFFFU;
     return;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/placement.h"
 #include "platform/units.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_toolkit.h"
@@ -116,17 +117,24 @@ void Win32Form::Create(const FormDesign& design) {
   AdjustWindowRectEx(&outer, style, FALSE, exStyle);
   const int width = outer.right - outer.left;
   const int height = outer.bottom - outer.top;
-  // Centred on the owner, or on the primary screen: a form that has no place of its own
-  // yet (the main window, until its load handler places it) shows first where Vimo puts
-  // it when no place is stored, not at the system's default place.
-  RECT area{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  // Centred on the owner, inside the work area of the owner's monitor; or on the primary
+  // screen: a form that has no place of its own yet (the main window, until its load
+  // handler places it) shows first where Vimo puts it when no place is stored, not at the
+  // system's default place.
+  Rect around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  Rect inside = around;
   if (centerOnOwner_ && owner != nullptr && IsWindowVisible(owner) != FALSE) {
-    GetWindowRect(owner, &area);
+    RECT r{};
+    GetWindowRect(owner, &r);
+    around = {r.left, r.top, r.right, r.bottom};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor) != FALSE) {
+      inside = {monitor.rcWork.left, monitor.rcWork.top, monitor.rcWork.right,
+                monitor.rcWork.bottom};
+    }
   }
-  int x = area.left + (area.right - area.left - width) / 2;
-  int y = area.top + (area.bottom - area.top - height) / 2;
-  x = std::max(0, std::min(x, GetSystemMetrics(SM_CXSCREEN) - width));
-  y = std::max(0, std::min(y, GetSystemMetrics(SM_CYSCREEN) - height));
+  const auto [x, y] = CentredInside(around, width, height, inside);
 
   hwnd_ = CreateWindowExW(exStyle, toolkit_.WindowClass(greenPointer_), caption_.c_str(), style, x,
                           y, width, height, owner, nullptr, toolkit_.Instance(), this);

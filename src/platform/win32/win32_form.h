@@ -36,6 +36,8 @@ class Win32Label final : public Label {
   void SetTop(float top) override;
   float Width() const override { return width_; }
   void SetWidth(float width) override;
+  float Height() const override { return height_; }
+  void SetHeight(float height) override;
   bool Visible() const override { return visible_; }
   void SetVisible(bool visible) override;
   float FontSize() const override { return fontSize_; }
