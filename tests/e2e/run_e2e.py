@@ -349,7 +349,9 @@ class Harness:
 
         def placed() -> bool:
             r = (self.window() or {"window": [0, 0, 0, 0]})["window"]
-            return r[2] > r[0] and r[:2] == (at or [(W + r[0] - r[2]) // 2, (H + r[1] - r[3]) // 2])
+            # Centred in twips: a half pixel rounds to the even neighbour.
+            return r[2] > r[0] and r[:2] == (at or [round((W + r[0] - r[2]) / 2),
+                                                    round((H + r[1] - r[3]) / 2)])
         self.wait_for(f"Vimo window at {at or 'the centre'}", placed, 60)
         self.started = time.monotonic()
         xid = self.wait_for("X window", lambda: self.x_window(r"^Vimo \(",
