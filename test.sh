@@ -32,5 +32,6 @@ e2e() { python3 tests/e2e/run_e2e.py --exe build/mingw/vimo.exe \
 e2e --out build/e2e
 for dpi in 144 192; do  # 150% and 200% scaling
   echo "== end-to-end at $dpi DPI"
-  e2e --out "build/e2e/dpi$dpi" --dpi "$dpi" --case views --case keys --case measure --case about
+  e2e --out "build/e2e/dpi$dpi" --dpi "$dpi" --case views --case keys --case measure --case about \
+    --case settings_survive
 done

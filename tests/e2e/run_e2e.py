@@ -50,6 +50,12 @@ def px(twips: int) -> int:
     return round(twips * DPI / 1440)
 
 
+def twips(pixels: int) -> str:
+    """Pixels as Vimo writes them in twips: 7 significant digits, a point before a
+    fraction (exact at 96, 144 and 192 DPI: 15, 10 and 7.5 twips a pixel)."""
+    return f"{pixels * 1440 / DPI:.7g}"
+
+
 def pattern_colour(x: int, y: int) -> bytes:
     return bytes(((x * 37) & 0xFF, (y * 59) & 0xFF, 0x80 | (x >> 8) & 7 | ((y >> 8) & 7) << 3))
 
@@ -349,10 +355,15 @@ class Harness:
 
         def placed() -> bool:
             r = (self.window() or {"window": [0, 0, 0, 0]})["window"]
-            # Centred in twips: a half pixel rounds to the even neighbour.
-            return r[2] > r[0] and r[:2] == (at or [round((W + r[0] - r[2]) / 2),
-                                                    round((H + r[1] - r[3]) / 2)])
-        self.wait_for(f"Vimo window at {at or 'the centre'}", placed, 60)
+            # Centred in whole twips, then in pixels: halves round to the even neighbour.
+            tpp = 1440 / DPI
+            centred = [round(round((screen - size) * tpp / 2) / tpp)
+                       for screen, size in ((W, r[2] - r[0]), (H, r[3] - r[1]))]
+            return r[2] > r[0] and r[:2] == (at or centred)
+        try:
+            self.wait_for(f"Vimo window at {at or 'the centre'}", placed, 60)
+        except CaseFailure as exc:
+            raise CaseFailure(f"{exc}: {self.window()}") from None
         self.started = time.monotonic()
         xid = self.wait_for("X window", lambda: self.x_window(r"^Vimo \(",
                                                               self.vimo_window()["window"]))
@@ -581,8 +592,8 @@ def case_settings_survive(h: Harness) -> None:
     values = dict(FactorIndex=s.factor, GridColor=int.from_bytes(s.grid_colour, "little"),
                   Grid=-s.grid, Sticked=0, Centered=-s.centered, Measure=0, Locked=-1,
                   XPos=lay.x, YPos=lay.y, TopWindow=-s.topmost, CursorOn=-s.pointer,
-                  Width=(win[2] - win[0]) * 15, Height=(win[3] - win[1]) * 15,
-                  Left=win[0] * 15, Top=win[1] * 15, SlowMouse=0)  # 15 twips a pixel
+                  Width=twips(win[2] - win[0]), Height=twips(win[3] - win[1]),
+                  Left=twips(win[0]), Top=twips(win[1]), SlowMouse=0)
     want = ("[Settings]\r\n" + "".join(f"{k}={v}\r\n" for k, v in values.items())).encode()
     if not h.ask("close", "Vimo (", "minimized")["ok"]:
         raise CaseFailure("could not minimise and close the Vimo window")
