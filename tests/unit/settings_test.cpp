@@ -119,17 +119,17 @@ TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
     const char* ini;
     std::int16_t factor;
     Colour colour;
-    std::int16_t srcX;
+    std::int16_t srcX, srcY;
     Flag grid;
   };
   const Case cases[] = {
-      {"", 3, 0xC0C0C0, 0, kFalse},
-      {"Grid=1\nXPos=70000\nFactorIndex=10", 10, 0xC0C0C0, 4464, kTrue},
-      {"GRID = 5 \n xpos=-70000\nGridColor=255", 3, 255, -4464, kTrue},
-      {"FactorIndex=0\nGridColor=-1\nGrid=abc", 3, 0xC0C0C0, 0, kFalse},
-      {"FactorIndex=11\nGridColor=16777216\nXPos=0x10", 3, 0xC0C0C0, 16, kFalse},
-      {"FactorIndex=65541\nGrid=-0\nXPos=4294967297", 3, 0xC0C0C0, 1, kFalse},
-      {"FactorIndex=\"5\"\nFactorIndex=6\nXPos=12x", 5, 0xC0C0C0, 12, kFalse},
+      {"", 3, 0xC0C0C0, 0, 0, kFalse},
+      {"Grid=1\nXPos=70000\nFactorIndex=10\nYPos=-70000", 10, 0xC0C0C0, 4464, -4464, kTrue},
+      {"GRID = 5 \n xpos=-70000\nGridColor=255\nYPos=100000", 3, 255, -4464, -31072, kTrue},
+      {"FactorIndex=0\nGridColor=-1\nGrid=abc", 3, 0xC0C0C0, 0, 0, kFalse},
+      {"FactorIndex=11\nGridColor=16777216\nXPos=0x10", 3, 0xC0C0C0, 16, 0, kFalse},
+      {"FactorIndex=65541\nGrid=-0\nXPos=4294967297", 3, 0xC0C0C0, 1, 0, kFalse},
+      {"FactorIndex=\"5\"\nFactorIndex=6\nXPos=12x", 5, 0xC0C0C0, 12, 0, kFalse},
   };
   for (const Case& c : cases) {
     Vimo v;
@@ -141,6 +141,7 @@ TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
     EXPECT_EQ(v.form->Caption(), "Vimo (" + std::to_string(c.factor) + "x)" + v.s().HintText);
     EXPECT_EQ(v.form->Picture("BuffPic").ForeColor(), c.colour);
     EXPECT_EQ(v.s().SrcX, c.srcX);
+    EXPECT_EQ(v.s().SrcY, c.srcY);
     EXPECT_EQ(v.s().GridOn, c.grid);
   }
 }
@@ -149,6 +150,7 @@ TEST(Settings, TheWindowIsKeptOnThePrimaryScreenAndUsable) {
   struct Case {
     const char* ini;
     Rect outer;  // pixels; the window is 216 x 238 without stored sizes
+    std::vector<Rect> monitors = {kFullHd};
   };
   const Case cases[] = {
       {"", {852, 421, 852 + 216, 421 + 238}},
@@ -159,9 +161,12 @@ TEST(Settings, TheWindowIsKeptOnThePrimaryScreenAndUsable) {
       {"Width=0\nHeight=-7", {852, 421, 852 + 216, 421 + 238}},
       {"Width=254\nHeight=599", {852, 421, 852 + 216, 421 + 238}},  // no client pixel left
       {"Width=255\nHeight=600\nLeft=15\nTop=30", {1, 2, 1 + 17, 2 + 40}},
+      {"Width=40000\nHeight=99999\nLeft=99999\nTop=99999",
+       {0, 0, 1024, 768},  // the primary screen, not the desktop reaching left of it
+       {{-1280, 0, 0, 1024}, {0, 0, 1024, 768}}},
   };
   for (const Case& c : cases) {
-    Vimo v;
+    Vimo v(c.monitors);
     WriteIni(v.desktop, "[Settings]\n" + std::string(c.ini));
     v.Start();
     EXPECT_EQ(v.form->Window().outer, c.outer) << c.ini;

@@ -151,11 +151,12 @@ TEST_F(Stick, MovesTheWindowOnlyWhenItsPlaceChanges) {
   v.desktop.ResetCalls();
   EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));  // the pointer rests
   EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
-  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));  // every move is followed
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 1);
+  EXPECT_EQ(WindowAfterTickAt({100, 150}), (Point{124, 182}));  // up or down only
+  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));   // every move is followed
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 2);
   v.desktop.PlaceWindow(v.form->hWnd(), {600, 500, 920, 860});  // dragged away
   EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 2);
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 3);
 }
 
 TEST_F(Stick, FlippedAboveNearTheTopTheWindowMayLeaveTheDesktop) {
