@@ -126,21 +126,16 @@ void Win32Label::SetTop(float top) {
   Changed(before);
 }
 
-void Win32Label::SetWidth(float width) {
-  RequireSize(width, name_);
-  width = Whole(width);
-  if (width == width_) return;
-  const RECT before = Bounds();
-  width_ = width;
-  Changed(before);
-}
+void Win32Label::SetWidth(float width) { Resize(width_, width); }
 
-void Win32Label::SetHeight(float height) {
-  RequireSize(height, name_);
-  height = Whole(height);
-  if (height == height_) return;
+void Win32Label::SetHeight(float height) { Resize(height_, height); }
+
+void Win32Label::Resize(float& side, float size) {
+  RequireSize(size, name_);
+  size = Whole(size);
+  if (size == side) return;
   const RECT before = Bounds();
-  height_ = height;
+  side = size;
   Changed(before);
 }
 

@@ -52,6 +52,7 @@ class Win32Label final : public Label {
 
  private:
   void MakeFont();
+  void Resize(float& side, float size);
   void Changed(const RECT& before);
 
   Win32Form& form_;
