@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32_constants.h"
-#include "ui/designs.h"
 #include "vimo_harness.h"
 
 namespace vimo::test {
@@ -14,19 +13,6 @@ std::vector<int> CheckedFactors(Vimo& v) {
     if (v.Mag(i).Checked()) checked.push_back(i);
   }
   return checked;
-}
-
-TEST(Menu, AfterAStartWithoutSettingsEveryItemIsInItsDesignState) {
-  Vimo v;
-  v.Start();
-  for (const MenuDesign& d : MainDesign().menus) {
-    sim::SimMenuItem& item = d.index > 0 ? v.Mag(d.index) : v.Menu(d.name);
-    EXPECT_EQ(item.Caption(), d.caption) << d.name << d.index;
-    EXPECT_EQ(item.Checked(), d.checked) << d.name << d.index;
-    EXPECT_EQ(item.Enabled(), d.enabled) << d.name << d.index;
-    EXPECT_EQ(item.Visible(), d.visible) << d.name << d.index;
-  }
-  EXPECT_EQ(v.app.CheckedFactorIndex(), 3);
 }
 
 TEST(Factor, Choosing5RelaysCaptionsAndRepaintsAtOnce) {

@@ -1,7 +1,6 @@
 // Start-up and shut-down of the magnifier window.
 #include <gtest/gtest.h>
 
-#include "platform/win32_constants.h"
 #include "ui/designs.h"
 #include "vimo_harness.h"
 
@@ -35,18 +34,6 @@ TEST(Startup, WithoutSettingsEveryOptionHasItsDefault) {
   EXPECT_GE(form.CaptionSetsBeforeShow(), 1);
   EXPECT_EQ(form.ShowCalls(), 1);
   EXPECT_EQ(form.Caption(), "Vimo (3x)  Right click for a menu");
-}
-
-TEST(Startup, TheWindowIsLayeredFullyOpaqueAndKeptOutOfCaptures) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  const sim::SimWindow& w = form.Window();
-  EXPECT_NE(w.exStyle & win::WS_EX_LAYERED, 0);
-  EXPECT_TRUE(w.layeredSet);
-  EXPECT_EQ(w.layeredKey, 254U);
-  EXPECT_EQ(w.layeredAlpha, 255);
-  EXPECT_EQ(w.layeredFlags, win::LWA_ALPHA);
-  EXPECT_TRUE(w.excludedFromCapture);
 }
 
 TEST(Startup, LabelFontsFollowTheScreenResolution) {
