@@ -10,6 +10,10 @@ constexpr std::int32_t kHintTicks = 2000;
 constexpr const char* kHint = "  Right click for a menu";
 constexpr Colour kLayeredKey = 254;
 constexpr std::uint8_t kOpaque = 255;
+// Each read-out line is half the 24-pixel band at any scale. The design's 180 twips are
+// 12 pixels only at 96 DPI: at 144 DPI the first label would cover the top of the
+// second, at 192 all of it.
+constexpr float kLabelHeight = 12.0F;
 
 }  // namespace
 
@@ -31,6 +35,8 @@ void MainWindow::OnLoad() {
   s_.SrcHeight = ToInt16(RoundHalfEven(300.0 / 3.0));
   label1_->SetFontSize(screen_.TwipsPerPixelY() * 8.0F / 15.0F);
   label2_->SetFontSize(screen_.TwipsPerPixelY() * 8.0F / 15.0F);
+  label1_->SetHeight(kLabelHeight);
+  label2_->SetHeight(kLabelHeight);
   api_.GetMouseSpeed(&s_.SavedMouseSpeed);
   LoadSettings();
 }

@@ -12,10 +12,6 @@ constexpr int kBandMargin = 26;  // 24-pixel read-out band plus the frame's 2 pi
 constexpr int kPlainMargin = 2;  // the frame's 2 pixels
 constexpr float kLabel1FromBottom = 24.0F;
 constexpr float kLabel2FromBottom = 12.0F;
-// Each read-out line is half the band at any scale. The design's 180 twips are 12 pixels
-// only at 96 DPI: at 144 DPI the first label would cover the top of the second, at 192
-// all of it.
-constexpr float kLabelHeight = 12.0F;
 
 // Whole blocks that fit; a client too small for one block gives none, never fewer.
 std::int32_t Blocks(float client, int margin, int factor) {
@@ -48,10 +44,8 @@ void MainWindow::ComputeLayout() {
 void MainWindow::OnResize() {
   label1_->SetTop(form_->ScaleHeight() - kLabel1FromBottom);
   label1_->SetWidth(form_->ScaleWidth());
-  label1_->SetHeight(kLabelHeight);
   label2_->SetTop(form_->ScaleHeight() - kLabel2FromBottom);
   label2_->SetWidth(form_->ScaleWidth());
-  label2_->SetHeight(kLabelHeight);
   if (form_->State() == WindowState::kNormal) {
     form_->Cls();
     if (form_->ScaleHeight() > 1) ComputeLayout();
