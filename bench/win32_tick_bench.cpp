@@ -183,7 +183,6 @@ class TimedApi final : public Win32Api {
     kReleaseDC,
     kStretchBlt,
     kBitBlt,
-    kPolyPolyline,
     kGetCursorInfo,
     kGetIconInfo,
     kGetObject,
@@ -210,8 +209,8 @@ class TimedApi final : public Win32Api {
   void Print(const Totals& totals, int ticks) const {
     static constexpr const char* kNames[kOpCount] = {
         "GetCursorPos",  "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
-        "GetDC",         "ReleaseDC",        "StretchBlt",    "BitBlt",       "PolyPolyline",
-        "GetCursorInfo", "GetIconInfo",      "GetObject",     "DrawIconEx",   "DeleteObject"};
+        "GetDC",         "ReleaseDC",        "StretchBlt",    "BitBlt",       "GetCursorInfo",
+        "GetIconInfo",   "GetObject",        "DrawIconEx",    "DeleteObject"};
     int order[kOpCount];
     for (int i = 0; i < kOpCount; ++i) order[i] = i;
     std::sort(order, order + kOpCount,
@@ -290,10 +289,6 @@ class TimedApi final : public Win32Api {
   bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
               std::uint32_t rop) override {
     return Time(kBitBlt, [&] { return real_.BitBlt(dst, x, y, w, h, src, sx, sy, rop); });
-  }
-  bool PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
-                    std::uint32_t polylines) override {
-    return Time(kPolyPolyline, [&] { return real_.PolyPolyline(hdc, points, counts, polylines); });
   }
   bool GetCursorInfo(CursorInfo* info) override {
     return Time(kGetCursorInfo, [&] { return real_.GetCursorInfo(info); });

@@ -128,9 +128,8 @@ class MainWindow : public FormEvents {
   MenuItem* gridMen_ = nullptr;
   // The pointer image the tick's GetCursorInfo found, for DrawPointer in the same tick.
   std::optional<Handle> tickCursor_;
-  // The grid's lines, two points each, for one PolyPolyline; sized with the layout.
+  // The grid's lines, two points each; sized with the layout.
   std::vector<Point> gridPoints_;
-  std::vector<std::uint32_t> gridCounts_;
   ReadoutText readout1_;
   ReadoutText readout2_;
   std::unique_ptr<AboutWindow> frmAbout_;  // created on first use

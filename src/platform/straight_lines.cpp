@@ -121,22 +121,13 @@ class Writer {
 
 }  // namespace
 
-bool AllStraightSegments(const Point* points, const std::uint32_t* counts,
-                         std::uint32_t polylines) {
-  for (std::size_t i = 0; i < polylines; ++i) {
+void WriteStraightLines(const PixelRows& surface, const Point* points, std::size_t lines,
+                        Colour colour) {
+  Writer writer(surface, surface.Native(colour));
+  for (std::size_t i = 0; i < lines; ++i) {
     const Point a = points[2 * i];
     const Point b = points[2 * i + 1];
-    if (counts[i] != 2 || (a.x != b.x && a.y != b.y)) return false;
-  }
-  return true;
-}
-
-void WriteStraightLines(const PixelRows& surface, const Point* points, std::uint32_t polylines,
-                        std::uint32_t colour) {
-  Writer writer(surface, colour);
-  for (std::size_t i = 0; i < polylines; ++i) {
-    const Point a = points[2 * i];
-    const Point b = points[2 * i + 1];
+    if (a.x != b.x && a.y != b.y) continue;
     if (a.y == b.y) {
       if (a.y < 0 || a.y >= surface.height) continue;
       const Run run = Along(a.y, a.x, b.x, surface.width);

@@ -67,6 +67,9 @@ class PictureBox {
  public:
   virtual ~PictureBox() = default;
   virtual Handle hDC() = 0;
+  // The image's pixels in memory, for writing to directly; what was drawn through the
+  // device context is in them. Valid until the next drawing call or resize.
+  virtual PixelRows Pixels() = 0;
   virtual Colour ForeColor() const = 0;
   virtual void SetForeColor(Colour colour) = 0;
   virtual float Width() const = 0;

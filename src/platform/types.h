@@ -1,6 +1,7 @@
 // Plain value types shared by the logic and both backends. No Win32 headers here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -42,6 +43,24 @@ struct Rect {
 constexpr bool PtInRect(const Rect& r, Point p) {
   return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
+
+// Pixel memory a backend holds: `width` x `height` 32-bit pixels, row 0 at `bits`,
+// each row `pitch` pixels after the one above it (negative for bottom-up memory).
+struct PixelRows {
+  std::uint32_t* bits = nullptr;
+  std::ptrdiff_t pitch = 0;
+  int width = 0;
+  int height = 0;
+  // How a pixel holds its colour: 0x00RRGGBB (DIB sections, X11 images), else as a
+  // Colour (0x00BBGGRR).
+  bool rgb = true;
+
+  std::uint32_t* Row(int y) const { return bits + static_cast<std::ptrdiff_t>(y) * pitch; }
+  std::uint32_t Native(Colour colour) const {
+    if (!rgb) return colour & 0x00FFFFFFU;
+    return ((colour & 0xFFU) << 16) | (colour & 0xFF00U) | ((colour >> 16) & 0xFFU);
+  }
+};
 
 constexpr Colour Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return static_cast<Colour>(r) | (static_cast<Colour>(g) << 8) | (static_cast<Colour>(b) << 16);

@@ -80,11 +80,6 @@ class Win32Api {
                           int sw, int sh, std::uint32_t rop) = 0;
   virtual bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                       std::uint32_t rop) = 0;
-  // `polylines` polylines in the DC's pen, polyline i of counts[i] points taken in turn
-  // from `points`. Each leaves out its last point, as LineTo does; the current position
-  // is neither used nor moved.
-  virtual bool PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
-                            std::uint32_t polylines) = 0;
 
   // The pointer image.
   virtual bool GetCursorInfo(CursorInfo* info) = 0;

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/main_window.h"
+#include "platform/straight_lines.h"
 #include "platform/win32_constants.h"
 
 namespace vimo {
@@ -39,8 +40,7 @@ void MainWindow::ReserveGrid() {
   if (!GridMode()) return;
   const std::size_t lines =
       GridLines(s_.ViewWidth, s_.Factor) + GridLines(s_.ViewHeight, s_.Factor);
-  if (gridCounts_.size() >= lines) return;
-  gridCounts_.assign(lines, 2);
+  if (gridPoints_.size() >= 2 * lines) return;
   gridPoints_.resize(2 * lines);
 }
 
@@ -61,8 +61,9 @@ void MainWindow::RenderFrame() {
 
   DrawPointer();
 
-  // All lines in one call; each leaves out its end point, so a vertical line covers rows
-  // 1 to ViewHeight - 1 and a horizontal one columns 1 to ViewWidth - 1.
+  // All lines in one walk over the surface's memory; each leaves out its end point, so a
+  // vertical line covers rows 1 to ViewHeight - 1 and a horizontal one columns 1 to
+  // ViewWidth - 1.
   if (grid) {
     ReserveGrid();  // already done by the layout, unless the view was changed behind it
     std::size_t n = 0;
@@ -76,10 +77,7 @@ void MainWindow::RenderFrame() {
       gridPoints_[n++] = {1, y};
       gridPoints_[n++] = {viewW, y};
     }
-    if (n > 0) {
-      api_.PolyPolyline(buffer, gridPoints_.data(), gridCounts_.data(),
-                        static_cast<std::uint32_t>(n / 2));
-    }
+    WriteStraightLines(buffPic_->Pixels(), gridPoints_.data(), n / 2, buffPic_->ForeColor());
   }
 
   // The window's device context lives only for this copy. A view of zero size copies

@@ -671,25 +671,4 @@ bool SimDesktop::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int 
   return ok;
 }
 
-bool SimDesktop::PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
-                              std::uint32_t polylines) {
-  ++calls_.polyPolyline;
-  const Dc* dc = FindDc(hdc);
-  if (dc == nullptr || points == nullptr || counts == nullptr) return false;
-  for (std::uint32_t i = 0; i < polylines; ++i) {
-    if (counts[i] < 2) return false;
-  }
-  const Surface s = SurfaceOf(*dc);
-  const Colour pen = dc->penColour & 0x00FFFFFFU;
-  const auto put = [&](int px, int py) { s.Put(px, py, pen); };
-  for (std::uint32_t i = 0; i < polylines; ++i) {
-    // Each segment leaves out its end, which is the next one's start or the last point.
-    for (std::uint32_t j = 1; j < counts[i]; ++j) {
-      ForEachLinePoint(points[j - 1].x, points[j - 1].y, points[j].x, points[j].y, put);
-    }
-    points += counts[i];
-  }
-  return true;
-}
-
 }  // namespace vimo::sim

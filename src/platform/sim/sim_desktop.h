@@ -184,7 +184,6 @@ struct CallCounts {
   int releaseDC = 0;
   int stretchBlt = 0;
   int bitBlt = 0;
-  int polyPolyline = 0;
   int getCursorInfo = 0;
   int getIconInfo = 0;
   int getObject = 0;
@@ -316,9 +315,6 @@ class SimDesktop final : public Win32Api {
                   int sh, std::uint32_t rop) override;
   bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
               std::uint32_t rop) override;
-  // Fails, as GDI does, for a polyline of fewer than 2 points.
-  bool PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
-                    std::uint32_t polylines) override;
   bool GetCursorInfo(CursorInfo* info) override;
   bool GetIconInfo(Handle icon, IconInfo* info) override;
   // With info null: the size a BITMAP record needs. Mask bitmaps are 1 bit per pixel,

@@ -162,6 +162,9 @@ class SimPictureBox final : public PictureBox {
   SimPictureBox& operator=(const SimPictureBox&) = delete;
 
   Handle hDC() override { return hdc_; }
+  PixelRows Pixels() override {
+    return {image_.Row(0), image_.Width(), image_.Width(), image_.Height(), false};
+  }
   Colour ForeColor() const override { return foreColor_; }
   void SetForeColor(Colour colour) override;
   float Width() const override { return static_cast<float>(image_.Width()); }

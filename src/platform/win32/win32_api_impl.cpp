@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/straight_lines.h"
 #include "platform/win32/win32_text.h"
 
 namespace vimo::win32 {
@@ -28,74 +27,11 @@ static_assert(!KnowsExcludeFromCapture(10, 18363));  // Windows 10 1909
 static_assert(KnowsExcludeFromCapture(10, 19041));   // Windows 10 2004
 static_assert(KnowsExcludeFromCapture(10, 22631));   // Windows 11 23H2
 
-// PolyPolyline reads the points as POINTs and the counts as DWORDs.
-static_assert(sizeof(Point) == sizeof(POINT) && offsetof(Point, x) == offsetof(POINT, x) &&
-              offsetof(Point, y) == offsetof(POINT, y));
-static_assert(sizeof(std::uint32_t) == sizeof(DWORD));
-
 template <typename H>
 H As(Handle handle) {
   return reinterpret_cast<H>(handle);
 }
 HWND Wnd(Handle handle) { return reinterpret_cast<HWND>(handle); }
-
-// Wine rasterises a vertical line one bitmap row at a time, so a large grid of 1-pixel
-// lines costs more than the rest of the frame. Where the result is plain to see - every
-// polyline a single horizontal or vertical segment, drawn with a solid 1-pixel pen of an
-// RGB colour in copy mode into a 32-bit DIB section without mapping, offset or clipping
-// inside the bitmap - the segments are written straight into the bitmap's memory: the
-// pixels GDI would draw, in one walk down the bitmap. Anything else is left to GDI.
-bool DrawStraightLinesInMemory(HDC dc, const Point* points, const std::uint32_t* counts,
-                               std::uint32_t polylines, const void*& knownBits, bool& topDown) {
-  if (!AllStraightSegments(points, counts, polylines)) return false;
-  if (GetROP2(dc) != R2_COPYPEN || GetGraphicsMode(dc) != GM_COMPATIBLE ||
-      GetMapMode(dc) != MM_TEXT) {
-    return false;
-  }
-  POINT viewport{};
-  POINT window{};
-  GetViewportOrgEx(dc, &viewport);
-  GetWindowOrgEx(dc, &window);
-  if (viewport.x != 0 || viewport.y != 0 || window.x != 0 || window.y != 0) return false;
-  LOGPEN pen{};
-  if (GetObjectW(GetCurrentObject(dc, OBJ_PEN), sizeof(pen), &pen) != sizeof(pen) ||
-      pen.lopnStyle != PS_SOLID || pen.lopnWidth.x > 1 || (pen.lopnColor >> 24) != 0) {
-    return false;
-  }
-  DIBSECTION dib{};
-  if (GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof(dib), &dib) != sizeof(dib) ||
-      dib.dsBm.bmBits == nullptr || dib.dsBm.bmBitsPixel != 32 ||
-      dib.dsBmih.biCompression != BI_RGB) {
-    return false;
-  }
-  const int width = dib.dsBm.bmWidth;
-  const int height = dib.dsBm.bmHeight;
-  RECT clip{};
-  if (GetClipBox(dc, &clip) != SIMPLEREGION || clip.left != 0 || clip.top != 0 ||
-      clip.right != width || clip.bottom != height) {
-    return false;
-  }
-  GdiFlush();  // GDI's pending drawing lands in the bitmap first
-  auto* bits = static_cast<std::uint32_t*>(dib.dsBm.bmBits);
-  if (knownBits != bits) {
-    // GetObject reports every DIB section as bottom-up (a positive height). Which end of
-    // the memory row 0 is shows when GDI sets pixel (0, 0); both ends are put back.
-    std::uint32_t* last = bits + static_cast<std::ptrdiff_t>(height - 1) * width;
-    const std::uint32_t first = bits[0];
-    const std::uint32_t end = *last;
-    const std::uint32_t probe = ~first & 0x00FFFFFFU;
-    SetPixelV(dc, 0, 0, RGB(probe >> 16, (probe >> 8) & 0xFF, probe & 0xFF));
-    GdiFlush();
-    topDown = bits[0] != first;
-    bits[0] = first;
-    *last = end;
-    knownBits = bits;
-  }
-  const std::uint32_t colour =
-      (GetRValue(pen.lopnColor) << 16) | (GetGValue(pen.lopnColor) << 8) | GetBValue(pen.lopnColor);
-  vimo::WriteStraightLines(PixelRows{bits, width, height, topDown}, points, polylines, colour);
-  return true;
-}
 
 HDC Dc(Handle handle) { return reinterpret_cast<HDC>(handle); }
 Handle ToHandle(const void* pointer) { return reinterpret_cast<Handle>(pointer); }
@@ -237,16 +173,6 @@ bool Win32ApiImpl::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src
 bool Win32ApiImpl::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                           std::uint32_t rop) {
   return ::BitBlt(Dc(dst), x, y, w, h, Dc(src), sx, sy, rop) != FALSE;
-}
-
-bool Win32ApiImpl::PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
-                                std::uint32_t polylines) {
-  if (DrawStraightLinesInMemory(Dc(hdc), points, counts, polylines, surfaceBits_,
-                                surfaceTopDown_)) {
-    return true;
-  }
-  return ::PolyPolyline(Dc(hdc), reinterpret_cast<const POINT*>(points),
-                        reinterpret_cast<const DWORD*>(counts), polylines) != FALSE;
 }
 
 bool Win32ApiImpl::GetCursorInfo(CursorInfo* info) {

@@ -52,8 +52,6 @@ class Win32ApiImpl final : public Win32Api {
                   int sh, std::uint32_t rop) override;
   bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
               std::uint32_t rop) override;
-  bool PolyPolyline(Handle hdc, const Point* points, const std::uint32_t* counts,
-                    std::uint32_t polylines) override;
 
   bool GetCursorInfo(CursorInfo* info) override;
   bool GetIconInfo(Handle icon, IconInfo* info) override;
@@ -70,9 +68,6 @@ class Win32ApiImpl final : public Win32Api {
   // SetWindowDisplayAffinity, where user32 has it and the system knows
   // WDA_EXCLUDEFROMCAPTURE; looked up once.
   SetDisplayAffinityFn setDisplayAffinity_ = nullptr;
-  // The last bitmap the grid was written into, and whether its first row is the top.
-  const void* surfaceBits_ = nullptr;
-  bool surfaceTopDown_ = false;
 };
 
 }  // namespace vimo::win32

@@ -249,6 +249,7 @@ void Win32PictureBox::ReleaseResources() {
   dc_ = nullptr;
   pen_ = nullptr;
   bitmap_ = nullptr;
+  bits_ = nullptr;
   firstPen_ = nullptr;
   firstBitmap_ = nullptr;
 }
@@ -293,6 +294,7 @@ void Win32PictureBox::Allocate(int width, int height) {
     DeleteObject(bitmap_);
   }
   bitmap_ = bitmap;
+  bits_ = static_cast<std::uint32_t*>(bits);
   pixelWidth_ = width;
   pixelHeight_ = height;
 }
@@ -302,11 +304,16 @@ Handle Win32PictureBox::hDC() {
   return reinterpret_cast<Handle>(dc_);
 }
 
+PixelRows Win32PictureBox::Pixels() {
+  form_.LiveWindow();
+  GdiFlush();  // what GDI still has queued lands in the bitmap first
+  return {bits_, pixelWidth_, pixelWidth_, pixelHeight_, true};
+}
+
 // Only a colour value can become the drawing colour.
 void Win32PictureBox::SetForeColor(Colour colour) {
   if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
   if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
-  if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
   const COLORREF resolved = ResolveColour(colour);
   HPEN pen = CreatePen(PS_SOLID, 1, resolved);
   if (pen == nullptr) throw ToolkitError("cannot create the pen of " + name_);

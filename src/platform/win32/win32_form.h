@@ -112,6 +112,7 @@ class Win32PictureBox final : public PictureBox {
   Win32PictureBox& operator=(const Win32PictureBox&) = delete;
 
   Handle hDC() override;
+  PixelRows Pixels() override;
   Colour ForeColor() const override { return foreColour_; }
   void SetForeColor(Colour colour) override;
   float Width() const override { return width_; }
@@ -133,6 +134,7 @@ class Win32PictureBox final : public PictureBox {
   HDC dc_ = nullptr;
   HBITMAP bitmap_ = nullptr;
   HGDIOBJ firstBitmap_ = nullptr;
+  std::uint32_t* bits_ = nullptr;  // the DIB section's memory, top-down
   HPEN pen_ = nullptr;
   HGDIOBJ firstPen_ = nullptr;
   int pixelWidth_ = 0;
