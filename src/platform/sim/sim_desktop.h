@@ -292,12 +292,8 @@ class SimDesktop final : public Win32Api {
   bool SHGetPathFromIDList(Handle idList, std::string* path) override;
   void CoTaskMemFree(Handle memory) override;
   bool MakeSureDirectoryPathExists(std::string_view path) override;
-  // The profile functions read and write real files under a host folder (see HostPath),
-  // as Wine does: sections and keys match case-insensitively, the first match counts,
-  // values are read as RtlUnicodeStringToInteger reads them (29 characters at most,
-  // leading blanks, a sign, 0x/0o/0b prefixes, digits until the first other character,
-  // wrapping modulo 2^32), and a write that changes something rewrites the whole file in
-  // Wine's form: CRLF lines, "key=value" without blanks, blank lines dropped.
+  // The profile functions read and write real files under a host folder (see HostPath)
+  // as platform/profile_file.h does.
   std::uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
                                      std::int32_t fallback, std::string_view file) override;
   bool WritePrivateProfileString(std::string_view section, std::string_view key,
@@ -405,8 +401,6 @@ class SimDesktop final : public Win32Api {
   void FailProfileWritesOf(std::string_view key) { failingKey_ = key; }
   void SetSpecialFolderFails(bool fails) { specialFolderFails_ = fails; }
   int LiveItemLists() const { return static_cast<int>(itemLists_.size()); }
-  int ProfileReads() const { return profileReads_; }
-  int ProfileWrites() const { return profileWrites_; }
 
   // ---- Bookkeeping ----
   // DCs taken by GetDC and not released, plus bitmaps made by GetIconInfo and not deleted.
@@ -493,8 +487,6 @@ class SimDesktop final : public Win32Api {
   bool specialFolderFails_ = false;
   std::map<Handle, std::string> itemLists_;
   Handle nextItemList_ = 0x7000;
-  int profileReads_ = 0;
-  int profileWrites_ = 0;
 
   CallCounts calls_;
   GetDcFailure failNextFormGetDc_ = GetDcFailure::kNone;
