@@ -84,9 +84,7 @@ class PictureBox {
 class CommonDialog {
  public:
   virtual ~CommonDialog() = default;
-  virtual std::int32_t Flags() const = 0;
   virtual void SetFlags(std::int32_t flags) = 0;
-  virtual bool CancelError() const = 0;
   virtual void SetCancelError(bool raise) = 0;
   // Shows the modal colour dialog and returns when it is closed. OK makes the chosen colour
   // current; Cancel changes nothing and, with CancelError set, raises ToolkitError.

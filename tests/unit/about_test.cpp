@@ -34,7 +34,7 @@ TEST(GridColour, OkRecoloursTheGridAtOnceCancelKeepsItAndTheDialogRemembersTheCh
   form.ClickMenu("GridColor");  // nothing scripted: cancelled too
   EXPECT_EQ(form.Picture("BuffPic").ForeColor(), kRed);
   EXPECT_EQ(form.Client().Pixels(), before.Pixels());
-  const std::vector<sim::ColourDialogRecord> opened{{1, true, 0}, {1, true, kRed}, {1, true, kRed}};
+  const std::vector<sim::ColourDialogRecord> opened{{1, 0}, {1, kRed}, {1, kRed}};
   EXPECT_EQ(v.toolkit.ColourDialogs(), opened);
   EXPECT_TRUE(form.Failures().empty()) << form.Failures().front();
   EXPECT_THROW(form.Picture("BuffPic").SetForeColor(0x01000000), ToolkitError);

@@ -51,8 +51,8 @@ class Vimo {
 
   MagnifierState& s() { return app.state(); }
   Colour Client(int x, int y) const { return form->ClientPixel(x, y); }
-  sim::SimMenuItem& Menu(std::string_view name) { return form->Menu(name); }
-  sim::SimMenuItem& Mag(std::int16_t i) { return form->MenuArray("Mag").Item(i); }
+  MenuNode& Menu(std::string_view name) { return form->Menu(name); }
+  MenuItem& Mag(std::int16_t i) { return form->MenuArray("Mag").Item(i); }
 
   sim::SimDesktop desktop;
   sim::SimToolkit toolkit{desktop};

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/green_pointer.h"
 #include "platform/win32_constants.h"
 
 namespace vimo::sim {
@@ -95,17 +96,17 @@ CursorImage MakeArrowCursor(bool monochrome) {
 }
 
 CursorImage MakeGreenPixelCursor() {
-  constexpr int kSize = 16;
+  using namespace green_pointer;
   constexpr std::size_t kPixels = std::size_t{kSize} * kSize;
-  constexpr std::size_t kGreen = std::size_t{7} * kSize + 8;  // column 8, row 7
+  constexpr auto kGreen = static_cast<std::size_t>(kHotSpot.y * kSize + kHotSpot.x);
   CursorImage c;
   c.width = kSize;
   c.height = kSize;
-  c.hotSpot = {8, 7};
+  c.hotSpot = kHotSpot;
   c.andMask.assign(kPixels, 1);
   c.colour.assign(kPixels, 0);
   c.andMask[kGreen] = 0;
-  c.colour[kGreen] = 0x0000FF00;
+  c.colour[kGreen] = kColour;
   return c;
 }
 

@@ -123,7 +123,7 @@ struct CursorImage {
 // (x == 0, x == y, y == 15) are black and whose inside is white; row 16..20 hold a 2 px
 // wide black stem at x 4..5; everything else keeps the screen.
 CursorImage MakeArrowCursor(bool monochrome);
-// Vimo's own pointer: 16x16, one green pixel (0x0000FF00) at column 8, row 7, its hot spot.
+// Vimo's own pointer, as platform/green_pointer.h describes it.
 CursorImage MakeGreenPixelCursor();
 
 // A top-level window as the desktop knows it. Forms of the sim toolkit own one each.

@@ -28,98 +28,27 @@ Colour ResolveColour(Colour colour) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Menus
-
-SimMenuItem::SimMenuItem(const MenuDesign& design, SimMenuItem* parent)
-    : name_(design.name),
-      caption_(design.caption),
-      index_(design.index),
-      level_(design.level),
-      checked_(design.checked),
-      enabled_(design.enabled),
-      visible_(design.visible),
-      parent_(parent) {
-  if (parent_ != nullptr) ++parent_->children_;
-}
-
-// The popped menu itself may be hidden (Pop is, by design); the submenus below it must
-// be open-able.
-bool SimMenuItem::ClickableIn(const SimMenuItem& popup) const {
-  if (!visible_ || !enabled_ || caption_ == "-" || HasChildren()) return false;
-  for (const SimMenuItem* p = parent_; p != nullptr; p = p->parent_) {
-    if (p == &popup) return true;
-    if (!p->visible_ || !p->enabled_) return false;
-  }
-  return false;
-}
-
-bool SimMenuItem::Clickable() const {
-  const SimMenuItem* top = this;
-  while (top->parent_ != nullptr) top = top->parent_;
-  return ClickableIn(*top);
-}
-
-std::int16_t SimMenuGroup::UBound() const {
-  std::int16_t top = 0;
-  for (const SimMenuItem* item : items_) top = std::max(top, item->Index());
-  return top;
-}
-
-SimMenuItem& SimMenuGroup::Item(std::int16_t index) {
-  for (SimMenuItem* item : items_) {
-    if (item->Index() == index) return *item;
-  }
-  throw ToolkitError(name_ + "(" + std::to_string(index) + ") does not exist");
-}
-
-// ---------------------------------------------------------------------------------------
 // Controls
 
-SimLabel::SimLabel(const ControlDesign& design, float tppX, float tppY)
-    : name_(design.name),
-      caption_(design.caption),
-      tooltip_(design.tooltip),
-      left_(PixelsFromTwips(design.left, tppX)),
-      top_(PixelsFromTwips(design.top, tppY)),
-      width_(PixelsFromTwips(design.width, tppX)),
-      height_(PixelsFromTwips(design.height, tppY)),
-      visible_(design.visible),
-      fontSize_(design.font.size) {}
+SimShape::SimShape(const ControlDesign& design, float tppX, float tppY, SimForm& form)
+    : BasicShape(design, tppX, tppY), form_(form), colour_(ResolveColour(design.foreColor)) {}
 
-void SimLabel::SetCaption(std::string_view text) {
-  caption_.assign(text);
-  ++captionSets_;
+void SimShape::Changed(const Rect& before) {
+  SimWindow& w = form_.Win();
+  if (!w.visible || w.minimized) return;
+  Outline(w.client, before, w.background);
+  Outline(w.client, Bounds(), colour_);
 }
 
-SimShape::SimShape(const ControlDesign& design, float tppX, float tppY)
-    : name_(design.name),
-      left_(PixelsFromTwips(design.left, tppX)),
-      top_(PixelsFromTwips(design.top, tppY)),
-      width_(PixelsFromTwips(design.width, tppX)),
-      height_(PixelsFromTwips(design.height, tppY)),
-      visible_(design.visible),
-      colour_(ResolveColour(design.foreColor)) {}
-
-void SimShape::Resize(int width, int height) {
-  if (width == width_ && height == height_) return;
-  PixelBuffer* client = (surface_ && visible_) ? surface_() : nullptr;
-  if (client != nullptr) Outline(*client, background_);
-  width_ = width;
-  height_ = height;
-  if (client != nullptr) Outline(*client, colour_);
-}
-
-void SimShape::Outline(PixelBuffer& client, Colour colour) const {
-  if (width_ <= 0 || height_ <= 0) return;
-  const int right = left_ + width_ - 1;
-  const int bottom = top_ + height_ - 1;
-  for (int x = left_; x <= right; ++x) {
-    client.Set(x, top_, colour);
-    client.Set(x, bottom, colour);
+void SimShape::Outline(PixelBuffer& client, const Rect& r, Colour colour) {
+  if (r.right <= r.left || r.bottom <= r.top) return;
+  for (int x = r.left; x < r.right; ++x) {
+    client.Set(x, r.top, colour);
+    client.Set(x, r.bottom - 1, colour);
   }
-  for (int y = top_; y <= bottom; ++y) {
-    client.Set(left_, y, colour);
-    client.Set(right, y, colour);
+  for (int y = r.top; y < r.bottom; ++y) {
+    client.Set(r.left, y, colour);
+    client.Set(r.right - 1, y, colour);
   }
 }
 
@@ -150,15 +79,8 @@ void SimPictureBox::SetHeight(float height) {
   image_.Resize(image_.Width(), WholePixels(height), kButtonFace);
 }
 
-void SimCommonDialog::ShowColor() {
-  constexpr std::int32_t kRgbInit = 1;
-  const Colour shown = (flags_ & kRgbInit) != 0 ? colour_ : 0;
-  const std::optional<Colour> answer = toolkit_.AnswerColourDialog({flags_, cancelError_, shown});
-  if (answer) {
-    colour_ = *answer & 0x00FFFFFFU;
-  } else if (cancelError_) {
-    throw ToolkitError("Cancel was selected.");
-  }
+std::optional<Colour> SimCommonDialog::Choose(std::int32_t flags, Colour current) {
+  return toolkit_.AnswerColourDialog({flags, (flags & kRgbInit) != 0 ? current : 0});
 }
 
 // ---------------------------------------------------------------------------------------
@@ -170,7 +92,8 @@ SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& even
       events_(events),
       name_(design.name),
       caption_(design.caption),
-      drawMode_(design.drawMode) {
+      drawMode_(design.drawMode),
+      menus_(design.menus, design.name, nullptr) {
   if (drawMode_ != 6 && drawMode_ != 13) {
     throw ToolkitError("draw mode " + std::to_string(drawMode_) + " is not supported");
   }
@@ -190,13 +113,7 @@ SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& even
         labels_.push_back(std::make_unique<SimLabel>(c, tppX, tppY));
         break;
       case ControlKind::kShape:
-        shapes_.push_back(std::make_unique<SimShape>(c, tppX, tppY));
-        shapes_.back()->SetSurface(
-            [this]() -> PixelBuffer* {
-              SimWindow& w = Win();
-              return (w.visible && !w.minimized) ? &w.client : nullptr;
-            },
-            ResolveColour(design.backColor));
+        shapes_.push_back(std::make_unique<SimShape>(c, tppX, tppY, *this));
         break;
       case ControlKind::kPictureBox:
         pictures_.push_back(std::make_unique<SimPictureBox>(c, tppX, tppY, desktop_));
@@ -212,39 +129,13 @@ SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& even
         break;
     }
   }
-
-  // The flat list gives each item a level; its parent is the last item one level up.
-  std::vector<SimMenuItem*> lastAtLevel;
-  for (const MenuDesign& m : design.menus) {
-    if (m.level < 0 || static_cast<std::size_t>(m.level) > lastAtLevel.size()) {
-      throw ToolkitError("menu '" + std::string(m.name) + "' skips a level");
-    }
-    SimMenuItem* parent =
-        m.level > 0 ? lastAtLevel[static_cast<std::size_t>(m.level) - 1] : nullptr;
-    menus_.push_back(std::make_unique<SimMenuItem>(m, parent));
-    lastAtLevel.resize(static_cast<std::size_t>(m.level) + 1);
-    lastAtLevel.back() = menus_.back().get();
-    if (m.index > 0) {
-      auto group = std::find_if(groups_.begin(), groups_.end(),
-                                [&](const auto& g) { return g->Name() == m.name; });
-      if (group == groups_.end()) {
-        groups_.push_back(std::make_unique<SimMenuGroup>(m.name));
-        group = groups_.end() - 1;
-      }
-      (*group)->Add(menus_.back().get());
-    }
-  }
 }
 
 SimForm::~SimForm() { desktop_.DestroyWindow(hwnd_); }
 
 template <class Handler>
 void SimForm::Deliver(Handler&& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    RecordFailure(e.what());
-  }
+  toolkit_.Events().Deliver(events_, handler);
 }
 
 void SimForm::RunLoad() {
@@ -252,14 +143,7 @@ void SimForm::RunLoad() {
   Deliver([this] { events_.OnLoad(); });
 }
 
-void SimForm::RecordFailure(std::string_view what) {
-  failures_.emplace_back(what);
-  try {
-    events_.OnHandlerFailure(what);
-  } catch (const std::exception& e) {
-    failures_.emplace_back(e.what());
-  }
-}
+const std::vector<std::string>& SimForm::Failures() const { return toolkit_.Events().Failures(); }
 
 SimWindow& SimForm::Win() { return *desktop_.Window(hwnd_); }
 const SimWindow& SimForm::Window() const { return *desktop_.Window(hwnd_); }
@@ -280,21 +164,8 @@ WindowState SimForm::State() const {
 
 bool SimForm::Visible() const { return Window().visible; }
 
-float SimForm::Width() const {
-  const Rect r = NormalRect();
-  return TwipsFromPixels(r.right - r.left, toolkit_.TwipsPerPixelX());
-}
-
-float SimForm::Height() const {
-  const Rect r = NormalRect();
-  return TwipsFromPixels(r.bottom - r.top, toolkit_.TwipsPerPixelY());
-}
-
-float SimForm::Left() const {
-  return TwipsFromPixels(NormalRect().left, toolkit_.TwipsPerPixelX());
-}
-
-float SimForm::Top() const { return TwipsFromPixels(NormalRect().top, toolkit_.TwipsPerPixelY()); }
+float SimForm::TwipsPerPixelX() const { return toolkit_.TwipsPerPixelX(); }
+float SimForm::TwipsPerPixelY() const { return toolkit_.TwipsPerPixelY(); }
 
 void SimForm::MoveOuter(const Rect& outer) {
   if (unloaded_) throw ToolkitError("the window " + name_ + " is not loaded");
@@ -305,30 +176,6 @@ void SimForm::MoveOuter(const Rect& outer) {
     throw ToolkitError("invalid size for the window " + name_);
   }
   if (desktop_.PlaceWindow(hwnd_, outer)) Deliver([this] { events_.OnResize(); });
-}
-
-void SimForm::SetWidth(float twips) {
-  Rect r = NormalRect();
-  r.right = r.left + PixelsFromTwips(twips, toolkit_.TwipsPerPixelX());
-  MoveOuter(r);
-}
-
-void SimForm::SetHeight(float twips) {
-  Rect r = NormalRect();
-  r.bottom = r.top + PixelsFromTwips(twips, toolkit_.TwipsPerPixelY());
-  MoveOuter(r);
-}
-
-void SimForm::SetLeft(float twips) {
-  const Rect r = NormalRect();
-  const int left = PixelsFromTwips(twips, toolkit_.TwipsPerPixelX());
-  MoveOuter({left, r.top, left + (r.right - r.left), r.bottom});
-}
-
-void SimForm::SetTop(float twips) {
-  const Rect r = NormalRect();
-  const int top = PixelsFromTwips(twips, toolkit_.TwipsPerPixelY());
-  MoveOuter({r.left, top, r.right, top + (r.bottom - r.top)});
 }
 
 void SimForm::Cls() {
@@ -342,7 +189,7 @@ void SimForm::Refresh() {
   if (!Visible() || Window().minimized) return;
   Deliver([this] { events_.OnPaint(); });
   for (const auto& shape : shapes_) {
-    if (shape->Visible()) shape->DrawOutline(Win().client);
+    shape->DrawOutline(Win().client);
   }
 }
 
@@ -357,16 +204,15 @@ void SimForm::Line(int x1, int y1, int x2, int y2, Colour colour) {
 }
 
 void SimForm::PopupMenu(MenuItem& menu, int flags) {
-  const auto found = std::find_if(menus_.begin(), menus_.end(),
-                                  [&](const auto& item) { return item.get() == &menu; });
-  if (found == menus_.end()) throw ToolkitError("the menu is not one of " + name_);
-  const SimMenuItem& popup = **found;
-  if (!popup.HasChildren()) {
+  const MenuNode* found = menus_.Find(menu);
+  if (found == nullptr) throw ToolkitError("the menu is not one of " + name_);
+  const MenuNode& popup = *found;
+  if (popup.Children().empty()) {
     throw ToolkitError("the menu " + std::string(popup.Name()) + " has no items to show");
   }
   popups_.push_back({std::string(popup.Name()), flags, desktop_.CursorPos()});
   router_.Reset();  // the open menu takes the mouse
-  SimMenuItem* chosen = nullptr;
+  MenuNode* chosen = nullptr;
   if (!popupAnswers_.empty()) {
     chosen = popupAnswers_.front();
     popupAnswers_.pop_front();
@@ -376,7 +222,7 @@ void SimForm::PopupMenu(MenuItem& menu, int flags) {
 }
 
 void SimForm::ScriptPopupChoice(std::string_view name, std::int16_t index) {
-  popupAnswers_.push_back(index == 0 ? &Menu(name) : &MenuArray(name).Item(index));
+  popupAnswers_.push_back(menus_.Find(index == 0 ? Menu(name) : MenuArray(name).Item(index)));
 }
 
 void SimForm::Show() {
@@ -403,45 +249,12 @@ void SimForm::Unload() {
 }
 
 SimPictureBox& SimForm::Picture(std::string_view name) {
-  for (const auto& p : pictures_) {
-    if (p->Name() == name) return *p;
-  }
-  NoSuch("picture box", name);
+  return Named(pictures_, name, name_, "picture box");
 }
-
-SimLabel& SimForm::LabelControl(std::string_view name) {
-  for (const auto& l : labels_) {
-    if (l->Name() == name) return *l;
-  }
-  NoSuch("label", name);
-}
-
-SimShape& SimForm::ShapeControl(std::string_view name) {
-  for (const auto& s : shapes_) {
-    if (s->Name() == name) return *s;
-  }
-  NoSuch("shape", name);
-}
-
-SimMenuItem& SimForm::Menu(std::string_view name) {
-  for (const auto& m : menus_) {
-    if (m->Index() == 0 && m->Name() == name) return *m;
-  }
-  NoSuch("menu", name);
-}
-
-SimMenuGroup& SimForm::MenuArray(std::string_view name) {
-  for (const auto& g : groups_) {
-    if (g->Name() == name) return *g;
-  }
-  NoSuch("menu group", name);
-}
-
+SimLabel& SimForm::LabelControl(std::string_view name) { return Named(labels_, name, name_, "label"); }
+SimShape& SimForm::ShapeControl(std::string_view name) { return Named(shapes_, name, name_, "shape"); }
 SimCommonDialog& SimForm::Dialog(std::string_view name) {
-  for (const auto& d : dialogs_) {
-    if (d->Name() == name) return *d;
-  }
-  NoSuch("common dialog", name);
+  return Named(dialogs_, name, name_, "common dialog");
 }
 
 void SimForm::ShowModeless(Form& owner) {
@@ -468,17 +281,8 @@ bool SimForm::Tick(std::string_view timer) {
   return true;
 }
 
-// The first visible label of the design under the point, as Windows hit-tests them.
-MouseHit SimForm::HitAt(Point at) const {
-  MouseHit hit;
-  hit.inClient = at.x >= 0 && at.y >= 0 && at.x < ClientWidth() && at.y < ClientHeight();
-  for (const auto& label : labels_) {
-    if (label->Visible() && PtInRect(label->Bounds(), at)) {
-      hit.label = label->Name();
-      break;
-    }
-  }
-  return hit;
+MouseHit SimForm::HitAt(int x, int y) const {
+  return HitLabels(labels_, {x, y}, x >= 0 && y >= 0 && x < ClientWidth() && y < ClientHeight());
 }
 
 bool SimForm::Raise(const MouseEvents& events) {
@@ -488,17 +292,17 @@ bool SimForm::Raise(const MouseEvents& events) {
 
 bool SimForm::MouseDown(std::int16_t button, int x, int y, std::int16_t shift) {
   if (!AcceptsMouseAndKeys()) return false;
-  return Raise(router_.Down(button, shift, {x, y}, HitAt({x, y})));
+  return Raise(router_.Down(button, shift, {x, y}, HitAt(x, y)));
 }
 
 bool SimForm::MouseUp(std::int16_t button, int x, int y, std::int16_t shift) {
   if (!AcceptsMouseAndKeys()) return false;
-  return Raise(router_.Up(button, shift, {x, y}, HitAt({x, y})));
+  return Raise(router_.Up(button, shift, {x, y}, HitAt(x, y)));
 }
 
 bool SimForm::MouseMove(int x, int y, std::int16_t buttons, std::int16_t shift) {
   if (!AcceptsMouseAndKeys()) return false;
-  return Raise(router_.Move(buttons, shift, {x, y}, HitAt({x, y})));
+  return Raise(router_.Move(buttons, shift, {x, y}, HitAt(x, y)));
 }
 
 bool SimForm::KeyPress(std::int16_t keyAscii, std::int16_t* after) {
@@ -515,7 +319,7 @@ bool SimForm::KeyUp(std::int16_t keyCode, std::int16_t shift) {
 }
 
 bool SimForm::ClickMenu(std::string_view name, std::int16_t index) {
-  SimMenuItem& item = index == 0 ? Menu(name) : MenuArray(name).Item(index);
+  const MenuNode& item = *menus_.Find(index == 0 ? Menu(name) : MenuArray(name).Item(index));
   if (!AcceptsInput() || !item.Clickable()) return false;
   Deliver([&] { events_.OnMenuClick(item.Name(), item.Index()); });
   return true;

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +12,9 @@
 #include <vector>
 
 #include "platform/design.h"
+#include "platform/dispatcher.h"
+#include "platform/form_parts.h"
+#include "platform/menu_tree.h"
 #include "platform/mouse_routing.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/toolkit.h"
@@ -21,135 +23,38 @@
 
 namespace vimo::sim {
 
+class SimForm;
 class SimToolkit;
 
 // kSysButtonFace and kSysWindowText to their sim colours; other colours as they are.
 Colour ResolveColour(Colour colour);
 
-class SimMenuItem final : public MenuItem {
+// Labels and shapes keep their state as every backend does (platform/form_parts.h).
+class SimLabel final : public BasicLabel {
  public:
-  SimMenuItem(const MenuDesign& design, SimMenuItem* parent);
-
-  std::string_view Name() const override { return name_; }
-  std::string Caption() const override { return caption_; }
-  bool Checked() const override { return checked_; }
-  void SetChecked(bool checked) override { checked_ = checked; }
-  bool Enabled() const override { return enabled_; }
-  void SetEnabled(bool enabled) override { enabled_ = enabled; }
-  bool Visible() const override { return visible_; }
-  void SetVisible(bool visible) override { visible_ = visible; }
-
-  std::int16_t Index() const { return index_; }
-  int Level() const { return level_; }
-  SimMenuItem* Parent() const { return parent_; }
-  bool HasChildren() const { return children_ > 0; }
-  // Whether a user can click it in the popup of `popup`: a visible, enabled command (no
-  // separator, no submenu) below it, whose submenus down from it are visible and enabled.
-  bool ClickableIn(const SimMenuItem& popup) const;
-  // The same in the popup of its top-level menu.
-  bool Clickable() const;
-
- private:
-  std::string name_;
-  std::string caption_;
-  std::int16_t index_;
-  int level_;
-  bool checked_;
-  bool enabled_;
-  bool visible_;
-  SimMenuItem* parent_;
-  int children_ = 0;
-};
-
-class SimMenuGroup final : public MenuGroup {
- public:
-  explicit SimMenuGroup(std::string_view name) : name_(name) {}
-  std::int16_t UBound() const override;
-  SimMenuItem& Item(std::int16_t index) override;
-
-  std::string_view Name() const { return name_; }
-  void Add(SimMenuItem* item) { items_.push_back(item); }
-
- private:
-  std::string name_;
-  std::vector<SimMenuItem*> items_;
-};
-
-// Control geometry is whole client pixels: setters round as WholePixels does.
-class SimLabel final : public Label {
- public:
-  SimLabel(const ControlDesign& design, float tppX, float tppY);
-
-  std::string Caption() const override { return caption_; }
-  void SetCaption(std::string_view text) override;
-  float Top() const override { return static_cast<float>(top_); }
-  void SetTop(float top) override { top_ = WholePixels(top); }
-  float Width() const override { return static_cast<float>(width_); }
-  void SetWidth(float width) override { width_ = WholePixels(width); }
-  float Height() const override { return static_cast<float>(height_); }
-  void SetHeight(float height) override { height_ = WholePixels(height); }
-  bool Visible() const override { return visible_; }
-  void SetVisible(bool visible) override { visible_ = visible; }
-  float FontSize() const override { return fontSize_; }
-  void SetFontSize(float points) override { fontSize_ = points; }
-
-  std::string_view Name() const { return name_; }
-  int Left() const { return left_; }
-  Rect Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
-  std::string_view ToolTip() const { return tooltip_; }
+  using BasicLabel::BasicLabel;
   int CaptionSets() const { return captionSets_; }
 
  private:
-  std::string name_;
-  std::string caption_;
-  std::string tooltip_;
-  int left_;
-  int top_;
-  int width_;
-  int height_;
-  bool visible_;
-  float fontSize_;
+  void Changed(Change what, const Rect& /*before*/) override {
+    if (what == Change::kCaption) ++captionSets_;
+  }
   int captionSets_ = 0;
 };
 
-class SimShape final : public Shape {
+// A shape redraws itself when its size changes: the old outline is painted over with the
+// window's background, the new one drawn, while the window shows.
+class SimShape final : public BasicShape {
  public:
-  SimShape(const ControlDesign& design, float tppX, float tppY);
-
-  float Left() const override { return static_cast<float>(left_); }
-  float Top() const override { return static_cast<float>(top_); }
-  float Width() const override { return static_cast<float>(width_); }
-  void SetWidth(float width) override { Resize(WholePixels(width), height_); }
-  float Height() const override { return static_cast<float>(height_); }
-  void SetHeight(float height) override { Resize(width_, WholePixels(height)); }
-
-  // A shape redraws itself when its size changes: the old outline is painted over with
-  // the window's background, the new one drawn. `surface` gives the window's client
-  // pixels and background, or nullptr while nothing is to be drawn.
-  void SetSurface(std::function<PixelBuffer*()> surface, Colour background) {
-    surface_ = std::move(surface);
-    background_ = background;
-  }
-
-  std::string_view Name() const { return name_; }
-  bool Visible() const { return visible_; }
-  void SetVisible(bool visible) { visible_ = visible; }
-  Colour BorderColour() const { return colour_; }
+  SimShape(const ControlDesign& design, float tppX, float tppY, SimForm& form);
   // The 1-pixel outline in the border colour.
-  void DrawOutline(PixelBuffer& client) const { Outline(client, colour_); }
+  void DrawOutline(PixelBuffer& client) const { Outline(client, Bounds(), colour_); }
 
  private:
-  void Outline(PixelBuffer& client, Colour colour) const;
-  void Resize(int width, int height);
+  static void Outline(PixelBuffer& client, const Rect& r, Colour colour);
+  void Changed(const Rect& before) override;
 
-  std::function<PixelBuffer*()> surface_;
-  Colour background_ = 0;
-  std::string name_;
-  int left_;
-  int top_;
-  int width_;
-  int height_;
-  bool visible_;
+  SimForm& form_;
   Colour colour_;
 };
 
@@ -173,8 +78,6 @@ class SimPictureBox final : public PictureBox {
   void SetHeight(float height) override;
 
   std::string_view Name() const { return name_; }
-  Colour Pixel(int x, int y) const { return image_.At(x, y); }
-  const PixelBuffer& Image() const { return image_; }
 
  private:
   std::string name_;
@@ -187,32 +90,20 @@ class SimPictureBox final : public PictureBox {
 // How the colour dialog was opened.
 struct ColourDialogRecord {
   std::int32_t flags = 0;
-  bool cancelError = false;
   Colour shown = 0;  // the colour selected as it opened
   friend bool operator==(const ColourDialogRecord&, const ColourDialogRecord&) = default;
 };
 
 // The colour chooser: the "user" gives the answers the test scripted on the toolkit. Like
-// the system's, it opens with black selected unless Flags hold CC_RGBINIT (1).
-class SimCommonDialog final : public CommonDialog {
+// the system's, it opens with black selected unless the flags hold CC_RGBINIT.
+class SimCommonDialog final : public BasicColourDialog {
  public:
-  SimCommonDialog(SimToolkit& toolkit, std::string_view name) : toolkit_(toolkit), name_(name) {}
-
-  std::int32_t Flags() const override { return flags_; }
-  void SetFlags(std::int32_t flags) override { flags_ = flags; }
-  bool CancelError() const override { return cancelError_; }
-  void SetCancelError(bool raise) override { cancelError_ = raise; }
-  void ShowColor() override;
-  Colour Color() const override { return colour_; }
-
-  std::string_view Name() const { return name_; }
+  SimCommonDialog(SimToolkit& toolkit, std::string_view name)
+      : BasicColourDialog(name), toolkit_(toolkit) {}
 
  private:
+  std::optional<Colour> Choose(std::int32_t flags, Colour current) override;
   SimToolkit& toolkit_;
-  std::string name_;
-  std::int32_t flags_ = 0;
-  bool cancelError_ = false;
-  Colour colour_ = 0;
 };
 
 struct PopupRecord {
@@ -222,7 +113,7 @@ struct PopupRecord {
   friend bool operator==(const PopupRecord&, const PopupRecord&) = default;
 };
 
-class SimForm final : public Form {
+class SimForm final : public TwipsForm {
  public:
   SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& events);
   ~SimForm() override;
@@ -236,16 +127,6 @@ class SimForm final : public Form {
   Handle hWnd() override { return hwnd_; }
   WindowState State() const override;
   bool Visible() const override;
-  // As SetWindowPos: the resize event runs only when the size changes. A minimised window
-  // is neither moved nor sized (ToolkitError), as in the Win32 backend.
-  float Width() const override;
-  void SetWidth(float twips) override;
-  float Height() const override;
-  void SetHeight(float twips) override;
-  float Left() const override;
-  void SetLeft(float twips) override;
-  float Top() const override;
-  void SetTop(float twips) override;
   float ScaleWidth() const override { return static_cast<float>(ClientWidth()); }
   float ScaleHeight() const override { return static_cast<float>(ClientHeight()); }
   void Cls() override;
@@ -262,8 +143,8 @@ class SimForm final : public Form {
   SimPictureBox& Picture(std::string_view name) override;
   SimLabel& LabelControl(std::string_view name) override;
   SimShape& ShapeControl(std::string_view name) override;
-  SimMenuItem& Menu(std::string_view name) override;
-  SimMenuGroup& MenuArray(std::string_view name) override;
+  MenuNode& Menu(std::string_view name) override { return menus_.Menu(name); }
+  MenuGroup& MenuArray(std::string_view name) override { return menus_.Group(name); }
   SimCommonDialog& Dialog(std::string_view name) override;
   bool Loaded() const override { return !unloaded_; }
   void ShowModeless(Form& owner) override;
@@ -283,7 +164,7 @@ class SimForm final : public Form {
   bool KeyPress(std::int16_t keyAscii, std::int16_t* after = nullptr);
   bool KeyUp(std::int16_t keyCode, std::int16_t shift = 0);
   // A menu command as a popup of its top-level menu delivers it; false, without an event,
-  // for an item a user cannot click (see SimMenuItem::Clickable).
+  // for an item a user cannot click (see MenuNode::Clickable).
   bool ClickMenu(std::string_view name, std::int16_t index = 0);
   // What the user does in the next popup menu, one answer per popup in turn: choose the
   // item (ToolkitError at once for one the design lacks), or close the menu without a
@@ -309,7 +190,8 @@ class SimForm final : public Form {
   bool Unloaded() const { return unloaded_; }
   Handle Owner() const { return owner_; }
   const std::vector<PopupRecord>& Popups() const { return popups_; }
-  const std::vector<std::string>& Failures() const { return failures_; }
+  // What the toolkit's dispatcher caught, of every form.
+  const std::vector<std::string>& Failures() const;
   int CaptionSets() const { return captionSets_; }
   // How many times the caption had been set when Show first ran; -1 before that.
   int CaptionSetsBeforeShow() const { return captionSetsBeforeShow_; }
@@ -319,19 +201,21 @@ class SimForm final : public Form {
 
  private:
   friend class SimToolkit;
+  friend class SimShape;
   void RunLoad();
-  // The dispatcher: runs one handler; a std::exception escaping it is recorded and reported
-  // to OnHandlerFailure (itself guarded), and delivery goes on.
   template <class Handler>
   void Deliver(Handler&& handler);
-  void RecordFailure(std::string_view what);
-  MouseHit HitAt(Point at) const;
+  MouseHit HitAt(int x, int y) const;
   bool Raise(const MouseEvents& events);
   bool AcceptsInput() const;
   bool AcceptsMouseAndKeys() const;
-  void MoveOuter(const Rect& outer);
+  // As SetWindowPos: the resize event runs only when the size changes. A minimised window
+  // is neither moved nor sized (ToolkitError), as in the Win32 backend.
+  void MoveOuter(const Rect& outer) override;
+  Rect NormalRect() const override;
+  float TwipsPerPixelX() const override;
+  float TwipsPerPixelY() const override;
   SimWindow& Win();
-  Rect NormalRect() const;
 
   SimToolkit& toolkit_;
   SimDesktop& desktop_;
@@ -347,15 +231,13 @@ class SimForm final : public Form {
   std::vector<std::string> buttons_;
   std::vector<std::unique_ptr<SimCommonDialog>> dialogs_;
   Handle owner_ = 0;
-  std::vector<std::unique_ptr<SimMenuItem>> menus_;
-  std::vector<std::unique_ptr<SimMenuGroup>> groups_;
+  MenuTree menus_;
 
   bool shown_ = false;
   bool unloaded_ = false;
   MouseRouter router_;
-  std::deque<SimMenuItem*> popupAnswers_;  // null: closed without a choice
+  std::deque<MenuNode*> popupAnswers_;  // null: closed without a choice
   std::vector<PopupRecord> popups_;
-  std::vector<std::string> failures_;
   int captionSets_ = 0;
   int captionSetsBeforeShow_ = -1;
   int showCalls_ = 0;
@@ -394,7 +276,7 @@ class SimToolkit final : public Toolkit {
   int MsgBox(std::string_view text, int style, std::string_view title) override;
   SimScreen& GetScreen() override { return screen_; }
   // Hidden, normal state, at (0, 0), client area = design twips / twips per pixel. Then
-  // OnCreate and OnLoad, each through the form's dispatcher.
+  // OnCreate and OnLoad, each through the dispatcher.
   SimForm& LoadForm(const FormDesign& design, FormEvents& events) override;
 
   SimDesktop& Desktop() { return desktop_; }
@@ -424,6 +306,7 @@ class SimToolkit final : public Toolkit {
   const std::vector<ColourDialogRecord>& ColourDialogs() const { return colourDialogs_; }
   // For the dialogs: records the opening and gives the scripted answer.
   std::optional<Colour> AnswerColourDialog(const ColourDialogRecord& opened);
+  Dispatcher& Events() { return dispatcher_; }
 
  private:
   SimDesktop& desktop_;
@@ -438,6 +321,7 @@ class SimToolkit final : public Toolkit {
   int year_ = 2026;
   std::deque<std::optional<Colour>> colourAnswers_;
   std::vector<ColourDialogRecord> colourDialogs_;
+  Dispatcher dispatcher_;
 };
 
 }  // namespace vimo::sim

@@ -1,0 +1,130 @@
+#include "platform/form_parts.h"
+
+#include "platform/units.h"
+
+namespace vimo {
+
+// ---- TwipsForm
+
+float TwipsForm::Width() const {
+  const Rect r = NormalRect();
+  return TwipsFromPixels(r.right - r.left, TwipsPerPixelX());
+}
+
+float TwipsForm::Height() const {
+  const Rect r = NormalRect();
+  return TwipsFromPixels(r.bottom - r.top, TwipsPerPixelY());
+}
+
+float TwipsForm::Left() const { return TwipsFromPixels(NormalRect().left, TwipsPerPixelX()); }
+float TwipsForm::Top() const { return TwipsFromPixels(NormalRect().top, TwipsPerPixelY()); }
+
+void TwipsForm::SetWidth(float twips) {
+  Rect r = NormalRect();
+  r.right = r.left + PixelsFromTwips(twips, TwipsPerPixelX());
+  MoveOuter(r);
+}
+
+void TwipsForm::SetHeight(float twips) {
+  Rect r = NormalRect();
+  r.bottom = r.top + PixelsFromTwips(twips, TwipsPerPixelY());
+  MoveOuter(r);
+}
+
+void TwipsForm::SetLeft(float twips) {
+  const Rect r = NormalRect();
+  const int left = PixelsFromTwips(twips, TwipsPerPixelX());
+  MoveOuter({left, r.top, left + (r.right - r.left), r.bottom});
+}
+
+void TwipsForm::SetTop(float twips) {
+  const Rect r = NormalRect();
+  const int top = PixelsFromTwips(twips, TwipsPerPixelY());
+  MoveOuter({r.left, top, r.right, top + (r.bottom - r.top)});
+}
+
+// ---- Labels
+
+BasicLabel::BasicLabel(const ControlDesign& design, float tppX, float tppY)
+    : name_(design.name),
+      caption_(design.caption),
+      tooltip_(design.tooltip),
+      left_(PixelsFromTwips(design.left, tppX)),
+      top_(PixelsFromTwips(design.top, tppY)),
+      width_(PixelsFromTwips(design.width, tppX)),
+      height_(PixelsFromTwips(design.height, tppY)),
+      visible_(design.visible),
+      fontSize_(design.font.size) {}
+
+void BasicLabel::SetCaption(std::string_view text) {
+  if (text == caption_) return;
+  caption_.assign(text);
+  Changed(Change::kCaption, Bounds());
+}
+
+void BasicLabel::Place(int& side, float pixels, bool isSize) {
+  if (isSize && !(pixels >= 0.0F)) throw ToolkitError("invalid size for " + name_);
+  const int whole = WholePixels(pixels);
+  if (whole == side) return;
+  const Rect before = Bounds();
+  side = whole;
+  Changed(Change::kPlace, before);
+}
+
+void BasicLabel::SetTop(float top) { Place(top_, top, false); }
+void BasicLabel::SetWidth(float width) { Place(width_, width, true); }
+void BasicLabel::SetHeight(float height) { Place(height_, height, true); }
+
+void BasicLabel::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  Changed(Change::kVisible, Bounds());
+}
+
+void BasicLabel::SetFontSize(float points) {
+  if (!(points > 0.0F)) throw ToolkitError("invalid font size for " + name_);
+  if (points == fontSize_) return;
+  const float previous = fontSize_;
+  fontSize_ = points;
+  try {
+    Changed(Change::kFont, Bounds());
+  } catch (...) {
+    fontSize_ = previous;
+    throw;
+  }
+}
+
+// ---- Shapes
+
+BasicShape::BasicShape(const ControlDesign& design, float tppX, float tppY)
+    : name_(design.name),
+      left_(PixelsFromTwips(design.left, tppX)),
+      top_(PixelsFromTwips(design.top, tppY)),
+      width_(PixelsFromTwips(design.width, tppX)),
+      height_(PixelsFromTwips(design.height, tppY)) {}
+
+void BasicShape::Resize(int& side, float pixels) {
+  if (!(pixels >= 0.0F)) throw ToolkitError("invalid size for " + name_);
+  const int whole = WholePixels(pixels);
+  if (whole == side) return;
+  const Rect before = Bounds();
+  side = whole;
+  Changed(before);
+}
+
+void BasicShape::SetWidth(float width) { Resize(width_, width); }
+void BasicShape::SetHeight(float height) { Resize(height_, height); }
+
+// ---- Colour chooser
+
+// A closed dialog leaves the colour as it was; Cancel raises only when CancelError asks
+// for it.
+void BasicColourDialog::ShowColor() {
+  if (const std::optional<Colour> chosen = Choose(flags_, colour_)) {
+    colour_ = *chosen & 0x00FFFFFFU;
+  } else if (cancelError_) {
+    throw ToolkitError("Cancel was selected.");
+  }
+}
+
+}  // namespace vimo

@@ -1,0 +1,159 @@
+// What every backend's forms and controls share: the twips geometry of the window over
+// its pixel rectangle, the state of labels, shapes and the colour chooser in whole client
+// pixels, and the lookups by design name. A backend adds how they are drawn and shown.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/design.h"
+#include "platform/mouse_routing.h"
+#include "platform/toolkit.h"
+#include "platform/types.h"
+
+namespace vimo {
+
+// A form's outer size and position in twips over the backend's pixel rectangle,
+// converted as platform/units.h does.
+class TwipsForm : public Form {
+ public:
+  float Width() const final;
+  void SetWidth(float twips) final;
+  float Height() const final;
+  void SetHeight(float twips) final;
+  float Left() const final;
+  void SetLeft(float twips) final;
+  float Top() const final;
+  void SetTop(float twips) final;
+
+ protected:
+  // The outer rectangle in screen pixels; while minimised, that of the normal state.
+  virtual Rect NormalRect() const = 0;
+  // Moves and sizes the window (the resize event runs when the size changes).
+  // ToolkitError for a minimised or maximised window or a negative size.
+  virtual void MoveOuter(const Rect& outer) = 0;
+  virtual float TwipsPerPixelX() const = 0;
+  virtual float TwipsPerPixelY() const = 0;
+};
+
+// A label's design data and state. Geometry is whole client pixels (rounded as
+// WholePixels does); a negative size raises ToolkitError. Each change reaches the backend
+// through Changed() after the state has changed; a font the backend cannot make (Changed
+// raises for kFont) leaves the size as it was.
+class BasicLabel : public Label {
+ public:
+  BasicLabel(const ControlDesign& design, float tppX, float tppY);
+
+  std::string Caption() const final { return caption_; }
+  void SetCaption(std::string_view text) final;
+  float Top() const final { return static_cast<float>(top_); }
+  void SetTop(float top) final;
+  float Width() const final { return static_cast<float>(width_); }
+  void SetWidth(float width) final;
+  float Height() const final { return static_cast<float>(height_); }
+  void SetHeight(float height) final;
+  bool Visible() const final { return visible_; }
+  void SetVisible(bool visible) final;
+  float FontSize() const final { return fontSize_; }
+  void SetFontSize(float points) final;
+
+  std::string_view Name() const { return name_; }
+  std::string_view Tooltip() const { return tooltip_; }
+  Rect Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
+  bool Hit(Point at) const { return visible_ && PtInRect(Bounds(), at); }
+
+ protected:
+  enum class Change { kCaption, kPlace, kVisible, kFont };
+  virtual void Changed(Change /*what*/, const Rect& /*before*/) {}
+
+ private:
+  void Place(int& side, float pixels, bool isSize);
+
+  std::string name_;
+  std::string caption_;
+  std::string tooltip_;
+  int left_;
+  int top_;
+  int width_;
+  int height_;
+  bool visible_;
+  float fontSize_;
+};
+
+// A 1-pixel outline rectangle in whole client pixels; Changed() follows a new size.
+class BasicShape : public Shape {
+ public:
+  BasicShape(const ControlDesign& design, float tppX, float tppY);
+
+  float Left() const final { return static_cast<float>(left_); }
+  float Top() const final { return static_cast<float>(top_); }
+  float Width() const final { return static_cast<float>(width_); }
+  void SetWidth(float width) final;
+  float Height() const final { return static_cast<float>(height_); }
+  void SetHeight(float height) final;
+
+  std::string_view Name() const { return name_; }
+  Rect Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
+
+ protected:
+  virtual void Changed(const Rect& /*before*/) {}
+
+ private:
+  void Resize(int& side, float pixels);
+
+  std::string name_;
+  int left_;
+  int top_;
+  int width_;
+  int height_;
+};
+
+// The colour chooser's state: it keeps its current colour between uses.
+class BasicColourDialog : public CommonDialog {
+ public:
+  explicit BasicColourDialog(std::string_view name) : name_(name) {}
+
+  void SetFlags(std::int32_t flags) final { flags_ = flags; }
+  void SetCancelError(bool raise) final { cancelError_ = raise; }
+  void ShowColor() final;
+  Colour Color() const final { return colour_; }
+  std::string_view Name() const { return name_; }
+
+ protected:
+  static constexpr std::int32_t kRgbInit = 1;  // CC_RGBINIT: open with the colour selected
+  // Shows the dialog; the colour chosen with OK, or nothing for Cancel.
+  virtual std::optional<Colour> Choose(std::int32_t flags, Colour current) = 0;
+
+ private:
+  std::string name_;
+  std::int32_t flags_ = 0;
+  bool cancelError_ = false;
+  Colour colour_ = 0;
+};
+
+// The control of that design name in a list of owned controls; ToolkitError for none.
+template <class Controls>
+auto& Named(const Controls& controls, std::string_view name, std::string_view form,
+            const char* kind) {
+  for (const auto& control : controls) {
+    if (control->Name() == name) return *control;
+  }
+  throw ToolkitError(std::string(form) + " has no " + kind + " " + std::string(name));
+}
+
+// The first visible label of the design under the point, as Windows hit-tests them.
+template <class Labels>
+MouseHit HitLabels(const Labels& labels, Point at, bool inClient) {
+  MouseHit hit;
+  hit.inClient = inClient;
+  for (const auto& label : labels) {
+    if (label->Hit(at)) {
+      hit.label = label->Name();
+      break;
+    }
+  }
+  return hit;
+}
+
+}  // namespace vimo
