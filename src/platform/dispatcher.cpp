@@ -3,8 +3,8 @@
 namespace vimo {
 
 void Dispatcher::Record(std::string_view what) noexcept {
-  if (sink_ != nullptr) sink_(what);
   try {
+    if (sink_ != nullptr) sink_(what);
     if (failures_.size() == kKeep) failures_.erase(failures_.begin());
     failures_.emplace_back(what);
   } catch (...) {

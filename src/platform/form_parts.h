@@ -65,6 +65,7 @@ class BasicLabel : public Label {
 
  protected:
   enum class Change { kCaption, kPlace, kVisible, kFont };
+  const std::string& Text() const { return caption_; }
   virtual void Changed(Change /*what*/, const Rect& /*before*/) {}
 
  private:

@@ -251,8 +251,12 @@ void SimForm::Unload() {
 SimPictureBox& SimForm::Picture(std::string_view name) {
   return Named(pictures_, name, name_, "picture box");
 }
-SimLabel& SimForm::LabelControl(std::string_view name) { return Named(labels_, name, name_, "label"); }
-SimShape& SimForm::ShapeControl(std::string_view name) { return Named(shapes_, name, name_, "shape"); }
+SimLabel& SimForm::LabelControl(std::string_view name) {
+  return Named(labels_, name, name_, "label");
+}
+SimShape& SimForm::ShapeControl(std::string_view name) {
+  return Named(shapes_, name, name_, "shape");
+}
 SimCommonDialog& SimForm::Dialog(std::string_view name) {
   return Named(dialogs_, name, name_, "common dialog");
 }

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/win32/win32_text.h"
+#include "platform/win32/win32_support.h"
 
 namespace vimo::win32 {
 namespace {

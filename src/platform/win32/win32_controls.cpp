@@ -4,30 +4,21 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "platform/units.h"
 #include "platform/win32/win32_form.h"
-#include "platform/win32/win32_text.h"
-#include "platform/win32/win32_toolkit.h"
+#include "platform/win32/win32_support.h"
 
 namespace vimo::win32 {
 namespace {
 
-// Controls keep whole client pixels, as the simulated ones do.
-float Whole(float pixels) { return static_cast<float>(WholePixels(pixels)); }
-
-void RequireSize(float value, const std::string& control) {
-  if (!(value >= 0.0F)) throw ToolkitError("invalid size for " + control);
-}
-
 // The four 1-pixel edges of an outline rectangle.
-int OutlineEdges(const RECT& r, RECT* edges) {
+int OutlineEdges(const Rect& r, Rect* edges) {
   if (r.right <= r.left || r.bottom <= r.top) return 0;
-  edges[0] = RECT{r.left, r.top, r.right, r.top + 1};
-  edges[1] = RECT{r.left, r.bottom - 1, r.right, r.bottom};
-  edges[2] = RECT{r.left, r.top, r.left + 1, r.bottom};
-  edges[3] = RECT{r.right - 1, r.top, r.right, r.bottom};
+  edges[0] = Rect{r.left, r.top, r.right, r.top + 1};
+  edges[1] = Rect{r.left, r.bottom - 1, r.right, r.bottom};
+  edges[2] = Rect{r.left, r.top, r.left + 1, r.bottom};
+  edges[3] = Rect{r.right - 1, r.top, r.right, r.bottom};
   return 4;
 }
 
@@ -41,20 +32,10 @@ COLORREF ResolveColour(Colour colour) {
 // --- Label -------------------------------------------------------------------------
 
 Win32Label::Win32Label(Win32Form& form, const ControlDesign& design)
-    : form_(form),
-      name_(design.name),
-      caption_(design.caption),
+    : BasicLabel(design, form.TwipsPerPixelX(), form.TwipsPerPixelY()),
+      form_(form),
       text_(Widen(design.caption)),
-      tooltip_(design.tooltip),
-      left_(static_cast<float>(form.PixelsFromTwipsX(design.left))),
-      top_(static_cast<float>(form.PixelsFromTwipsY(design.top))),
-      width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
-      height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
-      visible_(design.visible),
-      fontSize_(design.font.size),
-      fontName_(Widen(design.font.name)),
-      fontWeight_(design.font.weight),
-      underline_(design.font.underline),
+      font_(design.font),
       colour_(ResolveColour(design.foreColor)),
       transparent_(design.transparentBack) {
   MakeFont();
@@ -63,37 +44,22 @@ Win32Label::Win32Label(Win32Form& form, const ControlDesign& design)
 Win32Label::~Win32Label() { ReleaseResources(); }
 
 void Win32Label::ReleaseResources() {
-  if (font_ != nullptr) DeleteObject(font_);
-  font_ = nullptr;
+  if (hfont_ != nullptr) DeleteObject(hfont_);
+  hfont_ = nullptr;
 }
 
 void Win32Label::MakeFont() {
-  const int dpi = form_.Toolkit().ScreenMetrics().DpiY();
-  const int height = -static_cast<int>(std::lround(fontSize_ * static_cast<float>(dpi) / 72.0F));
-  HFONT font = CreateFontW(height, 0, 0, 0, fontWeight_, FALSE, underline_ ? TRUE : FALSE, FALSE,
-                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, fontName_.c_str());
-  if (font == nullptr) throw ToolkitError("cannot create the font of " + name_);
+  HFONT font = PointFont(font_, FontSize(), form_.Toolkit().ScreenMetrics().DpiY());
+  if (font == nullptr) throw ToolkitError("cannot create the font of " + std::string(Name()));
   ReleaseResources();
-  font_ = font;
-}
-
-RECT Win32Label::Bounds() const {
-  const int left = static_cast<int>(left_);
-  const int top = static_cast<int>(top_);
-  return RECT{left, top, left + static_cast<int>(width_), top + static_cast<int>(height_)};
-}
-
-bool Win32Label::Hit(POINT point) const {
-  const RECT r = Bounds();
-  return visible_ && PtInRect(&r, point) != FALSE;
+  hfont_ = font;
 }
 
 void Win32Label::Draw(HDC dc) const {
-  if (!visible_ || font_ == nullptr) return;
-  RECT r = Bounds();
+  if (!Visible() || hfont_ == nullptr) return;
+  RECT r = ToRECT(Bounds());
   if (!transparent_) FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-  const HGDIOBJ oldFont = SelectObject(dc, font_);
+  const HGDIOBJ oldFont = SelectObject(dc, hfont_);
   const COLORREF oldColour = SetTextColor(dc, colour_);
   const int oldMode = SetBkMode(dc, TRANSPARENT);
   DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &r,
@@ -103,81 +69,25 @@ void Win32Label::Draw(HDC dc) const {
   SelectObject(dc, oldFont);
 }
 
-void Win32Label::Changed(const RECT& before) {
+// The read-out changes its texts while the pointer moves: the wide text keeps its
+// storage, so this allocates nothing once it has grown.
+void Win32Label::Changed(Change what, const Rect& before) {
+  if (what == Change::kFont) MakeFont();
+  if (what == Change::kCaption) WidenInto(Text(), text_);
   form_.LabelMoved(*this);
-  const RECT areas[2] = {before, Bounds()};
+  const Rect areas[2] = {before, Bounds()};
   form_.RedrawArea(areas, 2);
-}
-
-void Win32Label::SetCaption(std::string_view text) {
-  if (text == caption_) return;
-  // The read-out changes its texts while the pointer moves: both strings keep their
-  // storage, so this allocates nothing once they have grown.
-  WidenInto(text, text_);
-  caption_.assign(text);
-  Changed(Bounds());
-}
-
-void Win32Label::SetTop(float top) {
-  top = Whole(top);
-  if (top == top_) return;
-  const RECT before = Bounds();
-  top_ = top;
-  Changed(before);
-}
-
-void Win32Label::SetWidth(float width) { Resize(width_, width); }
-
-void Win32Label::SetHeight(float height) { Resize(height_, height); }
-
-void Win32Label::Resize(float& side, float size) {
-  RequireSize(size, name_);
-  size = Whole(size);
-  if (size == side) return;
-  const RECT before = Bounds();
-  side = size;
-  Changed(before);
-}
-
-void Win32Label::SetVisible(bool visible) {
-  if (visible == visible_) return;
-  visible_ = visible;
-  Changed(Bounds());
-}
-
-void Win32Label::SetFontSize(float points) {
-  if (!(points > 0.0F)) throw ToolkitError("invalid font size for " + name_);
-  if (points == fontSize_ && font_ != nullptr) return;
-  const float previous = fontSize_;
-  fontSize_ = points;
-  try {
-    MakeFont();
-  } catch (...) {
-    fontSize_ = previous;
-    throw;
-  }
-  Changed(Bounds());
 }
 
 // --- Shape -------------------------------------------------------------------------
 
 Win32Shape::Win32Shape(Win32Form& form, const ControlDesign& design)
-    : form_(form),
-      name_(design.name),
-      left_(static_cast<float>(form.PixelsFromTwipsX(design.left))),
-      top_(static_cast<float>(form.PixelsFromTwipsY(design.top))),
-      width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
-      height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
+    : BasicShape(design, form.TwipsPerPixelX(), form.TwipsPerPixelY()),
+      form_(form),
       colour_(ResolveColour(design.foreColor)) {}
 
-RECT Win32Shape::Bounds() const {
-  const int left = static_cast<int>(left_);
-  const int top = static_cast<int>(top_);
-  return RECT{left, top, left + static_cast<int>(width_), top + static_cast<int>(height_)};
-}
-
 void Win32Shape::Draw(HDC dc) const {
-  const RECT r = Bounds();
+  const Rect r = Bounds();
   if (r.right <= r.left || r.bottom <= r.top) return;
   HPEN pen = CreatePen(PS_SOLID, 1, colour_);
   if (pen == nullptr) return;
@@ -191,29 +101,11 @@ void Win32Shape::Draw(HDC dc) const {
   DeleteObject(pen);
 }
 
-void Win32Shape::Changed(const RECT& before) {
-  RECT areas[8];
+void Win32Shape::Changed(const Rect& before) {
+  Rect areas[8];
   int count = OutlineEdges(before, areas);
   count += OutlineEdges(Bounds(), areas + count);
   form_.RedrawArea(areas, count);
-}
-
-void Win32Shape::SetWidth(float width) {
-  RequireSize(width, name_);
-  width = Whole(width);
-  if (width == width_) return;
-  const RECT before = Bounds();
-  width_ = width;
-  Changed(before);
-}
-
-void Win32Shape::SetHeight(float height) {
-  RequireSize(height, name_);
-  height = Whole(height);
-  if (height == height_) return;
-  const RECT before = Bounds();
-  height_ = height;
-  Changed(before);
 }
 
 // --- Picture box -------------------------------------------------------------------
@@ -261,13 +153,7 @@ void Win32PictureBox::Allocate(int width, int height) {
   height = std::max(1, height);
   if (bitmap_ != nullptr && width == pixelWidth_ && height == pixelHeight_) return;
 
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO info = DibHeader(width, height);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap == nullptr) throw ToolkitError("cannot allocate the image of " + name_);
@@ -328,18 +214,21 @@ void Win32PictureBox::SetForeColor(Colour colour) {
   foreColour_ = colour;
 }
 
-void Win32PictureBox::SetWidth(float width) {
-  RequireSize(width, name_);
+// A new width or height in whole pixels, after the checks every resize makes.
+float Win32PictureBox::Resized(float size) {
+  if (!(size >= 0.0F)) throw ToolkitError("invalid size for " + name_);
   if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
-  width = Whole(width);
+  return static_cast<float>(WholePixels(size));
+}
+
+void Win32PictureBox::SetWidth(float width) {
+  width = Resized(width);
   Allocate(static_cast<int>(width), pixelHeight_);
   width_ = width;
 }
 
 void Win32PictureBox::SetHeight(float height) {
-  RequireSize(height, name_);
-  if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
-  height = Whole(height);
+  height = Resized(height);
   Allocate(pixelWidth_, static_cast<int>(height));
   height_ = height;
 }
@@ -347,28 +236,24 @@ void Win32PictureBox::SetHeight(float height) {
 // --- Colour chooser ----------------------------------------------------------------
 
 Win32CommonDialog::Win32CommonDialog(Win32Form& form, std::string_view name)
-    : form_(form), name_(name) {
+    : BasicColourDialog(name), form_(form) {
   std::fill(std::begin(custom_), std::end(custom_), RGB(255, 255, 255));
 }
 
 // Opens with the flags Vimo set and no others: with CC_RGBINIT alone the basic colours
-// show and "Define Custom Colors" opens the fields for red, green and blue. A closed
-// dialog leaves the colour as it was; Cancel raises only when CancelError asks for it.
-void Win32CommonDialog::ShowColor() {
+// show and "Define Custom Colors" opens the fields for red, green and blue.
+std::optional<Colour> Win32CommonDialog::Choose(std::int32_t flags, Colour current) {
   constexpr DWORD kPassedFlags =
       CC_RGBINIT | CC_FULLOPEN | CC_PREVENTFULLOPEN | CC_SHOWHELP | CC_SOLIDCOLOR | CC_ANYCOLOR;
   CHOOSECOLORW choose{};
   choose.lStructSize = sizeof(choose);
   choose.hwndOwner = form_.LiveWindow();
-  choose.rgbResult = colour_;
+  choose.rgbResult = current;
   choose.lpCustColors = custom_;
-  choose.Flags = static_cast<DWORD>(flags_) & kPassedFlags;
-  if (ChooseColorW(&choose) != FALSE) {
-    colour_ = choose.rgbResult & 0x00FFFFFFU;
-    return;
-  }
+  choose.Flags = static_cast<DWORD>(flags) & kPassedFlags;
+  if (ChooseColorW(&choose) != FALSE) return choose.rgbResult;
   if (CommDlgExtendedError() != 0) throw ToolkitError("the colour dialog could not be shown");
-  if (cancelError_) throw ToolkitError("Cancel was selected.");
+  return std::nullopt;
 }
 
 }  // namespace vimo::win32

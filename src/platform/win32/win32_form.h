@@ -6,104 +6,61 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/design.h"
+#include "platform/form_parts.h"
+#include "platform/menu_tree.h"
 #include "platform/mouse_routing.h"
 #include "platform/toolkit.h"
+#include "platform/win32/win32_toolkit.h"
 
 namespace vimo::win32 {
-
-class Win32Form;
-class Win32Toolkit;
 
 // A design colour as a COLORREF: system colours (high bit set) are looked up.
 COLORREF ResolveColour(Colour colour);
 
 // Drawn by the form; has no window of its own.
-class Win32Label final : public Label {
+class Win32Label final : public BasicLabel {
  public:
   Win32Label(Win32Form& form, const ControlDesign& design);
   ~Win32Label() override;
   Win32Label(const Win32Label&) = delete;
   Win32Label& operator=(const Win32Label&) = delete;
 
-  std::string Caption() const override { return caption_; }
-  void SetCaption(std::string_view text) override;
-  float Top() const override { return top_; }
-  void SetTop(float top) override;
-  float Width() const override { return width_; }
-  void SetWidth(float width) override;
-  float Height() const override { return height_; }
-  void SetHeight(float height) override;
-  bool Visible() const override { return visible_; }
-  void SetVisible(bool visible) override;
-  float FontSize() const override { return fontSize_; }
-  void SetFontSize(float points) override;
-
-  const std::string& Name() const { return name_; }
-  const std::string& Tooltip() const { return tooltip_; }
-  RECT Bounds() const;  // client pixels
-  bool Hit(POINT point) const;
   void Draw(HDC dc) const;
   void ReleaseResources();
 
  private:
   void MakeFont();
-  void Resize(float& side, float size);
-  void Changed(const RECT& before);
+  void Changed(Change what, const Rect& before) override;
 
   Win32Form& form_;
-  std::string name_;
-  std::string caption_;
   std::wstring text_;
-  std::string tooltip_;
-  float left_;
-  float top_;
-  float width_;
-  float height_;
-  bool visible_;
-  float fontSize_;
-  std::wstring fontName_;
-  int fontWeight_;
-  bool underline_;
+  FontDesign font_;
   COLORREF colour_;
   bool transparent_;
-  HFONT font_ = nullptr;
+  HFONT hfont_ = nullptr;
 };
 
 // An outline rectangle, 1 pixel wide, drawn by the form after its paint event.
-class Win32Shape final : public Shape {
+class Win32Shape final : public BasicShape {
  public:
   Win32Shape(Win32Form& form, const ControlDesign& design);
-
-  float Left() const override { return left_; }
-  float Top() const override { return top_; }
-  float Width() const override { return width_; }
-  void SetWidth(float width) override;
-  float Height() const override { return height_; }
-  void SetHeight(float height) override;
-
-  const std::string& Name() const { return name_; }
-  RECT Bounds() const;  // client pixels
   void Draw(HDC dc) const;
 
  private:
-  void Changed(const RECT& before);
+  void Changed(const Rect& before) override;
 
   Win32Form& form_;
-  std::string name_;
-  float left_;
-  float top_;
-  float width_;
-  float height_;
   COLORREF colour_;
 };
 
-// An off-screen image: a memory DC holding a 32-bit DIB section and a 1-pixel pen of
-// the foreground colour.
+// An off-screen image: a memory DC holding a 32-bit top-down DIB section and a 1-pixel
+// pen of the foreground colour.
 class Win32PictureBox final : public PictureBox {
  public:
   Win32PictureBox(Win32Form& form, const ControlDesign& design);
@@ -125,6 +82,7 @@ class Win32PictureBox final : public PictureBox {
 
  private:
   void Allocate(int width, int height);
+  float Resized(float size);
 
   Win32Form& form_;
   std::string name_;
@@ -134,7 +92,7 @@ class Win32PictureBox final : public PictureBox {
   HDC dc_ = nullptr;
   HBITMAP bitmap_ = nullptr;
   HGDIOBJ firstBitmap_ = nullptr;
-  std::uint32_t* bits_ = nullptr;  // the DIB section's memory, top-down
+  std::uint32_t* bits_ = nullptr;  // the DIB section's memory
   HPEN pen_ = nullptr;
   HGDIOBJ firstPen_ = nullptr;
   int pixelWidth_ = 0;
@@ -143,88 +101,45 @@ class Win32PictureBox final : public PictureBox {
 
 // The colour chooser, comdlg32's ChooseColorW. Its current colour and its 16 custom
 // colours live as long as the form, so for the run in the main window.
-class Win32CommonDialog final : public CommonDialog {
+class Win32CommonDialog final : public BasicColourDialog {
  public:
   Win32CommonDialog(Win32Form& form, std::string_view name);
 
-  std::int32_t Flags() const override { return flags_; }
-  void SetFlags(std::int32_t flags) override { flags_ = flags; }
-  bool CancelError() const override { return cancelError_; }
-  void SetCancelError(bool raise) override { cancelError_ = raise; }
-  void ShowColor() override;
-  Colour Color() const override { return colour_; }
-
-  const std::string& Name() const { return name_; }
-
  private:
+  std::optional<Colour> Choose(std::int32_t flags, Colour current) override;
+
   Win32Form& form_;
-  std::string name_;
-  std::int32_t flags_ = 0;
-  bool cancelError_ = false;
-  Colour colour_ = 0;
   COLORREF custom_[16];
 };
 
-class Win32MenuItem final : public MenuItem {
+// The menu tree as Win32 popup menus: one menu per top-level item and per item that has
+// items below it. An item made invisible is taken out of its parent menu and put back in
+// its place when shown again.
+class Win32Menus final : public MenuListener {
  public:
-  Win32MenuItem(Win32Form& form, const MenuDesign& design, UINT id);
+  explicit Win32Menus(Win32Form& form) : form_(form) {}
+  void Build(const MenuTree& tree);
+  void Destroy();
+  // The menu of the item's own items, or null.
+  HMENU Popup(const MenuNode& item) const { return submenus_[item.Position()]; }
+  // The command of an item, and the item of a command (null for none).
+  static UINT Command(const MenuNode& item);
+  const MenuNode* Item(UINT command) const;
 
-  std::string_view Name() const override { return name_; }
-  std::string Caption() const override { return caption_; }
-  bool Checked() const override { return checked_; }
-  void SetChecked(bool checked) override;
-  bool Enabled() const override { return enabled_; }
-  void SetEnabled(bool enabled) override;
-  bool Visible() const override { return visible_; }
-  void SetVisible(bool visible) override;
-
-  std::int16_t Index() const { return index_; }
-  int Level() const { return level_; }
-  UINT Id() const { return id_; }
-  HMENU Submenu() const { return submenu_; }
-  bool HasItems() const { return !children_.empty(); }
-
-  // Building and taking down the tree.
-  void Adopt(Win32MenuItem& child);
-  void MakeSubmenu();
-  void InsertIntoParent();
-  void DestroySubmenu();
+  void Changing(const MenuNode& item) override;
+  void Changed(const MenuNode& item, Change what) override;
 
  private:
-  UINT Position() const;
+  void Insert(const MenuNode& item);
+  UINT Shown(const MenuNode& item) const;  // where it stands in its parent's menu now
 
   Win32Form& form_;
-  std::string name_;
-  std::int16_t index_;
-  std::string caption_;
-  std::wstring text_;
-  int level_;
-  bool checked_;
-  bool enabled_;
-  bool visible_;
-  bool separator_;
-  UINT id_;
-  Win32MenuItem* parent_ = nullptr;
-  std::vector<Win32MenuItem*> children_;
-  HMENU submenu_ = nullptr;
-  bool inserted_ = false;
+  const MenuTree* tree_ = nullptr;
+  std::vector<HMENU> submenus_;  // by the item's position in the design
+  std::vector<bool> inserted_;
 };
 
-class Win32MenuGroup final : public MenuGroup {
- public:
-  explicit Win32MenuGroup(std::string name) : name_(std::move(name)) {}
-  std::int16_t UBound() const override;
-  MenuItem& Item(std::int16_t index) override;
-
-  const std::string& Name() const { return name_; }
-  void Add(Win32MenuItem& item) { items_.push_back(&item); }
-
- private:
-  std::string name_;
-  std::vector<Win32MenuItem*> items_;
-};
-
-class Win32Form final : public Form {
+class Win32Form final : public TwipsForm {
  public:
   Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents& events);
   ~Win32Form() override;
@@ -241,14 +156,6 @@ class Win32Form final : public Form {
   Handle hWnd() override;
   WindowState State() const override;
   bool Visible() const override;
-  float Width() const override;
-  void SetWidth(float twips) override;
-  float Height() const override;
-  void SetHeight(float twips) override;
-  float Left() const override;
-  void SetLeft(float twips) override;
-  float Top() const override;
-  void SetTop(float twips) override;
   float ScaleWidth() const override;
   float ScaleHeight() const override;
   void Cls() override;
@@ -260,8 +167,8 @@ class Win32Form final : public Form {
   PictureBox& Picture(std::string_view name) override;
   Label& LabelControl(std::string_view name) override;
   Shape& ShapeControl(std::string_view name) override;
-  MenuItem& Menu(std::string_view name) override;
-  MenuGroup& MenuArray(std::string_view name) override;
+  MenuItem& Menu(std::string_view name) override { return menus_.Menu(name); }
+  MenuGroup& MenuArray(std::string_view name) override { return menus_.Group(name); }
   CommonDialog& Dialog(std::string_view name) override;
   bool Loaded() const override { return hwnd_ != nullptr; }
   void ShowModeless(Form& owner) override;
@@ -271,10 +178,12 @@ class Win32Form final : public Form {
   HWND LiveWindow() const;  // raises ToolkitError once the window is gone
   bool HasButtons() const { return !buttons_.empty(); }
   Win32Toolkit& Toolkit() { return toolkit_; }
+  float TwipsPerPixelX() const override;
+  float TwipsPerPixelY() const override;
   int PixelsFromTwipsX(double twips) const;
   int PixelsFromTwipsY(double twips) const;
   // Paints background, shapes and labels inside the given client rectangles at once.
-  void RedrawArea(const RECT* rects, int count);
+  void RedrawArea(const Rect* rects, int count);
   void LabelMoved(const Win32Label& label);
   // Stops event delivery and closes the window without the unload event.
   void Discard();
@@ -296,26 +205,32 @@ class Win32Form final : public Form {
     bool isCancel;
   };
 
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Creation (win32_form.cpp).
   void BuildControls(const FormDesign& design);
-  void BuildMenus(const FormDesign& design);
   void CreateTooltips();
-  void Paint();
-  void DrawDecorations(HDC dc) const;
-  void MoveOuter(int x, int y, int width, int height, UINT flags);
-  RECT NormalRect() const;
-  template <typename Controls>
-  auto& Named(const Controls& controls, std::string_view name, const char* kind) const;
   void RunUnload();
   void ReleaseResources();
+  Rect NormalRect() const override;
+  void MoveOuter(const Rect& outer) override;
 
+  // Painting (win32_form_paint.cpp).
+  void Paint();
+  void DrawDecorations(HDC dc) const;
+  void EraseBackground(HDC dc) const;
+
+  // Input (win32_form_input.cpp).
   void MouseDown(std::int16_t button, WPARAM wParam, LPARAM lParam);
   void MouseUp(std::int16_t button, WPARAM wParam, LPARAM lParam);
   void MouseMove(WPARAM wParam, LPARAM lParam);
   MouseHit HitAt(POINT point) const;
   void Raise(const MouseEvents& events);
-  void Command(WPARAM wParam, LPARAM lParam);
-  void ButtonClicked(const Button& button);
+  void KeyPress(WPARAM wParam);
+  void KeyUp(WPARAM wParam);
+  void Command(WPARAM wParam);
+  void TimerFired(WPARAM id);
+
+  // The window procedure (win32_window_proc.cpp).
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   template <typename Handler>
   void Deliver(Handler&& handler);
@@ -332,10 +247,7 @@ class Win32Form final : public Form {
   bool showInTaskbar_;
   bool centerOnOwner_;
   COLORREF backColour_;
-  std::wstring fontName_;
-  float fontSize_;
-  int fontWeight_;
-  bool fontUnderline_;
+  FontDesign font_;
   bool greenPointer_;
   int drawMode_;
 
@@ -349,8 +261,8 @@ class Win32Form final : public Form {
   std::vector<Timer> timers_;
   std::vector<Button> buttons_;
   std::vector<std::unique_ptr<Win32CommonDialog>> dialogs_;
-  std::vector<std::unique_ptr<Win32MenuItem>> menuItems_;
-  std::vector<std::unique_ptr<Win32MenuGroup>> menuGroups_;
+  Win32Menus menuViews_{*this};
+  MenuTree menus_;
 
   bool ready_ = false;    // events flow once the controls exist
   bool shown_ = false;    // Show() has run once
@@ -359,5 +271,10 @@ class Win32Form final : public Form {
   bool unloading_ = false;
   MouseRouter router_;
 };
+
+template <typename Handler>
+void Win32Form::Deliver(Handler&& handler) {
+  if (ready_ && toolkit_.Delivering()) toolkit_.Events().Deliver(events_, handler);
+}
 
 }  // namespace vimo::win32

@@ -1,122 +1,112 @@
-// The popup menu tree: one Win32 popup menu per item that has items below it. An item
-// made invisible is taken out of its parent menu and put back in its place when shown.
-#include <algorithm>
-#include <string>
-
+// The menu tree shown as Win32 popup menus.
 #include "platform/win32/win32_form.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/win32_support.h"
 
 namespace vimo::win32 {
+namespace {
 
-Win32MenuItem::Win32MenuItem(Win32Form& form, const MenuDesign& design, UINT id)
-    : form_(form),
-      name_(design.name),
-      index_(design.index),
-      caption_(design.caption),
-      text_(Widen(design.caption)),
-      level_(design.level),
-      checked_(design.checked),
-      enabled_(design.enabled),
-      visible_(design.visible),
-      separator_(design.caption == "-"),
-      id_(id) {}
+constexpr UINT kFirstMenuId = 1000;
 
-void Win32MenuItem::Adopt(Win32MenuItem& child) {
-  child.parent_ = this;
-  children_.push_back(&child);
-}
+}  // namespace
 
-void Win32MenuItem::MakeSubmenu() {
-  if (submenu_ != nullptr) return;
-  submenu_ = CreatePopupMenu();
-  if (submenu_ == nullptr) throw ToolkitError("cannot create the menu " + name_);
-}
-
-// Where the item stands among the items its parent menu shows now.
-UINT Win32MenuItem::Position() const {
-  UINT position = 0;
-  for (const Win32MenuItem* sibling : parent_->children_) {
-    if (sibling == this) break;
-    if (sibling->inserted_) ++position;
+void Win32Menus::Build(const MenuTree& tree) {
+  tree_ = &tree;
+  submenus_.assign(tree.Items().size(), nullptr);
+  inserted_.assign(tree.Items().size(), false);
+  for (const auto& item : tree.Items()) {
+    if (item->Level() > 0 && item->Children().empty()) continue;
+    submenus_[item->Position()] = CreatePopupMenu();
+    if (submenus_[item->Position()] == nullptr) {
+      throw ToolkitError("cannot create the menu " + std::string(item->Name()));
+    }
   }
-  return position;
+  for (const auto& item : tree.Items()) {
+    if (item->Visible()) Insert(*item);
+  }
 }
 
-void Win32MenuItem::InsertIntoParent() {
-  if (parent_ == nullptr || inserted_ || parent_->submenu_ == nullptr) return;
+void Win32Menus::Destroy() {
+  // A submenu inside a menu goes with that menu; only the free-standing ones are ours.
+  for (std::size_t i = 0; i < submenus_.size(); ++i) {
+    const bool free = tree_->Items()[i]->Parent() == nullptr || !inserted_[i];
+    if (submenus_[i] != nullptr && free) DestroyMenu(submenus_[i]);
+  }
+  submenus_.clear();
+  inserted_.clear();
+}
+
+UINT Win32Menus::Command(const MenuNode& item) {
+  return kFirstMenuId + static_cast<UINT>(item.Position());
+}
+
+const MenuNode* Win32Menus::Item(UINT command) const {
+  const std::size_t position = command - kFirstMenuId;
+  if (command < kFirstMenuId || position >= tree_->Items().size()) return nullptr;
+  return tree_->Items()[position].get();
+}
+
+UINT Win32Menus::Shown(const MenuNode& item) const {
+  UINT shown = 0;
+  for (const MenuNode* sibling : item.Parent()->Children()) {
+    if (sibling == &item) break;
+    if (inserted_[sibling->Position()]) ++shown;
+  }
+  return shown;
+}
+
+void Win32Menus::Insert(const MenuNode& item) {
+  const MenuNode* parent = item.Parent();
+  if (parent == nullptr || inserted_[item.Position()]) return;
+  std::wstring text = Widen(item.Caption());
   MENUITEMINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = MIIM_ID | MIIM_STATE | MIIM_FTYPE;
-  info.wID = id_;
-  info.fState = (checked_ ? MFS_CHECKED : MFS_UNCHECKED) | (enabled_ ? MFS_ENABLED : MFS_DISABLED);
-  if (separator_) {
-    info.fType = MFT_SEPARATOR;
-  } else {
-    info.fType = MFT_STRING;
+  info.wID = Command(item);
+  info.fState = (item.Checked() ? MFS_CHECKED : MFS_UNCHECKED) |
+                (item.Enabled() ? MFS_ENABLED : MFS_DISABLED);
+  info.fType = item.Separator() ? MFT_SEPARATOR : MFT_STRING;
+  if (!item.Separator()) {
     info.fMask |= MIIM_STRING;
-    info.dwTypeData = text_.data();
-    info.cch = static_cast<UINT>(text_.size());
+    info.dwTypeData = text.data();
+    info.cch = static_cast<UINT>(text.size());
   }
-  if (submenu_ != nullptr) {
+  if (HMENU submenu = Popup(item)) {
     info.fMask |= MIIM_SUBMENU;
-    info.hSubMenu = submenu_;
+    info.hSubMenu = submenu;
   }
-  if (InsertMenuItemW(parent_->submenu_, Position(), TRUE, &info) == FALSE) {
-    throw ToolkitError("cannot show the menu item " + name_);
+  if (InsertMenuItemW(Popup(*parent), Shown(item), TRUE, &info) == FALSE) {
+    throw ToolkitError("cannot show the menu item " + std::string(item.Name()));
   }
-  inserted_ = true;
+  inserted_[item.Position()] = true;
 }
 
-void Win32MenuItem::DestroySubmenu() {
-  // A submenu inside a menu goes with that menu; only the free-standing ones are ours.
-  if (submenu_ != nullptr && (parent_ == nullptr || !inserted_)) DestroyMenu(submenu_);
-}
+void Win32Menus::Changing(const MenuNode& /*item*/) { form_.LiveWindow(); }
 
-void Win32MenuItem::SetChecked(bool checked) {
-  form_.LiveWindow();
-  checked_ = checked;
-  if (inserted_) {
-    CheckMenuItem(parent_->submenu_, Position(),
-                  MF_BYPOSITION | (checked ? MF_CHECKED : MF_UNCHECKED));
+// A top-level item is the root of a popup menu: there is no menu bar to show it in.
+void Win32Menus::Changed(const MenuNode& item, Change what) {
+  if (item.Parent() == nullptr) return;
+  HMENU menu = Popup(*item.Parent());
+  const bool shown = inserted_[item.Position()];
+  switch (what) {
+    case Change::kChecked:
+      if (shown) {
+        CheckMenuItem(menu, Shown(item), MF_BYPOSITION | (item.Checked() ? MF_CHECKED : 0));
+      }
+      break;
+    case Change::kEnabled:
+      if (shown) {
+        EnableMenuItem(menu, Shown(item), MF_BYPOSITION | (item.Enabled() ? 0 : MF_GRAYED));
+      }
+      break;
+    case Change::kVisible:
+      if (item.Visible()) {
+        Insert(item);
+      } else if (shown) {
+        RemoveMenu(menu, Shown(item), MF_BYPOSITION);
+        inserted_[item.Position()] = false;
+      }
+      break;
   }
-}
-
-void Win32MenuItem::SetEnabled(bool enabled) {
-  form_.LiveWindow();
-  enabled_ = enabled;
-  if (inserted_) {
-    EnableMenuItem(parent_->submenu_, Position(),
-                   MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
-  }
-}
-
-void Win32MenuItem::SetVisible(bool visible) {
-  form_.LiveWindow();
-  if (visible == visible_) return;
-  // A top-level item is the root of a popup menu: there is no menu bar to show it in.
-  if (parent_ != nullptr) {
-    if (visible) {
-      visible_ = true;
-      InsertIntoParent();
-    } else if (inserted_) {
-      RemoveMenu(parent_->submenu_, Position(), MF_BYPOSITION);
-      inserted_ = false;
-    }
-  }
-  visible_ = visible;
-}
-
-std::int16_t Win32MenuGroup::UBound() const {
-  std::int16_t upper = 0;
-  for (const Win32MenuItem* item : items_) upper = std::max(upper, item->Index());
-  return upper;
-}
-
-MenuItem& Win32MenuGroup::Item(std::int16_t index) {
-  for (Win32MenuItem* item : items_) {
-    if (item->Index() == index) return *item;
-  }
-  throw ToolkitError("the menu group " + name_ + " has no item " + std::to_string(index));
 }
 
 }  // namespace vimo::win32

@@ -4,9 +4,10 @@
 
 #include <cstring>
 
+#include "platform/green_pointer.h"
 #include "platform/units.h"
 #include "platform/win32/win32_form.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/win32_support.h"
 #include "version.h"
 
 namespace vimo::win32 {
@@ -17,38 +18,30 @@ constexpr wchar_t kPointerFormClass[] = L"VimoFormGreenPointer";
 constexpr wchar_t kOwnerClass[] = L"VimoOwner";
 constexpr int kAppIcon = 1;
 
-constexpr int kPointerSize = 16;
-constexpr int kPointerColumn = 8;
-constexpr int kPointerRow = 7;
-
 }  // namespace
 
 HCURSOR CreateGreenPointer() {
-  // Colour: a top-down 32-bit DIB with alpha, transparent black but for the one pixel.
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = kPointerSize;
-  info.bmiHeader.biHeight = -kPointerSize;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  using namespace green_pointer;
+  // Colour: a DIB with alpha, transparent black but for the one pixel.
+  const BITMAPINFO info = DibHeader(kSize, kSize);
   void* bits = nullptr;
   HDC screen = GetDC(nullptr);
   HBITMAP colour = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   ReleaseDC(nullptr, screen);
   if (colour == nullptr || bits == nullptr) return nullptr;
   auto* pixels = static_cast<std::uint32_t*>(bits);
-  std::memset(pixels, 0, kPointerSize * kPointerSize * sizeof(std::uint32_t));
-  pixels[kPointerRow * kPointerSize + kPointerColumn] = 0xFF00FF00U;  // A=255 R=0 G=255 B=0
+  std::memset(pixels, 0, kSize * kSize * sizeof(std::uint32_t));
+  const PixelRows rows{pixels, kSize, kSize, kSize, true};
+  rows.Row(kHotSpot.y)[kHotSpot.x] = 0xFF000000U | rows.Native(kColour);
   GdiFlush();
 
   // Mask: 1 keeps the screen, 0 shows the colour. Rows are two bytes, most significant
   // bit leftmost.
-  std::uint8_t mask[kPointerSize * 2];
+  std::uint8_t mask[kSize * 2];
   std::memset(mask, 0xFF, sizeof(mask));
-  mask[kPointerRow * 2 + kPointerColumn / 8] =
-      static_cast<std::uint8_t>(0xFFU & ~(0x80U >> (kPointerColumn % 8)));
-  HBITMAP maskBitmap = CreateBitmap(kPointerSize, kPointerSize, 1, 1, mask);
+  mask[kHotSpot.y * 2 + kHotSpot.x / 8] =
+      static_cast<std::uint8_t>(0xFFU & ~(0x80U >> (kHotSpot.x % 8)));
+  HBITMAP maskBitmap = CreateBitmap(kSize, kSize, 1, 1, mask);
   if (maskBitmap == nullptr) {
     DeleteObject(colour);
     return nullptr;
@@ -56,8 +49,8 @@ HCURSOR CreateGreenPointer() {
 
   ICONINFO icon{};
   icon.fIcon = FALSE;
-  icon.xHotspot = kPointerColumn;
-  icon.yHotspot = kPointerRow;
+  icon.xHotspot = static_cast<DWORD>(kHotSpot.x);
+  icon.yHotspot = static_cast<DWORD>(kHotSpot.y);
   icon.hbmMask = maskBitmap;
   icon.hbmColor = colour;
   HCURSOR cursor = CreateIconIndirect(&icon);
@@ -69,14 +62,15 @@ HCURSOR CreateGreenPointer() {
 // --- Screen ------------------------------------------------------------------------
 
 Win32Screen::Win32Screen() {
+  int dpiX = 96;
   if (HDC screen = GetDC(nullptr)) {
     const int x = GetDeviceCaps(screen, LOGPIXELSX);
     const int y = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    if (x > 0) dpiX_ = x;
+    if (x > 0) dpiX = x;
     if (y > 0) dpiY_ = y;
   }
-  twipsPerPixelX_ = 1440.0F / static_cast<float>(dpiX_);
+  twipsPerPixelX_ = 1440.0F / static_cast<float>(dpiX);
   twipsPerPixelY_ = 1440.0F / static_cast<float>(dpiY_);
 }
 
@@ -142,6 +136,10 @@ void Win32Toolkit::RegisterClasses() {
 
 const wchar_t* Win32Toolkit::WindowClass(bool greenPointer) const {
   return greenPointer ? kPointerFormClass : kFormClass;
+}
+
+void Win32Toolkit::DebugLog(std::string_view what) {
+  OutputDebugStringW((L"Vimo: an event handler failed: " + Widen(what) + L"\n").c_str());
 }
 
 int Win32Toolkit::MsgBox(std::string_view text, int style, std::string_view title) {

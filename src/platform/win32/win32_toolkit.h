@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/dispatcher.h"
 #include "platform/toolkit.h"
-#include "platform/win32/win32_dispatcher.h"
 
 namespace vimo::win32 {
 
@@ -21,11 +21,9 @@ class Win32Screen final : public Screen {
   float Height() const override;
   float TwipsPerPixelX() const override { return twipsPerPixelX_; }
   float TwipsPerPixelY() const override { return twipsPerPixelY_; }
-  int DpiX() const { return dpiX_; }
   int DpiY() const { return dpiY_; }
 
  private:
-  int dpiX_ = 96;
   int dpiY_ = 96;
   float twipsPerPixelX_ = 15.0F;
   float twipsPerPixelY_ = 15.0F;
@@ -49,8 +47,6 @@ class Win32Toolkit final : public Toolkit {
   // The message loop; returns the exit code once the first form's window is gone.
   int Run();
 
-  // Failures caught by the dispatcher so far.
-  int FailureCount() const { return dispatcher_.FailureCount(); }
   // True while some form still has its window.
   bool HasLiveForms() const;
 
@@ -72,10 +68,12 @@ class Win32Toolkit final : public Toolkit {
 
  private:
   void RegisterClasses();
+  // Each failure the dispatcher catches goes to the debugger's output.
+  static void DebugLog(std::string_view what);
 
   HINSTANCE instance_;
   Win32Screen screen_;
-  Dispatcher dispatcher_;
+  Dispatcher dispatcher_{&DebugLog};
   std::vector<std::unique_ptr<Win32Form>> forms_;  // unloaded forms stay as husks
   Win32Form* main_ = nullptr;
   HCURSOR greenPointer_ = nullptr;
@@ -84,8 +82,7 @@ class Win32Toolkit final : public Toolkit {
   bool delivering_ = true;
 };
 
-// The one-pixel pointer: 16 x 16, all transparent but pure green at column 8, row 7,
-// which is also the hot spot. The caller destroys it with DestroyCursor.
+// Vimo's own pointer (platform/green_pointer.h); the caller destroys it with DestroyCursor.
 HCURSOR CreateGreenPointer();
 
 }  // namespace vimo::win32
