@@ -3,11 +3,14 @@
 // pixels, and the lookups by design name. A backend adds how they are drawn and shown.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/design.h"
+#include "platform/menu_tree.h"
 #include "platform/mouse_routing.h"
 #include "platform/toolkit.h"
 #include "platform/types.h"
@@ -156,5 +159,38 @@ MouseHit HitLabels(const Labels& labels, Point at, bool inClient) {
   }
   return hit;
 }
+
+// A form's controls and menu tree as its design made them, and their lookups by design
+// name; the backend makes the controls, of its own types.
+template <class LabelType, class ShapeType, class PictureType, class DialogType>
+class DesignForm : public TwipsForm {
+ public:
+  DesignForm(const FormDesign& design, MenuListener* menus)
+      : name_(design.name), menus_(design.menus, design.name, menus) {}
+
+  std::string_view Name() const final { return name_; }
+  PictureType& Picture(std::string_view name) final {
+    return Named(pictures_, name, name_, "picture box");
+  }
+  LabelType& LabelControl(std::string_view name) final {
+    return Named(labels_, name, name_, "label");
+  }
+  ShapeType& ShapeControl(std::string_view name) final {
+    return Named(shapes_, name, name_, "shape");
+  }
+  DialogType& Dialog(std::string_view name) final {
+    return Named(dialogs_, name, name_, "common dialog");
+  }
+  MenuNode& Menu(std::string_view name) final { return menus_.Menu(name); }
+  MenuGroup& MenuArray(std::string_view name) final { return menus_.Group(name); }
+
+ protected:
+  std::string name_;
+  std::vector<std::unique_ptr<LabelType>> labels_;
+  std::vector<std::unique_ptr<ShapeType>> shapes_;
+  std::vector<std::unique_ptr<PictureType>> pictures_;
+  std::vector<std::unique_ptr<DialogType>> dialogs_;
+  MenuTree menus_;
+};
 
 }  // namespace vimo

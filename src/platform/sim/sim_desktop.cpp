@@ -444,7 +444,6 @@ void SimDesktop::DestroyWindow(Handle hwnd) {
   w->alive = false;
   w->visible = false;
   w->onResized = nullptr;
-  if (activeWindow_ == hwnd) activeWindow_ = 0;
 }
 
 bool SimDesktop::GetWindowRect(Handle hwnd, Rect* rect) {
@@ -483,8 +482,6 @@ bool SimDesktop::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int
   if ((flags & win::SWP_SHOWWINDOW) != 0) w->visible = true;
   if ((flags & kSwpHideWindow) != 0) w->visible = false;
   if (activated) {
-    ++w->activations;
-    activeWindow_ = hwnd;
     BringToTop(*w);
   }
   if (next != current && PlaceWindow(hwnd, next) && w->onResized) w->onResized();
@@ -503,14 +500,10 @@ std::int32_t SimDesktop::SetWindowLong(Handle hwnd, int index, std::int32_t valu
   return std::exchange(w->exStyle, value);
 }
 
-bool SimDesktop::SetLayeredWindowAttributes(Handle hwnd, Colour key, std::uint8_t alpha,
-                                            std::uint32_t flags) {
+bool SimDesktop::SetLayeredWindowAttributes(Handle hwnd, Colour /*key*/, std::uint8_t /*alpha*/,
+                                            std::uint32_t /*flags*/) {
   SimWindow* w = Window(hwnd);
   if (w == nullptr || !w->alive || (w->exStyle & win::WS_EX_LAYERED) == 0) return false;
-  w->layeredSet = true;
-  w->layeredKey = key;
-  w->layeredAlpha = alpha;
-  w->layeredFlags = flags;
   return true;
 }
 

@@ -138,12 +138,7 @@ struct SimWindow {
   Colour background = kButtonFace;
   bool topmost = false;
   std::int32_t exStyle = 0;
-  bool layeredSet = false;
-  Colour layeredKey = 0;
-  std::uint8_t layeredAlpha = 0;
-  std::uint32_t layeredFlags = 0;
   bool excludedFromCapture = false;
-  int activations = 0;
   int z = 0;  // stacking order within its band (topmost or not): higher is nearer the top
   Handle clientCursor = 0;          // the pointer over the client area; 0 keeps the desktop's
   std::function<void()> onResized;  // run when SetWindowPos changed the size
@@ -368,7 +363,6 @@ class SimDesktop final : public Win32Api {
   // Shows or hides the window; shown, it comes to the top of its band.
   void ShowWindow(Handle hwnd, bool show);
   void DestroyWindow(Handle hwnd);
-  Handle ActiveWindow() const { return activeWindow_; }
   // The most recent calls, oldest first: the log keeps at least the last kLogKeep of them
   // (Calls().setWindowPos counts all). Reserved once, so logging allocates nothing later.
   const std::vector<SetWindowPosCall>& SetWindowPosLog() const { return setWindowPosLog_; }
@@ -466,7 +460,6 @@ class SimDesktop final : public Win32Api {
   Handle nextWindow_ = kDesktopWindow + 1;
   int topZ_ = 0;
   std::vector<const SimWindow*> shownWindows_;
-  Handle activeWindow_ = 0;
   std::vector<SetWindowPosCall> setWindowPosLog_;
 
   detail::SlotPool<Dc> dcs_{detail::HandleKind::kDc};

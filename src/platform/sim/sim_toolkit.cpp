@@ -87,13 +87,12 @@ std::optional<Colour> SimCommonDialog::Choose(std::int32_t flags, Colour current
 // SimForm
 
 SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& events)
-    : toolkit_(toolkit),
+    : DesignForm(design, nullptr),
+      toolkit_(toolkit),
       desktop_(toolkit.Desktop()),
       events_(events),
-      name_(design.name),
       caption_(design.caption),
-      drawMode_(design.drawMode),
-      menus_(design.menus, design.name, nullptr) {
+      drawMode_(design.drawMode) {
   if (drawMode_ != 6 && drawMode_ != 13) {
     throw ToolkitError("draw mode " + std::to_string(drawMode_) + " is not supported");
   }
@@ -246,19 +245,6 @@ void SimForm::Unload() {
   if (cancel != 0) return;
   unloaded_ = true;
   desktop_.DestroyWindow(hwnd_);
-}
-
-SimPictureBox& SimForm::Picture(std::string_view name) {
-  return Named(pictures_, name, name_, "picture box");
-}
-SimLabel& SimForm::LabelControl(std::string_view name) {
-  return Named(labels_, name, name_, "label");
-}
-SimShape& SimForm::ShapeControl(std::string_view name) {
-  return Named(shapes_, name, name_, "shape");
-}
-SimCommonDialog& SimForm::Dialog(std::string_view name) {
-  return Named(dialogs_, name, name_, "common dialog");
 }
 
 void SimForm::ShowModeless(Form& owner) {

@@ -113,7 +113,7 @@ struct PopupRecord {
   friend bool operator==(const PopupRecord&, const PopupRecord&) = default;
 };
 
-class SimForm final : public TwipsForm {
+class SimForm final : public DesignForm<SimLabel, SimShape, SimPictureBox, SimCommonDialog> {
  public:
   SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& events);
   ~SimForm() override;
@@ -121,7 +121,6 @@ class SimForm final : public TwipsForm {
   SimForm& operator=(const SimForm&) = delete;
 
   // ---- Form ----
-  std::string_view Name() const override { return name_; }
   std::string Caption() const override { return caption_; }
   void SetCaption(std::string_view text) override;
   Handle hWnd() override { return hwnd_; }
@@ -140,12 +139,6 @@ class SimForm final : public TwipsForm {
   // The first Show runs the resize event, shows the window, then refreshes it.
   void Show() override;
   void Unload() override;
-  SimPictureBox& Picture(std::string_view name) override;
-  SimLabel& LabelControl(std::string_view name) override;
-  SimShape& ShapeControl(std::string_view name) override;
-  MenuNode& Menu(std::string_view name) override { return menus_.Menu(name); }
-  MenuGroup& MenuArray(std::string_view name) override { return menus_.Group(name); }
-  SimCommonDialog& Dialog(std::string_view name) override;
   bool Loaded() const override { return !unloaded_; }
   void ShowModeless(Form& owner) override;
 
@@ -220,18 +213,12 @@ class SimForm final : public TwipsForm {
   SimToolkit& toolkit_;
   SimDesktop& desktop_;
   FormEvents& events_;
-  std::string name_;
   std::string caption_;
   Handle hwnd_ = 0;
   int drawMode_;
-  std::vector<std::unique_ptr<SimLabel>> labels_;
-  std::vector<std::unique_ptr<SimShape>> shapes_;
-  std::vector<std::unique_ptr<SimPictureBox>> pictures_;
   std::vector<std::string> timers_;
   std::vector<std::string> buttons_;
-  std::vector<std::unique_ptr<SimCommonDialog>> dialogs_;
   Handle owner_ = 0;
-  MenuTree menus_;
 
   bool shown_ = false;
   bool unloaded_ = false;

@@ -19,9 +19,9 @@ constexpr UINT_PTR kFirstTimerId = 1;
 }  // namespace
 
 Win32Form::Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents& events)
-    : toolkit_(toolkit),
+    : DesignForm(design, &menuViews_),
+      toolkit_(toolkit),
       events_(events),
-      name_(design.name),
       caption_(Widen(design.caption)),
       clientWidth_(0),
       clientHeight_(0),
@@ -33,8 +33,7 @@ Win32Form::Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents
       backColour_(ResolveColour(design.backColor)),
       font_(design.font),
       greenPointer_(design.greenPointer),
-      drawMode_(design.drawMode),
-      menus_(design.menus, design.name, &menuViews_) {
+      drawMode_(design.drawMode) {
   clientWidth_ = PixelsFromTwipsX(design.clientWidth);
   clientHeight_ = PixelsFromTwipsY(design.clientHeight);
 }
@@ -343,19 +342,6 @@ void Win32Form::RunUnload() {
 void Win32Form::Discard() {
   ready_ = false;
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
-
-PictureBox& Win32Form::Picture(std::string_view name) {
-  return Named(pictures_, name, name_, "picture box");
-}
-Label& Win32Form::LabelControl(std::string_view name) {
-  return Named(labels_, name, name_, "label");
-}
-Shape& Win32Form::ShapeControl(std::string_view name) {
-  return Named(shapes_, name, name_, "shape");
-}
-CommonDialog& Win32Form::Dialog(std::string_view name) {
-  return Named(dialogs_, name, name_, "common dialog");
 }
 
 // The owner is set when the window is made (frmMain for a form kept out of the taskbar);

@@ -139,7 +139,8 @@ class Win32Menus final : public MenuListener {
   std::vector<bool> inserted_;
 };
 
-class Win32Form final : public TwipsForm {
+class Win32Form final
+    : public DesignForm<Win32Label, Win32Shape, Win32PictureBox, Win32CommonDialog> {
  public:
   Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents& events);
   ~Win32Form() override;
@@ -150,7 +151,6 @@ class Win32Form final : public TwipsForm {
   void Create(const FormDesign& design);
   void Load();
 
-  std::string_view Name() const override { return name_; }
   std::string Caption() const override;
   void SetCaption(std::string_view text) override;
   Handle hWnd() override;
@@ -164,12 +164,6 @@ class Win32Form final : public TwipsForm {
   void PopupMenu(MenuItem& menu, int flags) override;
   void Show() override;
   void Unload() override;
-  PictureBox& Picture(std::string_view name) override;
-  Label& LabelControl(std::string_view name) override;
-  Shape& ShapeControl(std::string_view name) override;
-  MenuItem& Menu(std::string_view name) override { return menus_.Menu(name); }
-  MenuGroup& MenuArray(std::string_view name) override { return menus_.Group(name); }
-  CommonDialog& Dialog(std::string_view name) override;
   bool Loaded() const override { return hwnd_ != nullptr; }
   void ShowModeless(Form& owner) override;
 
@@ -237,7 +231,6 @@ class Win32Form final : public TwipsForm {
 
   Win32Toolkit& toolkit_;
   FormEvents& events_;
-  std::string name_;
   std::wstring caption_;
   int clientWidth_;
   int clientHeight_;
@@ -255,14 +248,9 @@ class Win32Form final : public TwipsForm {
   HBRUSH backBrush_ = nullptr;
   HFONT formFont_ = nullptr;
   HWND tooltips_ = nullptr;
-  std::vector<std::unique_ptr<Win32Label>> labels_;
-  std::vector<std::unique_ptr<Win32Shape>> shapes_;
-  std::vector<std::unique_ptr<Win32PictureBox>> pictures_;
   std::vector<Timer> timers_;
   std::vector<Button> buttons_;
-  std::vector<std::unique_ptr<Win32CommonDialog>> dialogs_;
   Win32Menus menuViews_{*this};
-  MenuTree menus_;
 
   bool ready_ = false;    // events flow once the controls exist
   bool shown_ = false;    // Show() has run once
