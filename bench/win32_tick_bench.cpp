@@ -208,9 +208,9 @@ class TimedApi final : public Win32Api {
   // Microseconds per tick spent in each operation, the most costly first.
   void Print(const Totals& totals, int ticks) const {
     static constexpr const char* kNames[kOpCount] = {
-        "GetCursorPos",  "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
-        "GetDC",         "ReleaseDC",        "StretchBlt",    "BitBlt",       "GetCursorInfo",
-        "GetIconInfo",   "GetObject",        "DrawIconEx",    "DeleteObject"};
+        "GetCursorPos", "GetSystemMetrics", "GetWindowRect", "SetWindowPos", "GetDesktopWindow",
+        "GetDC",        "ReleaseDC",        "StretchBlt",    "BitBlt",       "GetCursorInfo",
+        "GetIconInfo",  "GetObject",        "DrawIconEx",    "DeleteObject"};
     int order[kOpCount];
     for (int i = 0; i < kOpCount; ++i) order[i] = i;
     std::sort(order, order + kOpCount,

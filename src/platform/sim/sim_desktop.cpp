@@ -98,7 +98,7 @@ CursorImage MakeArrowCursor(bool monochrome) {
 CursorImage MakeGreenPixelCursor() {
   using namespace green_pointer;
   constexpr std::size_t kPixels = std::size_t{kSize} * kSize;
-  constexpr auto kGreen = static_cast<std::size_t>(kHotSpot.y * kSize + kHotSpot.x);
+  constexpr std::size_t kGreen = std::size_t{kHotSpot.y} * kSize + std::size_t{kHotSpot.x};
   CursorImage c;
   c.width = kSize;
   c.height = kSize;
