@@ -49,7 +49,7 @@ TEST(Layout, WholeBlocksInsideTheFrameForEachClientFactorGridAndBand) {
     v.Start();
     v.s().GridOn = c.grid ? kTrue : kFalse;
     v.s().MeasureOn = c.band ? kTrue : kFalse;
-    v.Menu("LockMen").SetChecked(c.band);
+    v.s().Locked = c.band ? kTrue : kFalse;
     v.app.SetFactor(c.factor);
     v.form->SetClientSize(c.width, c.height);
     EXPECT_EQ(Read(v), c.want) << c.width << "x" << c.height << " at " << c.factor;
@@ -64,12 +64,12 @@ TEST(Layout, TheReadOutLabelsFillTheBandAtEveryScaleAndMeasuringWithoutTheLockHa
     v.toolkit.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
     v.Start();
     v.s().MeasureOn = kTrue;
-    v.Menu("LockMen").SetChecked(true);
+    v.s().Locked = kTrue;
     v.form->SetClientSize(200, 223);
     // Half the band each, neither covering the other.
     EXPECT_EQ(v.form->LabelControl("Label1").Bounds(), (Rect{0, 199, 200, 211})) << twipsPerPixel;
     EXPECT_EQ(v.form->LabelControl("Label2").Bounds(), (Rect{0, 211, 200, 223})) << twipsPerPixel;
-    v.Menu("LockMen").SetChecked(false);
+    v.s().Locked = kFalse;
     v.app.ComputeLayout();
     EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
   }

@@ -71,7 +71,7 @@ TEST(Settings, EveryOptionIsWrittenAndComesBackAtTheNextStart) {
     ASSERT_TRUE(v.form->ClickMenu(item));
   }
   v.form->ClickMenu("Mag", 7);
-  v.form->Picture("BuffPic").SetForeColor(0x00123456);
+  v.s().GridColor = 0x00123456;
   v.s().Locked = v.s().MeasureOn = v.s().SlowMouseOn = kTrue;
   v.app.ApplyLock();
   v.app.ApplySlowMouse();
