@@ -273,14 +273,6 @@ TEST(Settings, AFailingWriteStopsTheSaveWithOneMessage) {
                                          {"Grid", "0"},
                                          {"Sticked", "0"},
                                          {"Centered", "-1"}}));
-
-  Vimo locked;  // a write-protected file: nothing is written
-  WriteIni(locked.desktop, "[Settings]\nGrid=1\n");
-  locked.Start();
-  locked.desktop.SetReadOnly(kIni, true);
-  locked.form->Close();
-  EXPECT_EQ(locked.toolkit.MessageBoxes().size(), 1U);
-  EXPECT_EQ(ReadIni(locked.desktop), "[Settings]\nGrid=1\n");
 }
 
 TEST(Settings, OtherSectionsAndKeysStayAndKnownKeysAreReplacedInPlace) {

@@ -16,18 +16,6 @@ TEST(Startup, WithoutSettingsTheWindowShowsWithoutReadOut) {
   EXPECT_TRUE(form.Failures().empty());
 }
 
-TEST(Startup, LabelFontsFollowTheScreenResolution) {
-  Vimo normal;
-  normal.Start();
-  EXPECT_FLOAT_EQ(normal.form->LabelControl("Label1").FontSize(), 8.0F);
-  EXPECT_FLOAT_EQ(normal.form->LabelControl("Label2").FontSize(), 8.0F);
-  Vimo large;
-  large.toolkit.SetTwipsPerPixel(12.0F, 12.0F);
-  large.Start();
-  EXPECT_FLOAT_EQ(large.form->LabelControl("Label1").FontSize(), 6.4F);
-  EXPECT_EQ(large.form->ClientWidth(), 250);
-}
-
 // Giving a slowed mouse its speed back at close: lock_measure_test.cpp, Slowing.
 TEST(Shutdown, LeavesAMouseSpeedItDidNotChangeAlone) {
   Vimo v;
