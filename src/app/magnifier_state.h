@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/types.h"
+#include "ui/designs.h"
 
 namespace vimo {
 
@@ -30,6 +31,7 @@ struct MagnifierState {
   Flag Sticky = kFalse;
   Flag Centered = kFalse;
   Flag GridOn = kFalse;
+  Colour GridColor = kDefaultGridColour;  // the grid's lines, and BuffPic's pen
   Flag MeasureOn = kFalse;
   Flag OnTopOn = kFalse;
   Flag PointerOn = kFalse;

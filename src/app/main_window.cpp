@@ -21,15 +21,11 @@ void MainWindow::OnCreate(Form& form) {
   shape1_ = &form.ShapeControl("Shape1");
   pop_ = &form.Menu("Pop");
   mag_ = &form.MenuArray("Mag");
-  onTop_ = &form.Menu("OnTop");
-  stick_ = &form.Menu("Stick");
-  center_ = &form.Menu("Center");
-  topLeft_ = &form.Menu("TopLeft");
-  lockMen_ = &form.Menu("LockMen");
-  meas_ = &form.Menu("Meas");
-  slowMouse_ = &form.Menu("SlowMouse");
-  pointerMen_ = &form.Menu("PointerMen");
-  gridMen_ = &form.Menu("GridMen");
+  optionItems_.clear();
+  for (const Setting& row : SettingsTable()) {
+    optionItems_.push_back({row.item != nullptr ? &form.Menu(row.item) : nullptr,
+                            row.offItem != nullptr ? &form.Menu(row.offItem) : nullptr});
+  }
 }
 
 void MainWindow::OnTimer(std::string_view name) {

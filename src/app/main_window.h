@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,25 @@ class MainWindow : public FormEvents {
     std::size_t size = 0;
     bool set = false;
   };
+
+  // One key of the settings file; the table lists them in the file's order. The rows
+  // with a flag are the on/off options: the menu, the load and the save all walk it.
+  struct Setting {
+    const char* key = nullptr;
+    // An option: its flag, its value where the file has none, the menu item that
+    // toggles it (or, with an offItem, sets it on) and the item that sets it off.
+    Flag MagnifierState::*flag = nullptr;
+    Flag fallback = kFalse;
+    const char* item = nullptr;
+    const char* offItem = nullptr;
+    // Brings the window in line with the value just read or chosen. An option without
+    // one only shows its flag as the check marks of its items.
+    void (MainWindow::*apply)() = nullptr;
+    // Any other key: how its value is read at start and written at exit.
+    void (*read)(MainWindow& window, const Setting& row) = nullptr;
+    std::string (*write)(MainWindow& window) = nullptr;
+  };
+  static std::span<const Setting> SettingsTable();
 
   MainWindow(Win32Api& api, Toolkit& toolkit);
 
@@ -76,6 +96,7 @@ class MainWindow : public FormEvents {
 
   // Commands and options.
   void SetFactor(std::int16_t index);
+  // Always equal to Factor: SetFactor checks the index before any check mark changes.
   std::int16_t CheckedFactorIndex();
   void ApplyOnTop();
   void ApplyStick();
@@ -95,6 +116,15 @@ class MainWindow : public FormEvents {
   void AboutClick();
 
  private:
+  // The menu items of one row of the settings table; null where it has none.
+  struct OptionItems {
+    MenuItem* on = nullptr;
+    MenuItem* off = nullptr;
+  };
+
+  OptionItems& ItemsOf(Flag MagnifierState::*flag);
+  void ApplyOption(const Setting& row);
+  void MarkOption(Flag MagnifierState::*flag);
   bool GridMode() const;
   void ReadCursor();
   void ReserveGrid();
@@ -117,15 +147,8 @@ class MainWindow : public FormEvents {
   Shape* shape1_ = nullptr;
   MenuItem* pop_ = nullptr;
   MenuGroup* mag_ = nullptr;
-  MenuItem* onTop_ = nullptr;
-  MenuItem* stick_ = nullptr;
-  MenuItem* center_ = nullptr;
-  MenuItem* topLeft_ = nullptr;
-  MenuItem* lockMen_ = nullptr;
-  MenuItem* meas_ = nullptr;
-  MenuItem* slowMouse_ = nullptr;
-  MenuItem* pointerMen_ = nullptr;
-  MenuItem* gridMen_ = nullptr;
+  // Per row of SettingsTable(), looked up once when the window is created.
+  std::vector<OptionItems> optionItems_;
   // The pointer image the tick's GetCursorInfo found, for DrawPointer in the same tick.
   std::optional<Handle> tickCursor_;
   // The grid's lines, two points each; sized with the layout.

@@ -14,22 +14,25 @@ void MainWindow::ChangeHeightByBand(int sign) {
   form_->SetHeight(form_->Height() + static_cast<float>(sign) * band);
 }
 
+// LockMen's check mark is set here from Locked, so it always equals the flag; the layout
+// and the read-out go by the flag.
 void MainWindow::ApplyLock() {
+  MenuItem& slowMouse = *ItemsOf(&MagnifierState::SlowMouseOn).on;
+  MenuItem& meas = *ItemsOf(&MagnifierState::MeasureOn).on;
+  MarkOption(&MagnifierState::Locked);
   if (s_.Locked != kFalse) {
-    lockMen_->SetChecked(true);
-    slowMouse_->SetEnabled(true);
-    slowMouse_->SetChecked(s_.SlowMouseOn != kFalse);
-    meas_->SetEnabled(true);
-    meas_->SetChecked(s_.MeasureOn != kFalse);
+    slowMouse.SetEnabled(true);
+    MarkOption(&MagnifierState::SlowMouseOn);
+    meas.SetEnabled(true);
+    MarkOption(&MagnifierState::MeasureOn);
     label1_->SetVisible(s_.MeasureOn != kFalse);
     label2_->SetVisible(s_.MeasureOn != kFalse);
     if (s_.MeasureOn == kTrue) ChangeHeightByBand(+1);
   } else {
-    lockMen_->SetChecked(false);
-    slowMouse_->SetEnabled(false);
-    slowMouse_->SetChecked(false);
-    meas_->SetEnabled(false);
-    meas_->SetChecked(false);
+    slowMouse.SetEnabled(false);
+    slowMouse.SetChecked(false);
+    meas.SetEnabled(false);
+    meas.SetChecked(false);
     label1_->SetVisible(false);
     label2_->SetVisible(false);
     if (s_.MeasureOn == kTrue) ChangeHeightByBand(-1);
@@ -42,7 +45,7 @@ void MainWindow::ApplyLock() {
 
 void MainWindow::ApplyMeasure() {
   const bool on = s_.MeasureOn != kFalse;
-  meas_->SetChecked(on);
+  MarkOption(&MagnifierState::MeasureOn);
   label1_->SetVisible(on);
   label2_->SetVisible(on);
   ChangeHeightByBand(on ? +1 : -1);

@@ -13,7 +13,7 @@ constexpr std::int32_t kSlowestMouse = 1;
 
 }  // namespace
 
-void MainWindow::ApplySlowMouse() { slowMouse_->SetChecked(s_.SlowMouseOn != kFalse); }
+void MainWindow::ApplySlowMouse() { MarkOption(&MagnifierState::SlowMouseOn); }
 
 // Runs in every tick, after the captured area has been placed and clamped.
 void MainWindow::CheckSlowMouse() {

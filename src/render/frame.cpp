@@ -77,7 +77,7 @@ void MainWindow::RenderFrame() {
       gridPoints_[n++] = {1, y};
       gridPoints_[n++] = {viewW, y};
     }
-    WriteStraightLines(buffPic_->Pixels(), gridPoints_.data(), n / 2, buffPic_->ForeColor());
+    WriteStraightLines(buffPic_->Pixels(), gridPoints_.data(), n / 2, s_.GridColor);
   }
 
   // The window's device context lives only for this copy. A view of zero size copies

@@ -25,7 +25,8 @@ bool MainWindow::GridMode() const { return s_.GridOn == kTrue && s_.Factor > 1; 
 
 void MainWindow::ComputeLayout() {
   if (s_.Factor < 1) return;  // before the load handler has set a factor
-  const int bottom = (s_.MeasureOn == kTrue && lockMen_->Checked()) ? kBandMargin : kPlainMargin;
+  // Locked, whose value LockMen's check mark always shows (ApplyLock sets it from the flag).
+  const int bottom = (s_.MeasureOn == kTrue && s_.Locked != kFalse) ? kBandMargin : kPlainMargin;
   const int allowance = GridMode() ? 1 : 2;
   const std::int32_t f = s_.Factor;
 

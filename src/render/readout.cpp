@@ -65,7 +65,7 @@ void MainWindow::DrawMarker(std::int32_t index, bool vertical) {
 }
 
 void MainWindow::ShowMeasurement() {
-  if (s_.MeasureOn != kTrue || !lockMen_->Checked()) return;
+  if (s_.MeasureOn != kTrue || s_.Locked == kFalse) return;  // LockMen's mark equals Locked
 
   // Only the upper bound is tested: a point past the view has no line.
   if (s_.MeasureToX < s_.SrcWidth) DrawMarker(s_.MeasureToX, true);

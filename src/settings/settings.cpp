@@ -4,10 +4,9 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
-#include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
-#include <utility>
 
 #include "app/arith.h"
 #include "app/main_window.h"
@@ -26,7 +25,8 @@ constexpr int kExclamationOk = 48;  // MB_ICONEXCLAMATION | MB_OK
 constexpr const char* kErrorTitle = "Vimo Error";
 
 // Runs one step of reading the settings; a step that fails is skipped without a report.
-void Guarded(const std::function<void()>& step) {
+template <class Step>
+void Guarded(const Step& step) {
   try {
     step();
   } catch (const std::exception&) {
@@ -34,7 +34,11 @@ void Guarded(const std::function<void()>& step) {
   }
 }
 
+constexpr std::int32_t kLargestColour = 0x00FFFFFF;
+
 std::string Decimal(std::int32_t value) { return std::to_string(value); }
+
+std::int16_t LowBits(std::int32_t value) { return static_cast<std::int16_t>(value); }
 
 // A window size or position: the single-precision twips value with at most 7
 // significant digits, whole numbers as plain integers, and a '.' before a fraction
@@ -99,79 +103,125 @@ float MainWindow::StoredPosition(std::string_view key, float screen, float windo
   return static_cast<float>(edge);
 }
 
+// The settings file, key by key in the order it is written. The flag rows are the on/off
+// options; every option is read at start, written at exit and switched from the menu
+// through its row. Each row is read and then applied at start in two steps of their own.
+std::span<const MainWindow::Setting> MainWindow::SettingsTable() {
+  using W = MainWindow;
+  using S = MagnifierState;
+  static constexpr std::array<Setting, 16> kRows{{
+      {.key = "FactorIndex",
+       .read =
+           [](W& w, const Setting& row) {
+             // A stored number that names no factor item gives the start factor, so that
+             // the caption and the view are set up as on any start.
+             const std::int32_t index = w.StoredValue(row.key, 3);
+             const bool usable = index >= 1 && index <= w.mag_->UBound();
+             w.SetFactor(usable ? static_cast<std::int16_t>(index) : w.s_.Factor);
+           },
+       .write = [](W& w) { return Decimal(w.s_.Factor); }},
+      {.key = "GridColor",
+       .apply = &W::RenderFrame,
+       .read =
+           [](W& w, const Setting& row) {
+             // A number that is no colour keeps the colour the grid has.
+             const std::int32_t colour =
+                 w.StoredValue(row.key, static_cast<std::int32_t>(kDefaultGridColour));
+             if (colour >= 0 && colour <= kLargestColour) {
+               w.s_.GridColor = static_cast<Colour>(colour);
+             }
+             w.buffPic_->SetForeColor(w.s_.GridColor);
+           },
+       .write = [](W& w) { return Decimal(static_cast<std::int32_t>(w.s_.GridColor)); }},
+      {.key = "Grid", .flag = &S::GridOn, .item = "GridMen", .apply = &W::ApplyGrid},
+      {.key = "Sticked", .flag = &S::Sticky, .item = "Stick", .apply = &W::ApplyStick},
+      {.key = "Centered",
+       .flag = &S::Centered,
+       .fallback = kTrue,
+       .item = "Center",
+       .offItem = "TopLeft",
+       .apply = &W::ApplyCentered},
+      {.key = "Measure", .flag = &S::MeasureOn, .item = "Meas", .apply = &W::ApplyMeasure},
+      {.key = "Locked", .flag = &S::Locked, .item = "LockMen", .apply = &W::ApplyLock},
+      // Only the low 16 bits of a stored position are kept.
+      {.key = "XPos",
+       .read = [](W& w, const Setting& row) { w.s_.SrcX = LowBits(w.StoredValue(row.key, 0)); },
+       .write = [](W& w) { return Decimal(w.s_.SrcX); }},
+      {.key = "YPos",
+       .read = [](W& w, const Setting& row) { w.s_.SrcY = LowBits(w.StoredValue(row.key, 0)); },
+       .write = [](W& w) { return Decimal(w.s_.SrcY); }},
+      {.key = "TopWindow",
+       .flag = &S::OnTopOn,
+       .fallback = kTrue,
+       .item = "OnTop",
+       .apply = &W::ApplyOnTop},
+      {.key = "CursorOn",
+       .flag = &S::PointerOn,
+       .fallback = kTrue,
+       .item = "PointerMen",
+       .apply = &W::ApplyPointer},
+      {.key = "Width",
+       .read =
+           [](W& w, const Setting& row) {
+             const float tpp = w.screen_.TwipsPerPixelX();
+             const float minimum =
+                 w.form_->Width() - (w.form_->ScaleWidth() - kMinClientPixels) * tpp;
+             w.form_->SetWidth(w.StoredSize(row.key, w.form_->Width(), w.screen_.Width(), minimum));
+           },
+       .write = [](W& w) { return TwipsText(w.form_->Width()); }},
+      {.key = "Height",
+       .read =
+           [](W& w, const Setting& row) {
+             const float tpp = w.screen_.TwipsPerPixelY();
+             const float minimum =
+                 w.form_->Height() - (w.form_->ScaleHeight() - kMinClientPixels) * tpp;
+             w.form_->SetHeight(
+                 w.StoredSize(row.key, w.form_->Height(), w.screen_.Height(), minimum));
+           },
+       .write = [](W& w) { return TwipsText(w.form_->Height()); }},
+      {.key = "Left",
+       .read =
+           [](W& w, const Setting& row) {
+             w.form_->SetLeft(w.StoredPosition(row.key, w.screen_.Width(), w.form_->Width()));
+           },
+       .write = [](W& w) { return TwipsText(w.form_->Left()); }},
+      {.key = "Top",
+       .read =
+           [](W& w, const Setting& row) {
+             w.form_->SetTop(w.StoredPosition(row.key, w.screen_.Height(), w.form_->Height()));
+           },
+       .write = [](W& w) { return TwipsText(w.form_->Top()); }},
+      {.key = "SlowMouse",
+       .flag = &S::SlowMouseOn,
+       .item = "SlowMouse",
+       .apply = &W::ApplySlowMouse},
+  }};
+  return kRows;
+}
+
 void MainWindow::LoadSettings() {
   Guarded([&] { s_.SettingsPath = GetSpecialfolder(kCsidlAppData) + kSettingsFile; });
   Guarded([&] { api_.MakeSureDirectoryPathExists(s_.SettingsPath); });
-  Guarded([&] {
-    // A stored number that names no factor item gives the start factor, so that the
-    // caption and the view are set up as on any start.
-    const std::int32_t index = StoredValue("FactorIndex", 3);
-    const bool usable = index >= 1 && index <= mag_->UBound();
-    SetFactor(usable ? static_cast<std::int16_t>(index) : s_.Factor);
-  });
-  Guarded([&] {
-    buffPic_->SetForeColor(static_cast<Colour>(
-        StoredValue("GridColor", static_cast<std::int32_t>(kDefaultGridColour))));
-  });
-  Guarded([&] { RenderFrame(); });
-  Guarded([&] { s_.GridOn = ToFlag(StoredValue("Grid", 0)); });
-  Guarded([&] { ApplyGrid(); });
-  Guarded([&] { s_.Sticky = ToFlag(StoredValue("Sticked", 0)); });
-  Guarded([&] { ApplyStick(); });
-  Guarded([&] { s_.Centered = ToFlag(StoredValue("Centered", -1)); });
-  Guarded([&] { ApplyCentered(); });
-  Guarded([&] { s_.MeasureOn = ToFlag(StoredValue("Measure", 0)); });
-  Guarded([&] { ApplyMeasure(); });
-  Guarded([&] { s_.Locked = ToFlag(StoredValue("Locked", 0)); });
-  Guarded([&] { ApplyLock(); });
-  // Only the low 16 bits of a stored position are kept.
-  Guarded([&] { s_.SrcX = static_cast<std::int16_t>(StoredValue("XPos", 0)); });
-  Guarded([&] { s_.SrcY = static_cast<std::int16_t>(StoredValue("YPos", 0)); });
-  Guarded([&] { s_.OnTopOn = ToFlag(StoredValue("TopWindow", -1)); });
-  Guarded([&] { ApplyOnTop(); });
-  Guarded([&] { s_.PointerOn = ToFlag(StoredValue("CursorOn", -1)); });
-  Guarded([&] { ApplyPointer(); });
-  Guarded([&] {
-    const float tpp = screen_.TwipsPerPixelX();
-    const float minimum = form_->Width() - (form_->ScaleWidth() - kMinClientPixels) * tpp;
-    form_->SetWidth(StoredSize("Width", form_->Width(), screen_.Width(), minimum));
-  });
-  Guarded([&] {
-    const float tpp = screen_.TwipsPerPixelY();
-    const float minimum = form_->Height() - (form_->ScaleHeight() - kMinClientPixels) * tpp;
-    form_->SetHeight(StoredSize("Height", form_->Height(), screen_.Height(), minimum));
-  });
-  Guarded([&] { form_->SetLeft(StoredPosition("Left", screen_.Width(), form_->Width())); });
-  Guarded([&] { form_->SetTop(StoredPosition("Top", screen_.Height(), form_->Height())); });
-  Guarded([&] { s_.SlowMouseOn = ToFlag(StoredValue("SlowMouse", 0)); });
-  Guarded([&] { ApplySlowMouse(); });
+  for (const Setting& row : SettingsTable()) {
+    Guarded([&] {
+      if (row.flag != nullptr) {
+        s_.*row.flag = ToFlag(StoredValue(row.key, row.fallback));
+      } else {
+        row.read(*this, row);
+      }
+    });
+    if (row.flag != nullptr || row.apply != nullptr) Guarded([&] { ApplyOption(row); });
+  }
 }
 
 // Each value is taken as its key is written. The first key that cannot be written ends
 // the save with one message; the keys before it stay written.
 void MainWindow::SaveSettings() {
-  const std::array<std::pair<const char*, std::function<std::string()>>, 16> keys{{
-      {"FactorIndex", [&] { return Decimal(CheckedFactorIndex()); }},
-      {"GridColor", [&] { return Decimal(static_cast<std::int32_t>(buffPic_->ForeColor())); }},
-      {"Grid", [&] { return Decimal(s_.GridOn); }},
-      {"Sticked", [&] { return Decimal(s_.Sticky); }},
-      {"Centered", [&] { return Decimal(s_.Centered); }},
-      {"Measure", [&] { return Decimal(s_.MeasureOn); }},
-      {"Locked", [&] { return Decimal(s_.Locked); }},
-      {"XPos", [&] { return Decimal(s_.SrcX); }},
-      {"YPos", [&] { return Decimal(s_.SrcY); }},
-      {"TopWindow", [&] { return Decimal(s_.OnTopOn); }},
-      {"CursorOn", [&] { return Decimal(s_.PointerOn); }},
-      {"Width", [&] { return TwipsText(form_->Width()); }},
-      {"Height", [&] { return TwipsText(form_->Height()); }},
-      {"Left", [&] { return TwipsText(form_->Left()); }},
-      {"Top", [&] { return TwipsText(form_->Top()); }},
-      {"SlowMouse", [&] { return Decimal(s_.SlowMouseOn); }},
-  }};
   try {
-    for (const auto& [key, value] : keys) {
-      if (!api_.WritePrivateProfileString(kSection, key, value(), s_.SettingsPath)) {
-        throw std::runtime_error(std::string("cannot write ") + key);
+    for (const Setting& row : SettingsTable()) {
+      const std::string value = row.flag != nullptr ? Decimal(s_.*row.flag) : row.write(*this);
+      if (!api_.WritePrivateProfileString(kSection, row.key, value, s_.SettingsPath)) {
+        throw std::runtime_error(std::string("cannot write ") + row.key);
       }
     }
   } catch (const std::exception&) {

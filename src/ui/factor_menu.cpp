@@ -12,7 +12,7 @@ void MainWindow::SetFactor(std::int16_t index) {
   chosen.SetChecked(true);
   s_.Factor = index;
   UpdateCaption();
-  gridMen_->SetEnabled(index != 1);
+  ItemsOf(&MagnifierState::GridOn).on->SetEnabled(index != 1);
   form_->Cls();
   ComputeLayout();
   form_->Refresh();

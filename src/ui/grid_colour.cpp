@@ -1,4 +1,5 @@
-// The grid colour: chosen in the colour dialog, kept as BuffPic's foreground colour.
+// The grid colour: chosen in the colour dialog, kept in the state as GridColor and
+// given to BuffPic as its pen.
 #include <exception>
 
 #include "app/main_window.h"
@@ -16,7 +17,8 @@ void MainWindow::GridColorClick() {
     dialog.SetFlags(kCcRgbInit);
     dialog.SetCancelError(true);
     dialog.ShowColor();
-    buffPic_->SetForeColor(dialog.Color());
+    s_.GridColor = dialog.Color();
+    buffPic_->SetForeColor(s_.GridColor);
     RenderFrame();
   } catch (const std::exception&) {
     // Cancel, or any other failure: the grid keeps its colour and nothing is reported.

@@ -1,4 +1,7 @@
-// Menu commands and the plain option switches.
+// Menu commands and the plain option switches. The options themselves are the rows of
+// SettingsTable() (settings/settings.cpp) that have a flag.
+#include <stdexcept>
+
 #include "app/main_window.h"
 #include "platform/win32_constants.h"
 
@@ -14,62 +17,74 @@ constexpr std::uint32_t kTopmostFlags =
 void MainWindow::OnMenuClick(std::string_view name, std::int16_t index) {
   if (name == "Mag") {
     SetFactor(index);
-  } else if (name == "OnTop") {
-    s_.OnTopOn = Complement(s_.OnTopOn);
-    ApplyOnTop();
-  } else if (name == "Stick") {
-    s_.Sticky = Complement(s_.Sticky);
-    ApplyStick();
-  } else if (name == "Center") {
-    s_.Centered = kTrue;
-    ApplyCentered();
-  } else if (name == "TopLeft") {
-    s_.Centered = kFalse;
-    ApplyCentered();
-  } else if (name == "PointerMen") {
-    s_.PointerOn = Complement(s_.PointerOn);
-    ApplyPointer();
-  } else if (name == "GridMen") {
-    s_.GridOn = Complement(s_.GridOn);
-    ApplyGrid();
-  } else if (name == "LockMen") {
-    s_.Locked = Complement(s_.Locked);
-    ApplyLock();
-  } else if (name == "Meas") {
-    s_.MeasureOn = Complement(s_.MeasureOn);
-    ApplyMeasure();
-  } else if (name == "SlowMouse") {
-    s_.SlowMouseOn = Complement(s_.SlowMouseOn);
-    ApplySlowMouse();
-  } else if (name == "GridColor") {
-    GridColorClick();
-  } else if (name == "About") {
-    AboutClick();
+    return;
   }
+  if (name == "GridColor") {
+    GridColorClick();
+    return;
+  }
+  if (name == "About") {
+    AboutClick();
+    return;
+  }
+  // An option's item toggles its flag; of a pair, the item sets it on, the other off.
+  for (const Setting& row : SettingsTable()) {
+    if (row.item == nullptr) continue;
+    Flag& flag = s_.*row.flag;
+    if (name == row.item) {
+      flag = row.offItem != nullptr ? kTrue : Complement(flag);
+    } else if (row.offItem != nullptr && name == row.offItem) {
+      flag = kFalse;
+    } else {
+      continue;
+    }
+    ApplyOption(row);
+    return;
+  }
+}
+
+MainWindow::OptionItems& MainWindow::ItemsOf(Flag MagnifierState::*flag) {
+  const std::span<const Setting> rows = SettingsTable();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].flag == flag) return optionItems_.at(i);
+  }
+  throw std::logic_error("not an option of the settings table");
+}
+
+void MainWindow::ApplyOption(const Setting& row) {
+  if (row.apply != nullptr) {
+    (this->*row.apply)();
+  } else {
+    MarkOption(row.flag);
+  }
+}
+
+// The item is checked while the flag is on; the other item of a pair while it is off.
+void MainWindow::MarkOption(Flag MagnifierState::*flag) {
+  const OptionItems& items = ItemsOf(flag);
+  items.on->SetChecked(s_.*flag != kFalse);
+  if (items.off != nullptr) items.off->SetChecked(Complement(s_.*flag) != kFalse);
 }
 
 void MainWindow::ApplyOnTop() {
   const Handle hwnd = form_->hWnd();
   if (s_.OnTopOn != kFalse) {
     api_.SetWindowPos(hwnd, win::HWND_TOPMOST, 0, 0, 0, 0, kTopmostFlags);
-    onTop_->SetChecked(true);
+    MarkOption(&MagnifierState::OnTopOn);
   } else {
-    onTop_->SetChecked(false);
+    MarkOption(&MagnifierState::OnTopOn);
     api_.SetWindowPos(hwnd, win::HWND_NOTOPMOST, 0, 0, 0, 0, kTopmostFlags);
   }
 }
 
-void MainWindow::ApplyStick() { stick_->SetChecked(s_.Sticky != kFalse); }
+void MainWindow::ApplyStick() { MarkOption(&MagnifierState::Sticky); }
 
-void MainWindow::ApplyCentered() {
-  center_->SetChecked(s_.Centered != kFalse);
-  topLeft_->SetChecked(Complement(s_.Centered) != kFalse);
-}
+void MainWindow::ApplyCentered() { MarkOption(&MagnifierState::Centered); }
 
-void MainWindow::ApplyPointer() { pointerMen_->SetChecked(s_.PointerOn != kFalse); }
+void MainWindow::ApplyPointer() { MarkOption(&MagnifierState::PointerOn); }
 
 void MainWindow::ApplyGrid() {
-  gridMen_->SetChecked(s_.GridOn != kFalse);
+  MarkOption(&MagnifierState::GridOn);
   ComputeLayout();
   RenderFrame();
 }
