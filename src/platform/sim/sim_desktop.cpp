@@ -246,7 +246,6 @@ bool SimDesktop::GetCursorPos(Point* point) {
 }
 
 int SimDesktop::GetSystemMetrics(int index) {
-  ++calls_.getSystemMetrics;
   switch (index) {
     case 0:
       return PrimaryMonitor().right - PrimaryMonitor().left;
@@ -314,7 +313,6 @@ bool SimDesktop::GetCursorInfo(CursorInfo* info) {
 }
 
 bool SimDesktop::GetIconInfo(Handle icon, IconInfo* info) {
-  ++calls_.getIconInfo;
   const CursorImage* image = Cursor(icon);
   if (image == nullptr || info == nullptr) return false;
   info->fIcon = false;
@@ -326,7 +324,6 @@ bool SimDesktop::GetIconInfo(Handle icon, IconInfo* info) {
 }
 
 int SimDesktop::GetObject(Handle bitmap, int size, BitmapInfo* info) {
-  ++calls_.getObject;
   const Bitmap* b = bitmaps_.Find(bitmap);
   if (b == nullptr) return 0;
   constexpr int kRecord = static_cast<int>(sizeof(BitmapInfo));
@@ -343,10 +340,7 @@ int SimDesktop::GetObject(Handle bitmap, int size, BitmapInfo* info) {
   return kRecord;
 }
 
-bool SimDesktop::DeleteObject(Handle object) {
-  ++calls_.deleteObject;
-  return bitmaps_.Remove(object);
-}
+bool SimDesktop::DeleteObject(Handle object) { return bitmaps_.Remove(object); }
 
 std::intptr_t SimDesktop::ShellExecute(Handle owner, std::string_view verb, std::string_view file,
                                        std::string_view parameters, std::string_view directory,
@@ -358,7 +352,6 @@ std::intptr_t SimDesktop::ShellExecute(Handle owner, std::string_view verb, std:
 
 bool SimDesktop::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy,
                             std::uint32_t /*step*/, Handle /*brush*/, std::uint32_t flags) {
-  ++calls_.drawIconEx;
   Dc* dc = FindDc(hdc);
   const CursorImage* image = Cursor(icon);
   if (dc == nullptr || image == nullptr || flags != win::DI_NORMAL) return false;
@@ -444,10 +437,10 @@ void SimDesktop::DestroyWindow(Handle hwnd) {
   w->alive = false;
   w->visible = false;
   w->onResized = nullptr;
+  if (activeWindow_ == hwnd) activeWindow_ = 0;
 }
 
 bool SimDesktop::GetWindowRect(Handle hwnd, Rect* rect) {
-  ++calls_.getWindowRect;
   const SimWindow* w = Window(hwnd);
   if (w == nullptr || !w->alive || rect == nullptr) return false;
   *rect = w->outer;
@@ -460,7 +453,6 @@ bool SimDesktop::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int
   SimWindow* w = Window(hwnd);
   if (w == nullptr || !w->alive) return false;
   const bool activated = (flags & win::SWP_NOACTIVATE) == 0;
-  AppendBounded(setWindowPosLog_, {hwnd, insertAfter, x, y, cx, cy, flags, activated}, kLogKeep);
 
   if ((flags & win::SWP_NOZORDER) == 0) {
     if (insertAfter == win::HWND_TOPMOST) w->topmost = true;
@@ -482,6 +474,7 @@ bool SimDesktop::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int
   if ((flags & win::SWP_SHOWWINDOW) != 0) w->visible = true;
   if ((flags & kSwpHideWindow) != 0) w->visible = false;
   if (activated) {
+    activeWindow_ = hwnd;
     BringToTop(*w);
   }
   if (next != current && PlaceWindow(hwnd, next) && w->onResized) w->onResized();
@@ -565,7 +558,6 @@ SimDesktop::Surface SimDesktop::SurfaceOf(const Dc& dc) {
 }
 
 Handle SimDesktop::GetDC(Handle hwnd) {
-  ++calls_.getDC;
   Dc dc;
   dc.owner = hwnd;
   if (hwnd == 0 || hwnd == kDesktopWindow) {
@@ -587,7 +579,6 @@ Handle SimDesktop::GetDC(Handle hwnd) {
 }
 
 int SimDesktop::ReleaseDC(Handle hwnd, Handle hdc) {
-  ++calls_.releaseDC;
   const Dc* dc = FindDc(hdc);
   if (dc == nullptr || dc->persistent || dc->owner != hwnd) return 0;
   dcs_.Remove(hdc);
@@ -619,7 +610,6 @@ int SimDesktop::LiveHandles() const { return LiveDcs() + bitmaps_.Live(); }
 
 bool SimDesktop::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                             int sw, int sh, std::uint32_t rop) {
-  ++calls_.stretchBlt;
   Dc* d = FindDc(dst);
   Dc* s = FindDc(src);
   if (d == nullptr || s == nullptr || rop != win::SRCCOPY) return false;
@@ -658,11 +648,7 @@ bool SimDesktop::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, 
 
 bool SimDesktop::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                         std::uint32_t rop) {
-  ++calls_.bitBlt;
-  const int stretchCalls = calls_.stretchBlt;
-  const bool ok = StretchBlt(dst, x, y, w, h, src, sx, sy, w, h, rop);
-  calls_.stretchBlt = stretchCalls;
-  return ok;
+  return StretchBlt(dst, x, y, w, h, src, sx, sy, w, h, rop);
 }
 
 }  // namespace vimo::sim

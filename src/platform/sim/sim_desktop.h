@@ -147,18 +147,6 @@ struct SimWindow {
   Rect ClientRect() const;
 };
 
-struct SetWindowPosCall {
-  Handle hwnd = 0;
-  Handle insertAfter = 0;
-  int x = 0;
-  int y = 0;
-  int cx = 0;
-  int cy = 0;
-  std::uint32_t flags = 0;
-  bool activated = false;  // no SWP_NOACTIVATE
-  friend bool operator==(const SetWindowPosCall&, const SetWindowPosCall&) = default;
-};
-
 struct ShellExecuteCall {
   Handle owner = 0;
   std::string verb;
@@ -169,21 +157,12 @@ struct ShellExecuteCall {
   friend bool operator==(const ShellExecuteCall&, const ShellExecuteCall&) = default;
 };
 
-// How many times the logic called each operation. ResetCalls() zeroes them.
+// How many times the logic asked for the pointer and moved windows (the tick's contract:
+// one pointer query, no move while the pointer rests). ResetCalls() zeroes them.
 struct CallCounts {
   int getCursorPos = 0;
-  int getSystemMetrics = 0;
-  int getWindowRect = 0;
-  int setWindowPos = 0;
-  int getDC = 0;
-  int releaseDC = 0;
-  int stretchBlt = 0;
-  int bitBlt = 0;
   int getCursorInfo = 0;
-  int getIconInfo = 0;
-  int getObject = 0;
-  int drawIconEx = 0;
-  int deleteObject = 0;
+  int setWindowPos = 0;
 };
 
 enum class GetDcFailure { kNone, kReturnZero, kThrow };
@@ -363,9 +342,8 @@ class SimDesktop final : public Win32Api {
   // Shows or hides the window; shown, it comes to the top of its band.
   void ShowWindow(Handle hwnd, bool show);
   void DestroyWindow(Handle hwnd);
-  // The most recent calls, oldest first: the log keeps at least the last kLogKeep of them
-  // (Calls().setWindowPos counts all). Reserved once, so logging allocates nothing later.
-  const std::vector<SetWindowPosCall>& SetWindowPosLog() const { return setWindowPosLog_; }
+  // The window the last activating SetWindowPos activated (0 once it is gone).
+  Handle ActiveWindow() const { return activeWindow_; }
 
   // ---- Device contexts of the toolkit's picture boxes (not counted as live handles) ----
   Handle CreatePersistentDc(PixelBuffer* buffer, Colour pen);
@@ -460,7 +438,7 @@ class SimDesktop final : public Win32Api {
   Handle nextWindow_ = kDesktopWindow + 1;
   int topZ_ = 0;
   std::vector<const SimWindow*> shownWindows_;
-  std::vector<SetWindowPosCall> setWindowPosLog_;
+  Handle activeWindow_ = 0;
 
   detail::SlotPool<Dc> dcs_{detail::HandleKind::kDc};
   detail::SlotPool<Bitmap> bitmaps_{detail::HandleKind::kBitmap};

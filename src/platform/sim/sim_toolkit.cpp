@@ -152,10 +152,7 @@ Rect SimForm::NormalRect() const {
   return w.minimized ? w.restored : w.outer;
 }
 
-void SimForm::SetCaption(std::string_view text) {
-  caption_.assign(text);
-  ++captionSets_;
-}
+void SimForm::SetCaption(std::string_view text) { caption_.assign(text); }
 
 WindowState SimForm::State() const {
   return Window().minimized ? WindowState::kMinimized : WindowState::kNormal;
@@ -178,13 +175,11 @@ void SimForm::MoveOuter(const Rect& outer) {
 }
 
 void SimForm::Cls() {
-  ++clsCalls_;
   SimWindow& w = Win();
   w.client.Fill(w.background);
 }
 
 void SimForm::Refresh() {
-  ++refreshCalls_;
   if (!Visible() || Window().minimized) return;
   Deliver([this] { events_.OnPaint(); });
   for (const auto& shape : shapes_) {
@@ -226,13 +221,11 @@ void SimForm::ScriptPopupChoice(std::string_view name, std::int16_t index) {
 
 void SimForm::Show() {
   if (unloaded_) throw ToolkitError("the window '" + name_ + "' has been unloaded");
-  ++showCalls_;
   if (shown_) {
     desktop_.ShowWindow(hwnd_, true);
     return;
   }
   shown_ = true;
-  captionSetsBeforeShow_ = captionSets_;
   Deliver([this] { events_.OnResize(); });
   desktop_.ShowWindow(hwnd_, true);
   Refresh();

@@ -29,18 +29,9 @@ class SimToolkit;
 // kSysButtonFace and kSysWindowText to their sim colours; other colours as they are.
 Colour ResolveColour(Colour colour);
 
-// Labels and shapes keep their state as every backend does (platform/form_parts.h).
-class SimLabel final : public BasicLabel {
- public:
-  using BasicLabel::BasicLabel;
-  int CaptionSets() const { return captionSets_; }
-
- private:
-  void Changed(Change what, const Rect& /*before*/) override {
-    if (what == Change::kCaption) ++captionSets_;
-  }
-  int captionSets_ = 0;
-};
+// Labels keep their state as every backend does (platform/form_parts.h); the sim draws
+// none of them.
+using SimLabel = BasicLabel;
 
 // A shape redraws itself when its size changes: the old outline is painted over with the
 // window's background, the new one drawn, while the window shows.
@@ -185,12 +176,6 @@ class SimForm final : public DesignForm<SimLabel, SimShape, SimPictureBox, SimCo
   const std::vector<PopupRecord>& Popups() const { return popups_; }
   // What the toolkit's dispatcher caught, of every form.
   const std::vector<std::string>& Failures() const;
-  int CaptionSets() const { return captionSets_; }
-  // How many times the caption had been set when Show first ran; -1 before that.
-  int CaptionSetsBeforeShow() const { return captionSetsBeforeShow_; }
-  int ShowCalls() const { return showCalls_; }
-  int RefreshCalls() const { return refreshCalls_; }
-  int ClsCalls() const { return clsCalls_; }
 
  private:
   friend class SimToolkit;
@@ -225,11 +210,6 @@ class SimForm final : public DesignForm<SimLabel, SimShape, SimPictureBox, SimCo
   MouseRouter router_;
   std::deque<MenuNode*> popupAnswers_;  // null: closed without a choice
   std::vector<PopupRecord> popups_;
-  int captionSets_ = 0;
-  int captionSetsBeforeShow_ = -1;
-  int showCalls_ = 0;
-  int refreshCalls_ = 0;
-  int clsCalls_ = 0;
 };
 
 class SimScreen final : public Screen {
