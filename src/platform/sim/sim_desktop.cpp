@@ -472,7 +472,6 @@ bool SimDesktop::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int
     next.bottom = next.top + std::max(cy, 0);
   }
   if ((flags & win::SWP_SHOWWINDOW) != 0) w->visible = true;
-  if ((flags & kSwpHideWindow) != 0) w->visible = false;
   if (activated) {
     activeWindow_ = hwnd;
     BringToTop(*w);

@@ -43,8 +43,6 @@ inline constexpr int kTaskbarHeight = 40;
 // The user's application-data folder as the simulated shell reports it.
 inline constexpr const char* kAppDataFolder = "C:\\Users\\Tester\\AppData\\Roaming";
 
-// SetWindowPos flag the logic does not use but the sim honours.
-inline constexpr std::uint32_t kSwpHideWindow = 0x0080;
 // CURSORINFO flag of a showing pointer.
 inline constexpr std::uint32_t kCursorShowing = 1;
 
@@ -302,7 +300,6 @@ class SimDesktop final : public Win32Api {
   // ---- Monitors ----
   // Replaces the monitors. Desktop pixels keep their screen position where still shown.
   void SetMonitors(std::vector<Rect> monitors);
-  Rect VirtualScreen() const { return virtual_; }
   // The monitor that holds (0, 0), or the first one.
   Rect PrimaryMonitor() const;
   // The work area of the monitor that holds the most of `window` (the primary one if none
