@@ -132,7 +132,7 @@ class MainWindow : public FormEvents {
   void DrawMarker(std::int32_t position, bool vertical);
   void ChangeHeightByBand(int sign);
   std::int32_t StoredValue(std::string_view key, std::int32_t fallback);
-  float StoredSize(std::string_view key, float present, float screen, float minimum);
+  float StoredSize(std::string_view key, float present, float client, float tpp, float screen);
   float StoredPosition(std::string_view key, float screen, float window);
 
   Win32Api& api_;

@@ -83,8 +83,11 @@ std::int32_t MainWindow::StoredValue(std::string_view key, std::int32_t fallback
 }
 
 // A stored window size in twips, no larger than the primary screen. The present size
-// where none is stored, or where the stored one is below `minimum`.
-float MainWindow::StoredSize(std::string_view key, float present, float screen, float minimum) {
+// where none is stored, or where the stored one would leave less than kMinClientPixels of
+// the present `client` pixels (at `tpp` twips each).
+float MainWindow::StoredSize(std::string_view key, float present, float client, float tpp,
+                             float screen) {
+  const float minimum = present - (client - kMinClientPixels) * tpp;
   const double kept = RoundHalfEven(present);
   double size = StoredValue(key, ToInt32(kept));
   if (size < minimum) size = kept;
@@ -163,20 +166,15 @@ std::span<const MainWindow::Setting> MainWindow::SettingsTable() {
       {.key = "Width",
        .read =
            [](W& w, const Setting& row) {
-             const float tpp = w.screen_.TwipsPerPixelX();
-             const float minimum =
-                 w.form_->Width() - (w.form_->ScaleWidth() - kMinClientPixels) * tpp;
-             w.form_->SetWidth(w.StoredSize(row.key, w.form_->Width(), w.screen_.Width(), minimum));
+             w.form_->SetWidth(w.StoredSize(row.key, w.form_->Width(), w.form_->ScaleWidth(),
+                                            w.screen_.TwipsPerPixelX(), w.screen_.Width()));
            },
        .write = [](W& w) { return TwipsText(w.form_->Width()); }},
       {.key = "Height",
        .read =
            [](W& w, const Setting& row) {
-             const float tpp = w.screen_.TwipsPerPixelY();
-             const float minimum =
-                 w.form_->Height() - (w.form_->ScaleHeight() - kMinClientPixels) * tpp;
-             w.form_->SetHeight(
-                 w.StoredSize(row.key, w.form_->Height(), w.screen_.Height(), minimum));
+             w.form_->SetHeight(w.StoredSize(row.key, w.form_->Height(), w.form_->ScaleHeight(),
+                                             w.screen_.TwipsPerPixelY(), w.screen_.Height()));
            },
        .write = [](W& w) { return TwipsText(w.form_->Height()); }},
       {.key = "Left",

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <optional>
 #include <system_error>
 
 #include "platform/profile_file.h"
