@@ -105,14 +105,14 @@ const Profile& ParseCached(const std::string& text) {
   return last;
 }
 
-std::string Serialize(const Profile& p) {
+std::string Serialize(const Profile& p, std::string_view eol) {
   std::string out = p.bom ? std::string(kUtf8Bom) : std::string();
   for (const Section& s : p.sections) {
-    if (!s.name.empty()) out += "[" + s.name + "]\r\n";
+    if (!s.name.empty()) (out += "[" + s.name + "]") += eol;
     for (const Entry& e : s.entries) {
       out += e.key;
       if (e.value) out += "=" + *e.value;
-      out += "\r\n";
+      out += eol;
     }
   }
   return out;
@@ -188,7 +188,7 @@ std::uint32_t ReadProfileInt(const std::filesystem::path& file, std::string_view
 }
 
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
-                        std::string_view key, std::string_view value) {
+                        std::string_view key, std::string_view value, std::string_view eol) {
   std::error_code error;
   const bool exists = std::filesystem::exists(file, error);
   if (exists && !std::filesystem::is_regular_file(file, error)) return false;
@@ -208,7 +208,7 @@ bool WriteProfileString(const std::filesystem::path& file, std::string_view sect
     s->entries.push_back({std::string(Trim(key)), newValue});
   }
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  const std::string bytes = Serialize(p);
+  const std::string bytes = Serialize(p, eol);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   return static_cast<bool>(out);

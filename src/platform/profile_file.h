@@ -4,7 +4,8 @@
 // numbers are read as RtlUnicodeStringToInteger reads them (29 characters at most,
 // leading blanks, a sign, 0x/0o/0b prefixes, digits until the first other character,
 // wrapping modulo 2^32); a write that changes something rewrites the whole file with
-// CRLF lines, "key=value" without blanks, blank lines dropped.
+// lines ending in `eol` (CRLF as on Windows, LF on Linux), "key=value" without blanks,
+// blank lines dropped. Both line ends are read.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,7 @@ std::uint32_t ReadProfileInt(const std::filesystem::path& file, std::string_view
 // is already there leaves the file untouched. False when the file cannot be read or
 // written.
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
-                        std::string_view key, std::string_view value);
+                        std::string_view key, std::string_view value,
+                        std::string_view eol = "\r\n");
 
 }  // namespace vimo

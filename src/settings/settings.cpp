@@ -16,7 +16,8 @@ namespace vimo {
 namespace {
 
 constexpr std::int32_t kCsidlAppData = 26;
-constexpr const char* kSettingsFile = "\\Vimo\\Vimo.ini";
+constexpr const char* kSettingsFolder = "Vimo";
+constexpr const char* kSettingsName = "Vimo.ini";
 constexpr const char* kSection = "Settings";
 // A stored window size must leave at least this much client area, in pixels.
 constexpr float kMinClientPixels = 1.0F;
@@ -198,7 +199,15 @@ std::span<const MainWindow::Setting> MainWindow::SettingsTable() {
 }
 
 void MainWindow::LoadSettings() {
-  Guarded([&] { s_.SettingsPath = GetSpecialfolder(kCsidlAppData) + kSettingsFile; });
+  Guarded([&] {
+    // Joined with the separator of the folder's own path: "\" on Windows (also for an
+    // empty one, as ever), "/" for a folder like Linux's ~/.config.
+    const std::string folder = GetSpecialfolder(kCsidlAppData);
+    const bool slash =
+        folder.find('\\') == std::string::npos && folder.find('/') != std::string::npos;
+    const std::string sep = slash ? "/" : "\\";
+    s_.SettingsPath = folder + sep + kSettingsFolder + sep + kSettingsName;
+  });
   Guarded([&] { api_.MakeSureDirectoryPathExists(s_.SettingsPath); });
   for (const Setting& row : SettingsTable()) {
     Guarded([&] {

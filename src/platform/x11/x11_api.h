@@ -1,0 +1,76 @@
+// The system operations the logic calls (platform/win32_api.h), over Xlib, MIT-SHM,
+// XFixes, XRandR and XInput 2: the screen read into shared memory, the pointer and its
+// image, the monitors, the slowed pointer, the settings file and the browser.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/win32_api.h"
+#include "platform/x11/x11_image.h"
+#include "platform/x11/x11_windows.h"
+
+namespace vimo::x11 {
+
+class X11Api final : public Win32Api {
+ public:
+  // The mouse speed GetMouseSpeed reports, full speed. SetMouseSpeed(s) with s below it
+  // moves the pointer s / kFullSpeed as far as the hand moves it; 2520 is divisible by
+  // every factor from 1 to 10, so speed / factor is exactly 1 / factor of it.
+  static constexpr std::int32_t kFullSpeed = 2520;
+
+  // `display` is the toolkit's connection: the events this class selects (pointer image
+  // changes, raw pointer motion) reach it through HandleEvent.
+  X11Api(Display* display, WindowHost& windows);
+  ~X11Api() override;
+  X11Api(const X11Api&) = delete;
+  X11Api& operator=(const X11Api&) = delete;
+
+  // An event of the connection; true when it was one of this class's and is used up.
+  bool HandleEvent(XEvent& event);
+
+  bool GetCursorPos(Point* point) override;
+  int GetSystemMetrics(int index) override;
+  bool GetWindowRect(Handle hwnd, Rect* rect) override;
+  bool SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
+                    std::uint32_t flags) override;
+  std::int32_t GetWindowLong(Handle hwnd, int index) override;
+  std::int32_t SetWindowLong(Handle hwnd, int index, std::int32_t value) override;
+  bool SetLayeredWindowAttributes(Handle hwnd, Colour key, std::uint8_t alpha,
+                                  std::uint32_t flags) override;
+  bool ExcludeFromCapture(Handle hwnd) override;
+  bool GetMouseSpeed(std::int32_t* speed) override;
+  bool SetMouseSpeed(std::int32_t speed) override;
+  std::int32_t SHGetSpecialFolderLocation(Handle owner, int folder, Handle* idList) override;
+  bool SHGetPathFromIDList(Handle idList, std::string* path) override;
+  void CoTaskMemFree(Handle memory) override;
+  bool MakeSureDirectoryPathExists(std::string_view path) override;
+  std::uint32_t GetPrivateProfileInt(std::string_view section, std::string_view key,
+                                     std::int32_t fallback, std::string_view file) override;
+  bool WritePrivateProfileString(std::string_view section, std::string_view key,
+                                 std::string_view value, std::string_view file) override;
+  Handle GetDesktopWindow() override;
+  Handle GetDC(Handle hwnd) override;
+  int ReleaseDC(Handle hwnd, Handle hdc) override;
+  bool StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw,
+                  int sh, std::uint32_t rop) override;
+  bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
+              std::uint32_t rop) override;
+  bool GetCursorInfo(CursorInfo* info) override;
+  bool GetIconInfo(Handle icon, IconInfo* info) override;
+  int GetObject(Handle bitmap, int size, BitmapInfo* info) override;
+  bool DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int cy, std::uint32_t step,
+                  Handle brush, std::uint32_t flags) override;
+  bool DeleteObject(Handle object) override;
+  std::intptr_t ShellExecute(Handle owner, std::string_view verb, std::string_view file,
+                             std::string_view parameters, std::string_view directory,
+                             int show) override;
+
+ private:
+  // Filled in by the implementation.
+};
+
+}  // namespace vimo::x11

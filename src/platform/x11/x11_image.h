@@ -1,0 +1,50 @@
+// A 32-bit image in client memory that the X server reads from and writes into: a
+// MIT-SHM segment where the server offers shared memory, plain memory with XGetImage and
+// XPutImage where it does not (a remote display). Made again only when its size changes,
+// so a frame allocates nothing.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
+
+#include "platform/types.h"
+
+namespace vimo::x11 {
+
+class X11Image {
+ public:
+  // `shared`: try MIT-SHM (false forces plain memory, as on a remote display).
+  X11Image(Display* display, bool shared = true);
+  ~X11Image();
+  X11Image(const X11Image&) = delete;
+  X11Image& operator=(const X11Image&) = delete;
+
+  // Makes the image `width` x `height` (0 x 0 frees it). Nothing happens for the present
+  // size; a new size starts black. False when no image can be made (it is then 0 x 0).
+  bool Resize(int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  bool Shared() const { return shm_.shmaddr != nullptr; }
+  // Row 0 at the top, 0x00RRGGBB.
+  PixelRows Pixels() const;
+
+  // The whole image from `from` at (x, y); the area must lie inside `from`.
+  bool Read(Drawable from, int x, int y);
+  // w x h of the image from (sx, sy) onto `to` at (dx, dy), clipped to the image.
+  bool Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, int h);
+
+ private:
+  void Release();
+
+  Display* display_;
+  bool wantShared_;
+  XImage* image_ = nullptr;
+  XShmSegmentInfo shm_{};
+  int width_ = 0;
+  int height_ = 0;
+};
+
+// The device-context handle of an image (a picture box's hDC): the image's address.
+inline Handle ImageDc(X11Image& image) { return reinterpret_cast<Handle>(&image); }
+
+}  // namespace vimo::x11

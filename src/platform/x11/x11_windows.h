@@ -1,0 +1,26 @@
+// What the system side (X11Api) asks of the windows the toolkit made. A window handle
+// (hWnd) on X11 is the X window of a form's top level; its client area is that window.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/types.h"
+
+namespace vimo::x11 {
+
+class WindowHost {
+ public:
+  virtual ~WindowHost() = default;
+  // The outer rectangle on the screen, the window manager's frame included.
+  virtual bool OuterRect(Handle hwnd, Rect* rect) = 0;
+  // SetWindowPos: moves the outer rectangle's top-left corner to (x, y) and sizes it
+  // (unless SWP_NOMOVE / SWP_NOSIZE), raises it or keeps it above others (HWND_TOP,
+  // HWND_TOPMOST, HWND_NOTOPMOST unless SWP_NOZORDER), shows it (SWP_SHOWWINDOW).
+  virtual bool Place(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
+                     std::uint32_t flags) = 0;
+  // Opens an address in the user's browser; false when nothing could be started.
+  virtual bool OpenUri(Handle owner, std::string_view uri) = 0;
+};
+
+}  // namespace vimo::x11
