@@ -1,12 +1,28 @@
 #!/usr/bin/env bash
 # Installs what Vimo's build and tests need on a Debian or Ubuntu machine, and only
-# what is missing. Usage: scripts/ensure-deps.sh [run|test]
+# what is missing. Usage: scripts/ensure-deps.sh [run|windows|test]
+#   run      the native Linux program (./run.sh)
+#   windows  vimo.exe under Wine (./run.sh windows)
+#   test     everything ./test.sh builds and runs: both targets, tests, lint, package
 set -euo pipefail
 
-want=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick fonts-liberation)
-if [ "${1:-test}" = test ]; then
-  want+=(x11-utils g++ libgtest-dev libgmock-dev libbenchmark-dev python3 clang-format clang-tidy)
-fi
+native=(cmake ninja-build g++ pkg-config libgtk-3-dev libx11-dev libxext-dev libxfixes-dev
+  libxrandr-dev libxi-dev xvfb xauth xdotool xterm imagemagick fonts-liberation
+  x11-xserver-utils)
+windows=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
+  fonts-liberation)
+case "${1:-test}" in
+  run) want=("${native[@]}") ;;
+  windows) want=("${windows[@]}") ;;
+  test)
+    want=("${native[@]}" "${windows[@]}" x11-utils libgtest-dev libgmock-dev libbenchmark-dev
+      python3 clang-format clang-tidy openbox dpkg-dev file)
+    ;;
+  *)
+    echo "usage: $0 [run|windows|test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for pkg in "${want[@]}"; do
