@@ -85,8 +85,7 @@ void GkLabel::MakeFont() {
   PangoFontDescription* font = pango_font_description_new();
   if (font == nullptr) throw ToolkitError("cannot create the font of " + std::string(Name()));
   pango_font_description_set_family(font, name.c_str());
-  pango_font_description_set_size(font,
-                                  static_cast<int>(std::lround(FontSize() * PANGO_SCALE)));
+  pango_font_description_set_size(font, static_cast<int>(std::lround(FontSize() * PANGO_SCALE)));
   pango_font_description_set_weight(font, static_cast<PangoWeight>(font_.weight));
   pango_layout_set_font_description(layout_, font);
   pango_font_description_free(font);
@@ -114,7 +113,8 @@ void GkLabel::Changed(Change what, const Rect& before) {
   if (what == Change::kCaption) {
     pango_layout_set_text(layout_, Text().c_str(), static_cast<int>(Text().size()));
   }
-  if (what == Change::kPlace) pango_layout_set_width(layout_, static_cast<int>(Width()) * PANGO_SCALE);
+  if (what == Change::kPlace)
+    pango_layout_set_width(layout_, static_cast<int>(Width()) * PANGO_SCALE);
   const Rect areas[2] = {before, Bounds()};
   form_.RedrawArea(areas, 2);
 }

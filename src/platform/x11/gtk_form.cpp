@@ -41,13 +41,13 @@ struct GkForm::Signals {
     auto* form = static_cast<GkForm*>(data);
     form->Guard([&] { form->Destroyed(); });
   }
-  static gboolean ButtonPress(GtkWidget* /*widget*/, GdkEventButton* event, gpointer data) {
+  static gboolean Pressed(GtkWidget* /*widget*/, GdkEventButton* event, gpointer data) {
     auto* form = static_cast<GkForm*>(data);
     bool used = false;
     form->Guard([&] { used = form->MouseDown(*event); });
     return used ? TRUE : FALSE;
   }
-  static gboolean ButtonRelease(GtkWidget* /*widget*/, GdkEventButton* event, gpointer data) {
+  static gboolean Released(GtkWidget* /*widget*/, GdkEventButton* event, gpointer data) {
     auto* form = static_cast<GkForm*>(data);
     bool used = false;
     form->Guard([&] { used = form->MouseUp(*event); });
@@ -63,13 +63,13 @@ struct GkForm::Signals {
     static_cast<GkForm*>(data)->router_.Reset();
     return FALSE;
   }
-  static gboolean KeyPress(GtkWidget* /*widget*/, GdkEventKey* event, gpointer data) {
+  static gboolean KeyPressed(GtkWidget* /*widget*/, GdkEventKey* event, gpointer data) {
     auto* form = static_cast<GkForm*>(data);
     bool used = false;
-    form->Guard([&] { used = form->KeyPress(*event); });
+    form->Guard([&] { used = form->KeyTyped(*event); });
     return used ? TRUE : FALSE;
   }
-  static gboolean KeyRelease(GtkWidget* /*widget*/, GdkEventKey* event, gpointer data) {
+  static gboolean KeyReleased(GtkWidget* /*widget*/, GdkEventKey* event, gpointer data) {
     auto* form = static_cast<GkForm*>(data);
     bool used = false;
     form->Guard([&] { used = form->KeyUp(*event); });
@@ -164,8 +164,7 @@ void GkForm::Create(const FormDesign& design) {
   Rect around = monitors.primary;
   Rect inside = around;
   GkForm* owner = toolkit_.MainForm();
-  if (centerOnOwner_ && owner != nullptr && owner != this && owner->Loaded() &&
-      owner->Visible()) {
+  if (centerOnOwner_ && owner != nullptr && owner != this && owner->Loaded() && owner->Visible()) {
     around = owner->OuterPixels();
     inside = monitors.workArea;
   }
@@ -178,12 +177,12 @@ void GkForm::Create(const FormDesign& design) {
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&Signals::WindowState), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(&Signals::Delete), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(&Signals::Destroy), this);
-  g_signal_connect(window_, "button-press-event", G_CALLBACK(&Signals::ButtonPress), this);
-  g_signal_connect(window_, "button-release-event", G_CALLBACK(&Signals::ButtonRelease), this);
+  g_signal_connect(window_, "button-press-event", G_CALLBACK(&Signals::Pressed), this);
+  g_signal_connect(window_, "button-release-event", G_CALLBACK(&Signals::Released), this);
   g_signal_connect(window_, "motion-notify-event", G_CALLBACK(&Signals::Motion), this);
   g_signal_connect(window_, "grab-broken-event", G_CALLBACK(&Signals::GrabBroken), this);
-  g_signal_connect(window_, "key-press-event", G_CALLBACK(&Signals::KeyPress), this);
-  g_signal_connect(window_, "key-release-event", G_CALLBACK(&Signals::KeyRelease), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(&Signals::KeyPressed), this);
+  g_signal_connect(window_, "key-release-event", G_CALLBACK(&Signals::KeyReleased), this);
 
   try {
     gtk_widget_realize(window_);
@@ -209,8 +208,8 @@ void GkForm::MakeDrawingResources() {
   gc_ = XCreateGC(display_, static_cast<::Window>(xid_), 0, nullptr);
   if (gc_ == nullptr) throw ToolkitError("cannot draw on the window " + name_);
   XSetGraphicsExposures(display_, gc_, False);
-  surface_ = cairo_xlib_surface_create(display_, static_cast<::Window>(xid_), visual_,
-                                       clientWidth_, clientHeight_);
+  surface_ = cairo_xlib_surface_create(display_, static_cast<::Window>(xid_), visual_, clientWidth_,
+                                       clientHeight_);
   cairo_ = cairo_create(surface_);
   if (cairo_status(cairo_) != CAIRO_STATUS_SUCCESS) {
     throw ToolkitError("cannot draw on the window " + name_);
@@ -233,8 +232,8 @@ void GkForm::BuildControls(const FormDesign& design) {
       case ControlKind::kTimer: {
         auto timer = std::make_unique<Timer>(Timer{this, std::string(control.name), 0, false});
         if (control.intervalMs > 0) {
-          timer->source = g_timeout_add(static_cast<guint>(control.intervalMs),
-                                        &Signals::Tick, timer.get());
+          timer->source =
+              g_timeout_add(static_cast<guint>(control.intervalMs), &Signals::Tick, timer.get());
         }
         timers_.push_back(std::move(timer));
         break;
@@ -497,8 +496,8 @@ void GkForm::SetKeepAbove(bool above) {
   GdkWindow* gdkWindow = gtk_widget_get_window(window_);
   if (above) gdk_window_raise(gdkWindow);
   GdkScreen* screen = gtk_widget_get_screen(window_);
-  if (gdk_x11_screen_supports_net_wm_hint(screen, gdk_atom_intern_static_string(
-                                                      "_NET_WM_STATE_ABOVE")) != FALSE ||
+  if (gdk_x11_screen_supports_net_wm_hint(
+          screen, gdk_atom_intern_static_string("_NET_WM_STATE_ABOVE")) != FALSE ||
       !gtk_widget_get_mapped(window_)) {
     return;  // the window manager, or GDK as the window maps, records the state
   }
@@ -510,8 +509,8 @@ void GkForm::SetKeepAbove(bool above) {
   unsigned long after = 0;
   unsigned char* data = nullptr;
   std::vector<Atom> atoms;
-  if (XGetWindowProperty(display_, static_cast<::Window>(xid_), state, 0, 64, False, XA_ATOM,
-                         &type, &format, &count, &after, &data) == Success &&
+  if (XGetWindowProperty(display_, static_cast<::Window>(xid_), state, 0, 64, False, XA_ATOM, &type,
+                         &format, &count, &after, &data) == Success &&
       data != nullptr) {
     if (format == 32) {
       const auto* list = reinterpret_cast<const unsigned long*>(data);

@@ -204,7 +204,7 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   MouseHit HitAt(Point at) const;
   void Raise(const MouseEvents& events);
   void FollowTooltip(Point at);
-  bool KeyPress(const GdkEventKey& event);
+  bool KeyTyped(const GdkEventKey& event);
   bool KeyUp(const GdkEventKey& event);
   void ButtonClicked(const Button& button);
   void TimerFired(Timer& timer);

@@ -78,17 +78,21 @@ int VirtualKeyOf(const GdkEventKey& event) {
   guint keyval = event.keyval;
   GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_window_get_display(event.window));
   guint plain = 0;
-  if (keymap != nullptr &&
-      gdk_keymap_translate_keyboard_state(keymap, event.hardware_keycode,
-                                          static_cast<GdkModifierType>(0), 0, &plain, nullptr,
-                                          nullptr, nullptr) != FALSE) {
+  if (keymap != nullptr && gdk_keymap_translate_keyboard_state(
+                               keymap, event.hardware_keycode, static_cast<GdkModifierType>(0), 0,
+                               &plain, nullptr, nullptr, nullptr) != FALSE) {
     keyval = plain;
   }
-  if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) return static_cast<int>('A' + (keyval - GDK_KEY_a));
-  if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) return static_cast<int>('A' + (keyval - GDK_KEY_A));
-  if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9) return static_cast<int>('0' + (keyval - GDK_KEY_0));
-  if (keyval >= GDK_KEY_KP_0 && keyval <= GDK_KEY_KP_9) return static_cast<int>(96 + (keyval - GDK_KEY_KP_0));
-  if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F24) return static_cast<int>(112 + (keyval - GDK_KEY_F1));
+  if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z)
+    return static_cast<int>('A' + (keyval - GDK_KEY_a));
+  if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z)
+    return static_cast<int>('A' + (keyval - GDK_KEY_A));
+  if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9)
+    return static_cast<int>('0' + (keyval - GDK_KEY_0));
+  if (keyval >= GDK_KEY_KP_0 && keyval <= GDK_KEY_KP_9)
+    return static_cast<int>(96 + (keyval - GDK_KEY_KP_0));
+  if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F24)
+    return static_cast<int>(112 + (keyval - GDK_KEY_F1));
   switch (keyval) {
     case GDK_KEY_Left:
     case GDK_KEY_KP_Left:
@@ -249,7 +253,7 @@ void GkForm::FollowTooltip(Point at) {
 
 // In a form with command buttons, Enter and Escape press the default and the cancel
 // button and the other keys go to the focused button, as in a Windows dialog box.
-bool GkForm::KeyPress(const GdkEventKey& event) {
+bool GkForm::KeyTyped(const GdkEventKey& event) {
   if (!buttons_.empty()) {
     const bool enter = event.keyval == GDK_KEY_Return || event.keyval == GDK_KEY_KP_Enter ||
                        event.keyval == GDK_KEY_ISO_Enter;

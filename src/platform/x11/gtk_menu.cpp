@@ -1,7 +1,7 @@
 // The menu tree shown as a GtkMenu popup, built afresh from the tree each time it opens,
 // so that it always shows the items' present captions, check marks and states.
-#include "platform/x11/gtk_form.h"
 #include "platform/win32_constants.h"
+#include "platform/x11/gtk_form.h"
 
 namespace vimo::x11 {
 namespace {
@@ -81,8 +81,7 @@ void GkForm::PopupMenu(MenuItem& menu, int flags) {
   const GdkGravity anchor =
       (flags & win::TPM_CENTERALIGN) != 0 ? GDK_GRAVITY_NORTH : GDK_GRAVITY_NORTH_WEST;
   GdkEvent* trigger = gtk_get_current_event();
-  gtk_menu_popup_at_rect(GTK_MENU(shown), gdkWindow, &at, GDK_GRAVITY_NORTH_WEST, anchor,
-                         trigger);
+  gtk_menu_popup_at_rect(GTK_MENU(shown), gdkWindow, &at, GDK_GRAVITY_NORTH_WEST, anchor, trigger);
   if (trigger != nullptr) gdk_event_free(trigger);
 
   if (gtk_widget_get_visible(shown) != FALSE) {

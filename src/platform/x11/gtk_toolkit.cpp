@@ -204,10 +204,9 @@ GtkWindow* GkToolkit::ActiveWindow() const {
 int GkToolkit::MsgBox(std::string_view text, int style, std::string_view title) {
   GtkWindow* owner = ActiveWindow();
   const std::string message = LineBreaks(text);
-  GtkWidget* dialog =
-      gtk_message_dialog_new(owner, owner != nullptr ? GTK_DIALOG_DESTROY_WITH_PARENT
-                                                     : static_cast<GtkDialogFlags>(0),
-                             MessageType(style), GTK_BUTTONS_OK, "%s", message.c_str());
+  GtkWidget* dialog = gtk_message_dialog_new(
+      owner, owner != nullptr ? GTK_DIALOG_DESTROY_WITH_PARENT : static_cast<GtkDialogFlags>(0),
+      MessageType(style), GTK_BUTTONS_OK, "%s", message.c_str());
   if (dialog == nullptr) return 1;
   g_object_ref_sink(dialog);
   const std::string caption(title);
