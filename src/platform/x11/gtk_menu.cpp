@@ -37,10 +37,15 @@ GtkWidget* BuildMenu(const MenuNode& parent, Popup& popup) {
       item = gtk_menu_item_new_with_label(caption.c_str());
       gtk_menu_item_set_submenu(GTK_MENU_ITEM(item), BuildMenu(*node, popup));
     } else {
+      // A check mark where the item is checked, nothing where it is not, as on Windows.
       const std::string caption = node->Caption();
-      item = gtk_check_menu_item_new_with_label(caption.c_str());
-      // Set before the handler is connected: a change of the mark activates the item.
-      gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), node->Checked() ? TRUE : FALSE);
+      if (node->Checked()) {
+        item = gtk_check_menu_item_new_with_label(caption.c_str());
+        // Set before the handler is connected: a change of the mark activates the item.
+        gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), TRUE);
+      } else {
+        item = gtk_menu_item_new_with_label(caption.c_str());
+      }
       g_object_set_data(G_OBJECT(item), kNodeKey, const_cast<MenuNode*>(node));
       g_signal_connect(item, "activate", G_CALLBACK(&ItemActivated), &popup);
     }
