@@ -37,6 +37,11 @@ struct GkForm::Signals {
     form->Guard([&] { form->RunUnload(); });
     return TRUE;  // the unload destroys the window unless it was cancelled
   }
+  // Before the X window goes: cairo's picture and the GC of it go first.
+  static void Unrealize(GtkWidget* /*widget*/, gpointer data) {
+    auto* form = static_cast<GkForm*>(data);
+    form->Guard([&] { form->ReleaseDrawing(); });
+  }
   static void Destroy(GtkWidget* /*widget*/, gpointer data) {
     auto* form = static_cast<GkForm*>(data);
     form->Guard([&] { form->Destroyed(); });
@@ -176,6 +181,7 @@ void GkForm::Create(const FormDesign& design) {
   g_signal_connect(window_, "configure-event", G_CALLBACK(&Signals::Configure), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&Signals::WindowState), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(&Signals::Delete), this);
+  g_signal_connect(window_, "unrealize", G_CALLBACK(&Signals::Unrealize), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(&Signals::Destroy), this);
   g_signal_connect(window_, "button-press-event", G_CALLBACK(&Signals::Pressed), this);
   g_signal_connect(window_, "button-release-event", G_CALLBACK(&Signals::Released), this);
@@ -281,6 +287,10 @@ void GkForm::ReleaseResources() {
     timer->source = 0;
   }
   for (const auto& picture : pictures_) picture->Release();
+  ReleaseDrawing();
+}
+
+void GkForm::ReleaseDrawing() {
   if (cairo_ != nullptr) cairo_destroy(cairo_);
   if (surface_ != nullptr) cairo_surface_destroy(surface_);
   if (gc_ != nullptr) XFreeGC(display_, gc_);

@@ -181,6 +181,7 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   void BuildControls(const FormDesign& design);
   void MakeDrawingResources();
   void ReleaseResources();
+  void ReleaseDrawing();
   void RunUnload();
   void Destroyed();
   Rect NormalRect() const override;
