@@ -25,6 +25,7 @@ namespace {
 constexpr Handle kScreenDc = 1;
 constexpr Handle kWindowTag = 2;
 constexpr Handle kTagBits = 7;
+static_assert(alignof(X11Image) > kTagBits);
 
 Handle WindowDc(Window window) { return (static_cast<Handle>(window) << 3) | kWindowTag; }
 bool IsWindowDc(Handle dc) { return (dc & kTagBits) == kWindowTag; }
@@ -337,7 +338,12 @@ bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int 
   X11Image* to = ImageOf(dst);
   if (to == nullptr || src != kScreenDc || rop != win::SRCCOPY) return false;
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
-  if (!capture_.Resize(sw, sh) || !ReadScreen(sx, sy)) return false;
+  if (!capture_.Resize(sw, sh)) return false;
+  if (!ReadScreen(sx, sy)) {
+    // The root window changed its size since the last reading: read it anew, once.
+    monitors_ = ReadMonitors(display_);
+    if (!ReadScreen(sx, sy)) return false;
+  }
   StretchNearest(to->Pixels(), x, y, w, h, capture_.Pixels());
   return true;
 }
