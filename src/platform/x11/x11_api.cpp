@@ -142,8 +142,8 @@ bool X11Api::HandleEvent(XEvent& event) {
 }
 
 // The pointer moved by hand since it was last put: it goes speed_ / kFullSpeed of that
-// way from where it was put, the fractions of a pixel kept for the next move. The warp
-// makes no raw motion of its own.
+// way from where it was put, the fractions of a pixel kept for the next move. A warp
+// makes no raw motion of its own, so it is never slowed again.
 void X11Api::SlowPointer() {
   Window root = 0;
   Window child = 0;
@@ -165,7 +165,9 @@ void X11Api::SlowPointer() {
                          last_.x + moveX, desk.left, std::max(desk.left, desk.right - 1))),
                      static_cast<std::int32_t>(std::clamp<std::int64_t>(
                          last_.y + moveY, desk.top, std::max(desk.top, desk.bottom - 1)))};
-  XWarpPointer(display_, None, root_, 0, 0, 0, 0, target.x, target.y);
+  // Relative to wherever the pointer is by now, so that a move made since the query is
+  // kept: its own raw motion brings it here again.
+  XWarpPointer(display_, None, None, 0, 0, 0, 0, target.x - x, target.y - y);
   XFlush(display_);
   last_ = target;
 }
