@@ -1,5 +1,6 @@
 // The pixel work and the work area, without an X server.
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <cstdint>
 #include <string>
@@ -76,6 +77,27 @@ TEST(X11Pixels, StretchTakesTheNearestSourcePixelAndClips) {
   Target twice(6, 4);
   StretchNearest(twice.rows, 0, 0, 6, 4, src);
   ExpectRows(twice, {"112233", "112233", "445566", "445566"}, "_123456", colours);
+
+  // Every whole factor Vimo offers, from places that cut blocks short on either side:
+  // target (tx, ty) shows source ((tx - x) / f, (ty - y) / f), nothing else is touched.
+  std::vector<std::uint32_t> wide(7 * 3);
+  for (std::size_t i = 0; i < wide.size(); ++i) wide[i] = static_cast<std::uint32_t>(i + 1);
+  const PixelRows wideSrc{wide.data(), 7, 7, 3, true};
+  for (int f = 1; f <= 10; ++f) {
+    for (const int x : {-f - 1, -1, 0, 2, 5}) {
+      Target out(7 * f - 3, 3 * f + 1);
+      StretchNearest(out.rows, x, 1, 7 * f, 3 * f, wideSrc);
+      for (int ty = 0; ty < out.rows.height; ++ty) {
+        for (int tx = 0; tx < out.rows.width + 2; ++tx) {  // the spare columns too
+          const bool inside =
+              tx >= x && tx < std::min(x + 7 * f, out.rows.width) && ty >= 1 && ty < 1 + 3 * f;
+          const std::uint32_t want = inside ? wide[((ty - 1) / f) * 7 + (tx - x) / f] : kBack;
+          ASSERT_EQ(out.rows.Row(ty)[tx], want)
+              << "factor " << f << " from " << x << " at " << tx << ", " << ty;
+        }
+      }
+    }
+  }
 }
 
 TEST(X11Monitors, WorkAreaIsTheMonitorLessThePanels) {
