@@ -4,19 +4,24 @@
 #   1. tick_bench: the tick over the simulated desktop, host Release build (preset
 #      "bench"), Google Benchmark;
 #   2. vimo_bench.exe: the tick of the real Win32 backend, cross-built with the "mingw"
-#      preset and run under Wine on a private Xvfb display in a throw-away Wine prefix.
+#      preset and run under Wine on a private Xvfb display in a throw-away Wine prefix;
+#   3. vimo_bench (Linux): the tick of the native X11 backend ("linux" preset), beside
+#      bare shared-memory reads and puts of the same sizes, on the same Xvfb display,
+#      before vimo.exe; at the end, its 1002 x 1002 1 X tick against Wine's.
 # Each prints a table of configurations (time per tick, heap allocations per tick, handles)
 # and then the ratios between rows: pointer shown / not shown, 1002 x 1002 with / without
 # the grid, stuck to the resting pointer / not stuck.
 #
-# Usage: scripts/bench.sh [sim|wine|all|soak] [tick_bench arguments...]
+# Usage: scripts/bench.sh [sim|wine|linux|all|soak] [tick_bench arguments...]
+#   (wine: vimo.exe alone; linux: vimo_bench and vimo.exe in one display; all: every one)
 #   e.g. scripts/bench.sh sim --benchmark_filter=1002 --benchmark_repetitions=5
 #   VIMO_BENCH_ARGS="--calls 5000" scripts/bench.sh wine
 #     (vimo_bench.exe's arguments: time each Win32 call of the tick; ticks per row)
 #
 # scripts/bench.sh soak: the soak run instead of the tables. 1,000,000 ticks on the
-# simulated desktop (tick_bench --soak) and 100,000 ticks of the Win32 backend under Wine
-# (vimo_bench.exe --soak), grid, stick to mouse and pointer on, the pointer resting and
+# simulated desktop (tick_bench --soak), 100,000 ticks of the native X11 backend
+# (vimo_bench --soak: X resources, resident memory, allocations inside the ticks) and of
+# the Win32 backend under Wine (vimo_bench.exe --soak), grid, stick to mouse and pointer on, the pointer resting and
 # moving; each prints its handles (the sim's DCs and bitmaps; the process's GDI and USER
 # objects), its private bytes and its heap allocations before and after. Other counts:
 #   VIMO_BENCH_ARGS="--soak 20000" scripts/bench.sh soak --soak=50000
@@ -28,13 +33,13 @@ cd "$(dirname "$0")/.."
 what="${1:-all}"
 [ $# -gt 0 ] && shift
 case "$what" in
-  sim | wine | all) ;;
+  sim | wine | linux | all) ;;
   soak)
     [ $# -gt 0 ] || set -- --soak
     VIMO_BENCH_ARGS="${VIMO_BENCH_ARGS:---soak}"
     ;;
   *)
-    echo "usage: $0 [sim|wine|all|soak] [tick_bench arguments...]" >&2
+    echo "usage: $0 [sim|wine|linux|all|soak] [tick_bench arguments...]" >&2
     exit 2
     ;;
 esac
@@ -42,7 +47,7 @@ esac
 scripts/ensure-deps.sh test
 jobs=$(nproc)
 
-if [ "$what" != wine ]; then
+if [ "$what" != wine ] && [ "$what" != linux ]; then
   echo "== tick on the simulated desktop (host, Release)"
   cmake --preset bench >/dev/null
   cmake --build --preset bench -j "$jobs" --target tick_bench
@@ -96,4 +101,25 @@ echo "display $DISPLAY, prefix $WINEPREFIX"
 timeout 300 wineboot -i >/dev/null 2>&1
 timeout 120 wineserver -w >/dev/null 2>&1 || true
 read -r -a exe_args <<<"${VIMO_BENCH_ARGS:-}"
-timeout 900 wine "$exe" "${exe_args[@]}" </dev/null
+native_out="$work/native.txt"
+if [ "$what" != wine ]; then
+  echo "== tick of the native X11 backend (linux preset, Release), display $DISPLAY"
+  cmake --preset linux >/dev/null
+  cmake --build --preset linux -j "$jobs" --target vimo_bench
+  XDG_CONFIG_HOME="$work/config" timeout 900 build/linux/bench/vimo_bench "${exe_args[@]}" \
+    </dev/null | tee "$native_out"
+  echo
+  echo "== tick of the Win32 backend under Wine, same display"
+fi
+timeout 900 wine "$exe" "${exe_args[@]}" </dev/null | tee "$work/wine.txt"
+
+# The large view at 1 X, native against Wine: the row's median microseconds (5th field in
+# both tables).
+median() { awk -v row="$2" '$1 " " $2 == row && $5 ~ /^[0-9.]+$/ { print $5 }' "$1" | head -1; }
+if [ "$what" != wine ] && [ "$what" != soak ]; then
+  native=$(median "$native_out" "1002 x1")
+  wine=$(median "$work/wine.txt" "1002 x1")
+  if [ -n "$native" ] && [ -n "$wine" ]; then
+    awk -v n="$native" -v w="$wine" 'BEGIN { printf "\n1002 x1, median us: Wine %.1f, native %.1f: native %.1f times faster (goal >= 10)\n", w, n, w / n }'
+  fi
+fi
