@@ -37,6 +37,8 @@ struct MagnifierState {
   Flag PointerOn = kFalse;
   Flag SlowMouseOn = kFalse;
   Flag MouseSlowed = kFalse;
+  // The system's screen reads show Vimo's own window (it could not be left out of them).
+  Flag SeesItself = kFalse;
   std::int32_t HintTicks = 0;
   std::string HintText;
   std::string SettingsPath;

@@ -24,8 +24,9 @@ void MainWindow::OnLoad() {
   const std::int32_t style = api_.GetWindowLong(hwnd, win::GWL_EXSTYLE);
   api_.SetWindowLong(hwnd, win::GWL_EXSTYLE, style | win::WS_EX_LAYERED);
   api_.SetLayeredWindowAttributes(hwnd, kLayeredKey, kOpaque, win::LWA_ALPHA);
-  // Current Windows no longer leaves layered windows out of screen copies.
-  api_.ExcludeFromCapture(hwnd);
+  // Current Windows no longer leaves layered windows out of screen copies; X11 has no
+  // way at all to leave a window out of a screen read.
+  s_.SeesItself = ToFlag(!api_.ExcludeFromCapture(hwnd));
   ReadDesktopBounds();
   s_.PointerOn = kTrue;
   s_.Factor = 3;

@@ -1,4 +1,5 @@
 // The 15 ms tick: follow the pointer, keep the captured area on the desktop, draw.
+#include <algorithm>
 #include <cmath>
 
 #include "app/arith.h"
@@ -81,6 +82,13 @@ void MainWindow::UpdatePosition() {
 
   std::int32_t x = s_.CursorPos.x + kStickGapX;
   std::int32_t y = s_.CursorPos.y + kStickGapY;
+  if (s_.SeesItself == kTrue) {
+    // Where the screen read shows Vimo's own window, a window beside the pointer would lie
+    // over the captured area and the view would show the view: the window keeps right of
+    // the area instead, or left of it where the desktop has no room on the right.
+    x = std::max(x, s_.SrcX + static_cast<std::int32_t>(s_.SrcWidth));
+    if (x + w > s_.DeskRight) x = std::min(x, s_.SrcX - w);
+  }
   if (y + h > s_.DeskBottom) {
     if (x + w > s_.DeskRight) {
       y = s_.CursorPos.y - h - kStickGapX;  // above the pointer

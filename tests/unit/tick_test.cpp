@@ -141,6 +141,34 @@ TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktop) {
   EXPECT_EQ(WindowAfterTickAt({1700, 100}), (Point{1600, 100 - 360 - 24}));
 }
 
+// Where Vimo's window cannot be left out of the screen read (X11), it keeps clear of the
+// captured area: right of it, or left of it at the desktop's right edge.
+TEST(StickSeeingItself, KeepsTheWindowBesideTheCapturedArea) {
+  Vimo v;
+  v.desktop.SetCaptureExclusionSupported(false);
+  v.Start();
+  v.form->SetWidth(320 * 15.0F);
+  v.form->SetHeight(360 * 15.0F);
+  v.s().Sticky = kTrue;
+  ASSERT_EQ(v.s().SeesItself, kTrue);
+  const auto placed = [&](Point cursor) {
+    v.desktop.SetCursorPos(cursor);
+    v.Ticks(1);
+    Rect r;
+    v.desktop.GetWindowRect(v.form->hWnd(), &r);
+    const Rect area{v.s().SrcX, v.s().SrcY, v.s().SrcX + v.s().SrcWidth,
+                    v.s().SrcY + v.s().SrcHeight};
+    EXPECT_TRUE(r.left >= area.right || r.right <= area.left) << cursor.x << ", " << cursor.y;
+    return Point{r.left, r.top};
+  };
+  const Point right = placed({500, 100});
+  ASSERT_EQ(v.s().SrcWidth, 100);  // at 3 X: from 50 left of the pointer to 49 right of it
+  EXPECT_EQ(right, (Point{450 + 100, 132}));
+  EXPECT_EQ(placed({1700, 100}), (Point{1650 - 320, 132}));  // left of it
+  v.s().Centered = kFalse;  // the area above and left of the pointer: the usual gap
+  EXPECT_EQ(placed({500, 100}), (Point{524, 132}));
+}
+
 TEST_F(Stick, MovesTheWindowOnlyWhenItsPlaceChanges) {
   EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));
   v.desktop.ResetCalls();
