@@ -14,6 +14,11 @@
 #include "platform/x11/x11_monitors.h"
 
 namespace vimo::x11 {
+namespace {
+
+constexpr gint64 kSizeWait = 1000000;  // microseconds
+
+}  // namespace
 
 // The GTK signal handlers of a form: each hands its event to the form, guarded.
 struct GkForm::Signals {
@@ -25,6 +30,11 @@ struct GkForm::Signals {
   static gboolean Configure(GtkWidget* /*widget*/, GdkEventConfigure* event, gpointer data) {
     auto* form = static_cast<GkForm*>(data);
     form->Guard([&] { form->Configured(*event); });
+    return FALSE;
+  }
+  static gboolean Map(GtkWidget* /*widget*/, GdkEvent* /*event*/, gpointer data) {
+    auto* form = static_cast<GkForm*>(data);
+    form->Guard([&] { form->Mapped(); });
     return FALSE;
   }
   static gboolean WindowState(GtkWidget* /*widget*/, GdkEventWindowState* event, gpointer data) {
@@ -179,6 +189,7 @@ void GkForm::Create(const FormDesign& design) {
 
   g_signal_connect(window_, "draw", G_CALLBACK(&Signals::Draw), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(&Signals::Configure), this);
+  g_signal_connect(window_, "map-event", G_CALLBACK(&Signals::Map), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&Signals::WindowState), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(&Signals::Delete), this);
   g_signal_connect(window_, "unrealize", G_CALLBACK(&Signals::Unrealize), this);
@@ -358,6 +369,7 @@ void GkForm::MoveOuter(const Rect& outer) {
 // least one pixel. A new size runs the resize event now, with the size already known;
 // the configure notice that follows finds it unchanged.
 void GkForm::MoveTo(const Rect& outer) {
+  if (!frameKnown_) wanted_ = outer;
   const int width = std::max(1, (outer.right - outer.left) - frameLeft_ - frameRight_);
   const int height = std::max(1, (outer.bottom - outer.top) - frameTop_ - frameBottom_);
   const bool moved = outer.left != outer_.left || outer.top != outer_.top;
@@ -367,34 +379,71 @@ void GkForm::MoveTo(const Rect& outer) {
   if (moved) gtk_window_move(GTK_WINDOW(window_), outer.left, outer.top);
   if (!sized) return;
   gtk_window_resize(GTK_WINDOW(window_), width, height);
+  sizeAsked_ = g_get_monotonic_time();
   clientWidth_ = width;
   clientHeight_ = height;
   ClientResized();
   if (!showing_) Deliver([&] { events_.OnResize(); });
 }
 
+// The frame around the client area as the window manager reports it in
+// _NET_FRAME_EXTENTS (left, right, top, bottom); none without a window manager.
+void GkForm::LearnFrame(int width, int height) {
+  const Atom extents = XInternAtom(display_, "_NET_FRAME_EXTENTS", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, static_cast<::Window>(xid_), extents, 0, 4, False, XA_CARDINAL,
+                         &type, &format, &count, &after, &data) == Success &&
+      data != nullptr) {
+    if (format == 32 && count == 4) {
+      const auto* sides = reinterpret_cast<const long*>(data);
+      frameLeft_ = static_cast<int>(std::clamp(sides[0], 0L, 4096L));
+      frameRight_ = static_cast<int>(std::clamp(sides[1], 0L, 4096L));
+      frameTop_ = static_cast<int>(std::clamp(sides[2], 0L, 4096L));
+      frameBottom_ = static_cast<int>(std::clamp(sides[3], 0L, 4096L));
+    }
+    XFree(data);
+  }
+  int x = 0;
+  int y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(window_), &x, &y);
+  outer_ = {x - frameLeft_, y - frameTop_, x + width + frameRight_, y + height + frameBottom_};
+}
+
 // Where the window really is: the user or the window manager moved or sized it.
 void GkForm::Configured(const GdkEventConfigure& event) {
   if (window_ == nullptr || iconified_) return;
-  GdkWindow* gdkWindow = gtk_widget_get_window(window_);
-  GdkRectangle frame{};
-  gdk_window_get_frame_extents(gdkWindow, &frame);
-  int x = 0;
-  int y = 0;
-  gdk_window_get_origin(gdkWindow, &x, &y);
-  if (frame.width >= event.width && frame.height >= event.height) {
-    frameLeft_ = std::max(0, x - frame.x);
-    frameTop_ = std::max(0, y - frame.y);
-    frameRight_ = std::max(0, frame.x + frame.width - (x + event.width));
-    frameBottom_ = std::max(0, frame.y + frame.height - (y + event.height));
+  LearnFrame(event.width, event.height);
+  if (event.width == clientWidth_ && event.height == clientHeight_) {
+    sizeAsked_ = 0;  // the size asked for has arrived
+    return;
   }
-  outer_ = {x - frameLeft_, y - frameTop_, x + event.width + frameRight_,
-            y + event.height + frameBottom_};
-  if (event.width == clientWidth_ && event.height == clientHeight_) return;
+  // Notices of sizes from before the one asked for come in after the request; the size
+  // asked for stands until it arrives, or for a second, should the window manager
+  // have settled on another one.
+  if (sizeAsked_ != 0 && g_get_monotonic_time() - sizeAsked_ < kSizeWait) return;
+  sizeAsked_ = 0;
   clientWidth_ = std::max(1, event.width);
   clientHeight_ = std::max(1, event.height);
   ClientResized();
   if (!showing_) Deliver([&] { events_.OnResize(); });
+}
+
+// The frame is known once the window shows: a place given before, reckoned without it,
+// is given again, so that the frame lands where it was asked to.
+void GkForm::Mapped() {
+  if (window_ == nullptr || frameKnown_) return;
+  frameKnown_ = true;
+  if (sizeAsked_ != 0) sizeAsked_ = g_get_monotonic_time();  // sent only as it maps
+  GdkWindow* gdkWindow = gtk_widget_get_window(window_);
+  LearnFrame(gdk_window_get_width(gdkWindow), gdk_window_get_height(gdkWindow));
+  if (!wanted_) return;
+  const Rect wanted = *wanted_;
+  wanted_.reset();
+  if (!iconified_ && !maximized_) MoveTo(wanted);
 }
 
 void GkForm::StateChanged(const GdkEventWindowState& event) {
