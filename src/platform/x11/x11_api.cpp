@@ -25,6 +25,7 @@ namespace {
 constexpr Handle kScreenDc = 1;
 constexpr Handle kWindowTag = 2;
 constexpr Handle kTagBits = 7;
+static_assert(alignof(X11Image) > kTagBits);
 
 Handle WindowDc(Window window) { return (static_cast<Handle>(window) << 3) | kWindowTag; }
 bool IsWindowDc(Handle dc) { return (dc & kTagBits) == kWindowTag; }
@@ -141,8 +142,8 @@ bool X11Api::HandleEvent(XEvent& event) {
 }
 
 // The pointer moved by hand since it was last put: it goes speed_ / kFullSpeed of that
-// way from where it was put, the fractions of a pixel kept for the next move. The warp
-// makes no raw motion of its own.
+// way from where it was put, the fractions of a pixel kept for the next move. A warp
+// makes no raw motion of its own, so it is never slowed again.
 void X11Api::SlowPointer() {
   Window root = 0;
   Window child = 0;
@@ -164,7 +165,9 @@ void X11Api::SlowPointer() {
                          last_.x + moveX, desk.left, std::max(desk.left, desk.right - 1))),
                      static_cast<std::int32_t>(std::clamp<std::int64_t>(
                          last_.y + moveY, desk.top, std::max(desk.top, desk.bottom - 1)))};
-  XWarpPointer(display_, None, root_, 0, 0, 0, 0, target.x, target.y);
+  // Relative to wherever the pointer is by now, so that a move made since the query is
+  // kept: its own raw motion brings it here again.
+  XWarpPointer(display_, None, None, 0, 0, 0, 0, target.x - x, target.y - y);
   XFlush(display_);
   last_ = target;
 }
@@ -337,7 +340,12 @@ bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int 
   X11Image* to = ImageOf(dst);
   if (to == nullptr || src != kScreenDc || rop != win::SRCCOPY) return false;
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
-  if (!capture_.Resize(sw, sh) || !ReadScreen(sx, sy)) return false;
+  if (!capture_.Resize(sw, sh)) return false;
+  if (!ReadScreen(sx, sy)) {
+    // The root window changed its size since the last reading: read it anew, once.
+    monitors_ = ReadMonitors(display_);
+    if (!ReadScreen(sx, sy)) return false;
+  }
   StretchNearest(to->Pixels(), x, y, w, h, capture_.Pixels());
   return true;
 }
