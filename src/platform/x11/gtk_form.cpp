@@ -17,6 +17,7 @@ namespace vimo::x11 {
 namespace {
 
 constexpr gint64 kSizeWait = 1000000;  // microseconds
+constexpr gint64 kFrameWait = 250000;
 
 }  // namespace
 
@@ -172,21 +173,6 @@ void GkForm::Create(const FormDesign& design) {
     }
   }
 
-  // Centred on the owner inside the work area, or on the primary screen: a form that has
-  // no place of its own yet (the main window, until its load handler places it) shows
-  // first where Vimo puts it when no place is stored.
-  const Monitors monitors = ReadMonitors(display_);
-  Rect around = monitors.primary;
-  Rect inside = around;
-  GkForm* owner = toolkit_.MainForm();
-  if (centerOnOwner_ && owner != nullptr && owner != this && owner->Loaded() && owner->Visible()) {
-    around = owner->OuterPixels();
-    inside = monitors.workArea;
-  }
-  const Point at = CentredInside(around, clientWidth_, clientHeight_, inside);
-  outer_ = {at.x, at.y, at.x + clientWidth_, at.y + clientHeight_};
-  gtk_window_move(window, at.x, at.y);
-
   g_signal_connect(window_, "draw", G_CALLBACK(&Signals::Draw), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(&Signals::Configure), this);
   g_signal_connect(window_, "map-event", G_CALLBACK(&Signals::Map), this);
@@ -211,6 +197,24 @@ void GkForm::Create(const FormDesign& design) {
     if (greenPointer_ && toolkit_.GreenPointer() != nullptr) {
       gdk_window_set_cursor(gdkWindow, toolkit_.GreenPointer());
     }
+    AskFrameExtents();
+    // Centred on the owner inside the work area, or on the primary screen: a form that has
+    // no place of its own yet (the main window, until its load handler places it) shows
+    // first where Vimo puts it when no place is stored.
+    const Monitors monitors = ReadMonitors(display_);
+    Rect around = monitors.primary;
+    Rect inside = around;
+    GkForm* owner = toolkit_.MainForm();
+    if (centerOnOwner_ && owner != nullptr && owner != this && owner->Loaded() &&
+        owner->Visible()) {
+      around = owner->OuterPixels();
+      inside = monitors.workArea;
+    }
+    const int width = frameLeft_ + clientWidth_ + frameRight_;
+    const int height = frameTop_ + clientHeight_ + frameBottom_;
+    const Point at = CentredInside(around, width, height, inside);
+    outer_ = {at.x, at.y, at.x + width, at.y + height};
+    gtk_window_move(GTK_WINDOW(window_), at.x, at.y);
     MakeDrawingResources();
     BuildControls(design);
   } catch (...) {
@@ -369,11 +373,15 @@ void GkForm::MoveOuter(const Rect& outer) {
 // least one pixel. A new size runs the resize event now, with the size already known;
 // the configure notice that follows finds it unchanged.
 void GkForm::MoveTo(const Rect& outer) {
-  if (!frameKnown_) wanted_ = outer;
   const int width = std::max(1, (outer.right - outer.left) - frameLeft_ - frameRight_);
   const int height = std::max(1, (outer.bottom - outer.top) - frameTop_ - frameBottom_);
   const bool moved = outer.left != outer_.left || outer.top != outer_.top;
   const bool sized = width != clientWidth_ || height != clientHeight_;
+  if (!frameKnown_) {
+    wantedMove_ = wantedMove_ || moved;
+    wantedSize_ = wantedSize_ || sized;
+    wanted_ = outer;
+  }
   outer_ = {outer.left, outer.top, outer.left + frameLeft_ + width + frameRight_,
             outer.top + frameTop_ + height + frameBottom_};
   if (moved) gtk_window_move(GTK_WINDOW(window_), outer.left, outer.top);
@@ -387,14 +395,15 @@ void GkForm::MoveTo(const Rect& outer) {
 }
 
 // The frame around the client area as the window manager reports it in
-// _NET_FRAME_EXTENTS (left, right, top, bottom); none without a window manager.
-void GkForm::LearnFrame(int width, int height) {
+// _NET_FRAME_EXTENTS (left, right, top, bottom); false where it has not (yet).
+bool GkForm::ReadFrameExtents() {
   const Atom extents = XInternAtom(display_, "_NET_FRAME_EXTENTS", False);
   Atom type = None;
   int format = 0;
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
+  bool read = false;
   if (XGetWindowProperty(display_, static_cast<::Window>(xid_), extents, 0, 4, False, XA_CARDINAL,
                          &type, &format, &count, &after, &data) == Success &&
       data != nullptr) {
@@ -404,9 +413,40 @@ void GkForm::LearnFrame(int width, int height) {
       frameRight_ = static_cast<int>(std::clamp(sides[1], 0L, 4096L));
       frameTop_ = static_cast<int>(std::clamp(sides[2], 0L, 4096L));
       frameBottom_ = static_cast<int>(std::clamp(sides[3], 0L, 4096L));
+      read = true;
     }
     XFree(data);
   }
+  return read;
+}
+
+// Before the window shows: a window manager that offers it tells the frame it will
+// give the window (_NET_REQUEST_FRAME_EXTENTS), so that the load handler's sizes come
+// out as they will be. It has a quarter of a second to answer.
+void GkForm::AskFrameExtents() {
+  GdkScreen* screen = gtk_widget_get_screen(window_);
+  if (gdk_x11_screen_supports_net_wm_hint(
+          screen, gdk_atom_intern_static_string("_NET_REQUEST_FRAME_EXTENTS")) == FALSE) {
+    return;
+  }
+  XEvent request{};
+  request.xclient.type = ClientMessage;
+  request.xclient.window = static_cast<::Window>(xid_);
+  request.xclient.message_type = XInternAtom(display_, "_NET_REQUEST_FRAME_EXTENTS", False);
+  request.xclient.format = 32;
+  XSendEvent(display_, DefaultRootWindow(display_), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &request);
+  XFlush(display_);
+  const gint64 until = g_get_monotonic_time() + kFrameWait;
+  while (!ReadFrameExtents()) {
+    if (g_get_monotonic_time() > until) return;
+    g_usleep(5000);
+  }
+  frameKnown_ = true;
+}
+
+void GkForm::LearnFrame(int width, int height) {
+  ReadFrameExtents();
   int x = 0;
   int y = 0;
   gdk_window_get_origin(gtk_widget_get_window(window_), &x, &y);
@@ -440,10 +480,19 @@ void GkForm::Mapped() {
   if (sizeAsked_ != 0) sizeAsked_ = g_get_monotonic_time();  // sent only as it maps
   GdkWindow* gdkWindow = gtk_widget_get_window(window_);
   LearnFrame(gdk_window_get_width(gdkWindow), gdk_window_get_height(gdkWindow));
-  if (!wanted_) return;
-  const Rect wanted = *wanted_;
-  wanted_.reset();
-  if (!iconified_ && !maximized_) MoveTo(wanted);
+  if (!wantedMove_ && !wantedSize_) return;
+  // What was asked for, the rest as it is now.
+  Rect r = outer_;
+  if (wantedMove_) r = {wanted_.left, wanted_.top, wanted_.left, wanted_.top};
+  const int width =
+      wantedSize_ ? wanted_.right - wanted_.left : frameLeft_ + clientWidth_ + frameRight_;
+  const int height =
+      wantedSize_ ? wanted_.bottom - wanted_.top : frameTop_ + clientHeight_ + frameBottom_;
+  r.right = r.left + width;
+  r.bottom = r.top + height;
+  wantedMove_ = false;
+  wantedSize_ = false;
+  if (!iconified_ && !maximized_) MoveTo(r);
 }
 
 void GkForm::StateChanged(const GdkEventWindowState& event) {
