@@ -599,7 +599,6 @@ bool GkForm::Place(Handle insertAfter, int x, int y, int cx, int cy, std::uint32
 // manager handles that state, the window is raised and the state written on the window
 // by Vimo itself, so that it can still be seen there.
 void GkForm::SetKeepAbove(bool above) {
-  keepAbove_ = above;
   gtk_window_set_keep_above(GTK_WINDOW(window_), above ? TRUE : FALSE);
   GdkWindow* gdkWindow = gtk_widget_get_window(window_);
   if (above) gdk_window_raise(gdkWindow);

@@ -251,7 +251,6 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   int frameBottom_ = 0;
   bool iconified_ = false;
   bool maximized_ = false;
-  bool keepAbove_ = false;
   gint64 sizeAsked_ = 0;     // when Vimo last asked for a new size, until it arrives
   bool frameKnown_ = false;  // the window has shown with its frame, if any
   Rect wanted_{};            // the last place asked for before that: its corner, its size or both
