@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Vimo's whole test run: formatting and lint, the unit tests under the sanitizers
-# against the simulated desktop, the Windows cross build, and the end-to-end tests of
-# the real vimo.exe under Wine + Xvfb.
+# against the simulated desktop, the native Linux build with its own tests and its
+# Debian package, the Windows cross build, and the end-to-end tests of both real
+# programs on Xvfb: build/linux/vimo natively and vimo.exe under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -17,10 +18,25 @@ cmake --preset host >/dev/null
 cmake --build --preset host -j "$jobs"
 ctest --preset host -j "$jobs"
 
+echo "== Linux build, its own tests (Xvfb) and package"
+cmake --preset linux >/dev/null
+cmake --build --preset linux -j "$jobs"
+ctest --preset linux
+(cd build/linux && rm -f vimo_*.deb && cpack -G DEB >/dev/null)
+deb=$(ls build/linux/vimo_*.deb)
+dpkg-deb --field "$deb" Depends | grep -q libgtk-3-0
+for f in ./usr/bin/vimo ./usr/share/applications/vimo.desktop \
+  ./usr/share/icons/hicolor/48x48/apps/vimo.png ./usr/share/icons/hicolor/256x256/apps/vimo.png; do
+  dpkg-deb --contents "$deb" | grep -q " $f\$" || { echo "$deb lacks $f" >&2; exit 1; }
+done
+echo "$deb: $(dpkg-deb --field "$deb" Depends)"
+
 echo "== lint"
 git ls-files 'src/app/*.cpp' 'src/render/*.cpp' 'src/input/*.cpp' 'src/ui/*.cpp' \
   'src/settings/*.cpp' ':(glob)src/platform/*.cpp' 'src/platform/sim/*.cpp' |
   xargs -P "$jobs" -n 4 clang-tidy -p build/host --quiet 2>/dev/null
+git ls-files 'src/platform/x11/*.cpp' 'src/main_linux.cpp' |
+  xargs -P "$jobs" -n 4 clang-tidy -p build/linux --quiet 2>/dev/null
 
 echo "== Windows cross build"
 cmake --preset mingw >/dev/null

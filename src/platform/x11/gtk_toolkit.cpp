@@ -106,7 +106,9 @@ GdkCursor* CreateGreenPointer(GdkDisplay* display) {
   if (image == nullptr) return nullptr;
   gdk_pixbuf_fill(image, 0x00000000U);  // transparent everywhere
   guchar* pixels = gdk_pixbuf_get_pixels(image);
-  guchar* green = pixels + kHotSpot.y * gdk_pixbuf_get_rowstride(image) + kHotSpot.x * 4;
+  guchar* green = pixels +
+                  static_cast<std::ptrdiff_t>(kHotSpot.y) * gdk_pixbuf_get_rowstride(image) +
+                  static_cast<std::ptrdiff_t>(kHotSpot.x) * 4;
   green[0] = static_cast<guchar>(kColour & 0xFFU);
   green[1] = static_cast<guchar>((kColour >> 8) & 0xFFU);
   green[2] = static_cast<guchar>((kColour >> 16) & 0xFFU);

@@ -31,7 +31,10 @@ Handle WindowDc(Window window) { return (static_cast<Handle>(window) << 3) | kWi
 bool IsWindowDc(Handle dc) { return (dc & kTagBits) == kWindowTag; }
 Window WindowOf(Handle dc) { return static_cast<Window>(dc >> 3); }
 X11Image* ImageOf(Handle dc) {
-  return dc != 0 && (dc & kTagBits) == 0 ? reinterpret_cast<X11Image*>(dc) : nullptr;
+  // An image's DC is its address (ImageDc).
+  return dc != 0 && (dc & kTagBits) == 0
+             ? reinterpret_cast<X11Image*>(dc)  // NOLINT(performance-no-int-to-ptr)
+             : nullptr;
 }
 
 // GetIconInfo's bitmaps stand for the cached pointer image; nothing is made for them.

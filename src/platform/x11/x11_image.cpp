@@ -66,8 +66,10 @@ bool X11Image::Resize(int width, int height) {
     if (image_ != nullptr && image_->bits_per_pixel == 32) {
       const std::size_t bytes = static_cast<std::size_t>(image_->bytes_per_line) * h;
       shm_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-      void* address = shm_.shmid >= 0 ? shmat(shm_.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
-      if (address != reinterpret_cast<void*>(-1)) {
+      // shmat's failure is the address (void*)-1.
+      void* const failed = reinterpret_cast<void*>(-1);  // NOLINT(performance-no-int-to-ptr)
+      void* address = shm_.shmid >= 0 ? shmat(shm_.shmid, nullptr, 0) : failed;
+      if (address != failed) {
         shm_.shmaddr = image_->data = static_cast<char*>(address);
         shm_.readOnly = False;
         std::memset(address, 0, bytes);
@@ -109,7 +111,8 @@ bool X11Image::Resize(int width, int height) {
     image_ = nullptr;
     return false;
   }
-  width_ = width;
+  // The image owns `data` now; XDestroyImage frees it.
+  width_ = width;  // NOLINT(clang-analyzer-unix.Malloc)
   height_ = height;
   return true;
 }
