@@ -34,6 +34,7 @@ until [ -s "$tmp/display" ]; do sleep 0.1; done
 DISPLAY=":$(cat "$tmp/display")"
 export DISPLAY
 export XDG_CONFIG_HOME="$tmp/config"
+openbox --sm-disable >/dev/null 2>&1 &  # a window manager, for the title bars
 
 wait_for() {  # a window whose title matches $1
   for _ in $(seq 100); do
@@ -52,8 +53,11 @@ printf '%s\n' "Vimo shows the screen around the mouse pointer," \
 xterm -geometry 60x12+0+0 -fa 'Liberation Mono' -fs 11 -bg white -fg black -T welcome \
   -e sh -c "cat '$tmp/welcome.txt'; exec sleep 100000" &
 wait_for '^welcome$' >/dev/null
-xdotool mousemove 120 30
+xdotool mousemove 150 64
 
+# Vimo beside it, larger than at its first start (sizes and places in twips, 15 a pixel).
+mkdir -p "$XDG_CONFIG_HOME/Vimo"
+printf '%s\n' "[Settings]" Left=9000 Top=600 Width=8400 Height=4200 >"$XDG_CONFIG_HOME/Vimo/Vimo.ini"
 "$exe" &
 wait_for '^Vimo \(' >/dev/null
 sleep 1  # a few dozen ticks

@@ -7,8 +7,8 @@
 set -euo pipefail
 
 native=(cmake ninja-build g++ pkg-config libgtk-3-dev libx11-dev libxext-dev libxfixes-dev
-  libxrandr-dev libxi-dev libxtst-dev libxres-dev xvfb xauth xdotool xterm imagemagick fonts-liberation
-  x11-xserver-utils)
+  libxrandr-dev libxi-dev libxtst-dev libxres-dev xvfb xauth xdotool xterm openbox imagemagick
+  fonts-liberation x11-xserver-utils)
 windows=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
   fonts-liberation)
 case "${1:-test}" in
@@ -16,7 +16,7 @@ case "${1:-test}" in
   windows) want=("${windows[@]}") ;;
   test)
     want=("${native[@]}" "${windows[@]}" x11-utils libgtest-dev libgmock-dev libbenchmark-dev
-      python3 clang-format clang-tidy openbox dpkg-dev file)
+      python3 clang-format clang-tidy dpkg-dev file)
     ;;
   *)
     echo "usage: $0 [run|windows|test]" >&2
