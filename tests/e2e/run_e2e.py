@@ -215,6 +215,23 @@ class Wine:
         path.parent.mkdir(parents=True, exist_ok=True)
         path.write_bytes(data)
 
+    def pick_red(self, h: "Harness", dialog: dict) -> None:
+        """ChooseColor opens on its basic colours; "Define Custom Colors >>" opens the fields,
+        255, 0, 0 go into them (a field reached by its access key has its text selected, so
+        typing replaces it) and Return is OK."""
+        define = next((c["rect"] for c in dialog["children"] if "Define" in c["text"]), None)
+        if define is None:
+            raise CaseFailure(f"the colour dialog has no button to define custom colours: {dialog}")
+        h.xdotool("mousemove", (define[0] + define[2]) // 2, (define[1] + define[3]) // 2,
+                  "click", 1)
+        dialog = h.wait_for("the colour dialog's custom part",
+                            lambda: grown(h, "Color", dialog["client"], 0, 100))
+        h.focus("^Color$", dialog["window"])
+        for key, value in (("alt+r", "255"), ("alt+g", "0"), ("alt+b", "0")):
+            h.key(key, *value)
+        h.screenshot().save(h.out / "colour-dialog.png", dialog["window"])
+        h.key("Return")
+
     def protect(self, h: "Harness", path: Path, native: str) -> None:
         """Another program holds the file open without sharing (running as root, Wine
         ignores a read-only attribute)."""
@@ -284,6 +301,28 @@ class Linux:
         path.write_bytes(data)
         for p in (path.parent.parent, path.parent, path):
             os.chown(p, *([65534] * 2 if self.user else [os.getuid(), os.getgid()]))
+
+    def pick_red(self, h: "Harness", dialog: dict) -> None:
+        """GtkColorChooserDialog opens on its palette; its custom "+" (found on the screen: a
+        dark cross on a light button) opens the editor, whose hex entry Tab reaches with its
+        text selected; Return takes the text, Alt+S is Select."""
+        left, top, right, bottom = client = dialog["client"]
+        shot = h.screenshot()
+        dark = lambda x, y: sum(shot.pixel(x, y)) < 300
+        plus = [(x, y) for y in range(top + 5, bottom - 5) for x in range(left + 5, right - 5)
+                if all(dark(x + k, y) and dark(x, y + k) for k in range(-4, 5))
+                and all(sum(shot.pixel(x + a, y + b)) > 600 for a in (-3, 3) for b in (-3, 3))]
+        if not plus:
+            shot.save(h.out / "colour-dialog.png", client)
+            raise CaseFailure("the colour dialog shows no custom '+' button (colour-dialog.png)")
+        h.xdotool("mousemove", *plus[0], "click", 1)
+        dialog = h.wait_for("the colour dialog's editor", lambda: grown(h, "Color", client, 1, 50))
+        h.focus("^Color$", dialog["window"])
+        h.key("Tab")
+        h.xdotool("type", "--delay", 30, "#FF0000")
+        h.key("Return")
+        h.screenshot().save(h.out / "colour-dialog.png", dialog["window"])
+        h.key("alt+s")
 
     def protect(self, h: "Harness", path: Path, native: str) -> None:
         """The file and its folder read-only for Vimo's user."""
@@ -708,29 +747,23 @@ def case_about(h: Harness) -> None:
 
 
 def case_grid_colour(h: Harness) -> None:
-    """Grid color ...: 255, 0, 0 typed into the colour dialog and OK turn the grid red."""
+    """Grid color ...: red chosen in the colour dialog's custom part turns the grid red."""
     h.ensure(factor=5, grid=True)
     h.choose("Grid color ...")
     dialog = h.wait_for("colour dialog", lambda: h.window("Color"))
-    # It opens with the basic colours only; the user opens the custom part for the fields.
-    define = next((c["rect"] for c in dialog["children"] if "Define" in c["text"]), None)
-    if define is None:
-        raise CaseFailure(f"the colour dialog has no button to define custom colours: {dialog}")
-    h.xdotool("mousemove", (define[0] + define[2]) // 2, (define[1] + define[3]) // 2, "click", 1)
-    width = dialog["client"][2] - dialog["client"][0]
-    dialog = h.wait_for("the colour dialog's custom part", lambda: (
-        lambda d: d if d and d["client"][2] - d["client"][0] > width + 100 else None)(
-            h.window("Color")))
-    h.focus("^Color$", dialog["window"])
-    # A field reached by its access key has its text selected, so typing replaces it.
-    for key, value in (("alt+r", "255"), ("alt+g", "0"), ("alt+b", "0")):
-        h.key(key, *value)
-    h.screenshot().save(h.out / "colour-dialog.png", dialog["window"])
-    h.key("Return")
+    h.target.pick_red(h, dialog)
     h.wait_for("end of the colour dialog", lambda: not h.window("Color"))
     h.state = replace(h.state, grid_colour=RED)
     h.point_at(*P1)
     h.expect_view(P1, "grid-colour.png")
+
+
+def grown(h: Harness, title: str, before: list[int], axis: int, more: int) -> Optional[dict]:
+    """The window of that title once its client area has grown by more than `more` pixels
+    across (axis 0) or down (axis 1) from the client rect `before`."""
+    win = h.window(title)
+    return win if win and win["client"][axis + 2] - win["client"][axis] > \
+        before[axis + 2] - before[axis] + more else None
 
 
 def case_hint_expires(h: Harness) -> None:
