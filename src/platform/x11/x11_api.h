@@ -6,11 +6,15 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/win32_api.h"
 #include "platform/x11/x11_image.h"
+#include "platform/x11/x11_monitors.h"
 #include "platform/x11/x11_windows.h"
 
 namespace vimo::x11 {
@@ -70,7 +74,43 @@ class X11Api final : public Win32Api {
                              int show) override;
 
  private:
-  // Filled in by the implementation.
+  // The pointer image as XFixes last gave it, premultiplied 0xAARRGGBB row by row.
+  struct Pointer {
+    std::vector<std::uint32_t> argb;  // grows only
+    int width = 0;
+    int height = 0;
+    Point hotSpot;
+    Handle id = 1;      // changes with the image
+    bool stale = true;  // XFixes told of a new image, or none was read yet
+  };
+
+  void RefreshPointer();
+  // The area of the screen inside the root window into capture_, black elsewhere.
+  bool ReadScreen(int x, int y);
+  // Whether `window` can take this connection's images (same depth as the screen).
+  bool Accepts(Window window);
+  void SlowPointer();
+
+  Display* display_;
+  WindowHost& windows_;
+  Window root_;
+  Monitors monitors_;
+  X11Image capture_;  // the screen area of the last StretchBlt
+  GC gc_ = nullptr;
+  Window checkedWindow_ = 0;
+  bool windowAccepts_ = false;
+
+  int fixesEvents_ = -1;  // XFixes' first event code; -1 without XFixes
+  Pointer pointer_;
+
+  int inputOpcode_ = -1;  // XInput 2's major opcode; -1 without it
+  std::int32_t speed_ = kFullSpeed;
+  bool slowing_ = false;
+  Point last_;              // where the pointer was put last while slowing
+  std::int64_t restX_ = 0;  // movement not yet made, in 1 / kFullSpeed pixels
+  std::int64_t restY_ = 0;
+
+  std::map<std::pair<Handle, int>, std::int32_t> windowLongs_;
 };
 
 }  // namespace vimo::x11

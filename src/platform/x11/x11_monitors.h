@@ -10,10 +10,10 @@
 namespace vimo::x11 {
 
 struct Monitors {
-  Rect desktop;      // the root window
-  int count = 0;     // XRandR monitors; 0 where the server has no XRandR
-  Rect primary;      // the primary monitor; the first one if none is primary; else the root
-  Rect workArea;     // the primary monitor less the panels (_NET_WORKAREA), or all of it
+  Rect desktop;   // the root window
+  int count = 0;  // XRandR monitors; 0 where the server has no XRandR
+  Rect primary;   // the primary monitor; the first one if none is primary; else the root
+  Rect workArea;  // the primary monitor less the panels (_NET_WORKAREA), or all of it
 };
 
 // One reading of the server's state. Allocates nothing through operator new.

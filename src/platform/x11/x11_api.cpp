@@ -1,0 +1,453 @@
+#include "platform/x11/x11_api.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/Xfixes.h>
+#include <errno.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/profile_file.h"
+#include "platform/win32_constants.h"
+#include "platform/x11/x11_error_trap.h"
+#include "platform/x11/x11_pixels.h"
+
+namespace vimo::x11 {
+namespace {
+
+// Device-context handles. An image's is its address (X11Image is 8-aligned, so the low
+// three bits are 0); the screen's and a window's carry a tag in those bits instead.
+constexpr Handle kScreenDc = 1;
+constexpr Handle kWindowTag = 2;
+constexpr Handle kTagBits = 7;
+static_assert(alignof(X11Image) > kTagBits);
+
+Handle WindowDc(Window window) { return (static_cast<Handle>(window) << 3) | kWindowTag; }
+bool IsWindowDc(Handle dc) { return (dc & kTagBits) == kWindowTag; }
+Window WindowOf(Handle dc) { return static_cast<Window>(dc >> 3); }
+X11Image* ImageOf(Handle dc) {
+  return dc != 0 && (dc & kTagBits) == 0 ? reinterpret_cast<X11Image*>(dc) : nullptr;
+}
+
+// GetIconInfo's bitmaps stand for the cached pointer image; nothing is made for them.
+constexpr Handle kMaskBitmap = 0x100;
+constexpr Handle kColourBitmap = 0x101;
+
+// SHGetSpecialFolderLocation: the one folder there is, and the answer for the others.
+constexpr int kAppData = 26;  // CSIDL_APPDATA
+constexpr Handle kAppDataList = 0xAD;
+constexpr std::int32_t kInvalidArgument = static_cast<std::int32_t>(0x80070057U);
+
+// SM_CXSCREEN, SM_CYSCREEN.
+constexpr int kScreenWidth = 0;
+constexpr int kScreenHeight = 1;
+
+// ShellExecute: above 32 when started; SE_ERR_FNF otherwise.
+constexpr std::intptr_t kStarted = 33;
+constexpr std::intptr_t kNotStarted = 2;
+
+// Rounds towards minus infinity, so that carried remainders are never negative.
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  const std::int64_t q = a / b;
+  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+Rect Intersect(const Rect& a, const Rect& b) {
+  return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom)};
+}
+
+void SelectRawMotion(Display* display, Window root, bool on) {
+  unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+  if (on) XISetMask(bits, XI_RawMotion);
+  XIEventMask mask{XIAllMasterDevices, on ? static_cast<int>(sizeof(bits)) : 0, bits};
+  XISelectEvents(display, root, &mask, 1);
+  XFlush(display);
+}
+
+std::string ConfigFolder() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && config[0] == '/') {
+    std::string path(config);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  }
+  const char* home = std::getenv("HOME");
+  std::string path;
+  if (home != nullptr && home[0] == '/') {
+    path = home;
+  } else if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr) {
+    path = user->pw_dir;
+  }
+  if (path.empty()) return {};
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return path + "/.config";
+}
+
+}  // namespace
+
+X11Api::X11Api(Display* display, WindowHost& windows)
+    : display_(display),
+      windows_(windows),
+      root_(DefaultRootWindow(display)),
+      monitors_(ReadMonitors(display)),
+      capture_(display) {
+  XGCValues values{};
+  values.graphics_exposures = False;
+  gc_ = XCreateGC(display_, root_, GCGraphicsExposures, &values);
+
+  int events = 0;
+  int errors = 0;
+  if (XFixesQueryExtension(display_, &events, &errors)) {
+    fixesEvents_ = events;
+    XFixesSelectCursorInput(display_, root_, XFixesDisplayCursorNotifyMask);
+  }
+
+  int opcode = 0;
+  if (XQueryExtension(display_, "XInputExtension", &opcode, &events, &errors)) {
+    int major = 2;
+    int minor = 2;
+    // A connection on which the toolkit announced its own version may refuse another
+    // one; XInput 2 is there all the same.
+    ErrorTrap trap(display_);
+    const Status status = XIQueryVersion(display_, &major, &minor);
+    if (status == Success || trap.Failed()) inputOpcode_ = opcode;
+  }
+  XFlush(display_);
+}
+
+X11Api::~X11Api() {
+  if (slowing_) SelectRawMotion(display_, root_, false);
+  if (fixesEvents_ >= 0) XFixesSelectCursorInput(display_, root_, 0);
+  if (gc_ != nullptr) XFreeGC(display_, gc_);
+  XFlush(display_);
+}
+
+bool X11Api::HandleEvent(XEvent& event) {
+  if (fixesEvents_ >= 0 && event.type == fixesEvents_ + XFixesCursorNotify) {
+    pointer_.stale = true;
+    return true;
+  }
+  if (inputOpcode_ >= 0 && event.type == GenericEvent && event.xcookie.extension == inputOpcode_ &&
+      event.xcookie.evtype == XI_RawMotion) {
+    if (slowing_) SlowPointer();
+    return true;
+  }
+  return false;
+}
+
+// The pointer moved by hand since it was last put: it goes speed_ / kFullSpeed of that
+// way from where it was put, the fractions of a pixel kept for the next move. A warp
+// makes no raw motion of its own, so it is never slowed again.
+void X11Api::SlowPointer() {
+  Window root = 0;
+  Window child = 0;
+  int x = 0;
+  int y = 0;
+  int wx = 0;
+  int wy = 0;
+  unsigned mask = 0;
+  if (!XQueryPointer(display_, root_, &root, &child, &x, &y, &wx, &wy, &mask)) return;
+  if (x == last_.x && y == last_.y) return;
+  const std::int64_t unitsX = static_cast<std::int64_t>(x - last_.x) * speed_ + restX_;
+  const std::int64_t unitsY = static_cast<std::int64_t>(y - last_.y) * speed_ + restY_;
+  const std::int64_t moveX = FloorDiv(unitsX, kFullSpeed);
+  const std::int64_t moveY = FloorDiv(unitsY, kFullSpeed);
+  restX_ = unitsX - moveX * kFullSpeed;
+  restY_ = unitsY - moveY * kFullSpeed;
+  const Rect& desk = monitors_.desktop;
+  const Point target{static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                         last_.x + moveX, desk.left, std::max(desk.left, desk.right - 1))),
+                     static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                         last_.y + moveY, desk.top, std::max(desk.top, desk.bottom - 1)))};
+  // Relative to wherever the pointer is by now, so that a move made since the query is
+  // kept: its own raw motion brings it here again.
+  XWarpPointer(display_, None, None, 0, 0, 0, 0, target.x - x, target.y - y);
+  XFlush(display_);
+  last_ = target;
+}
+
+bool X11Api::GetCursorPos(Point* point) {
+  Window root = 0;
+  Window child = 0;
+  int x = 0;
+  int y = 0;
+  int wx = 0;
+  int wy = 0;
+  unsigned mask = 0;
+  if (point == nullptr || !XQueryPointer(display_, root_, &root, &child, &x, &y, &wx, &wy, &mask)) {
+    return false;
+  }
+  *point = Point{x, y};
+  return true;
+}
+
+int X11Api::GetSystemMetrics(int index) {
+  const Rect& desk = monitors_.desktop;
+  switch (index) {
+    case win::SM_CMONITORS:
+      monitors_ = ReadMonitors(display_);
+      // The root window is one screen even where XRandR counts no monitors.
+      return std::max(1, monitors_.count);
+    case win::SM_XVIRTUALSCREEN:
+      return desk.left;
+    case win::SM_YVIRTUALSCREEN:
+      return desk.top;
+    case win::SM_CXVIRTUALSCREEN:
+      return desk.right - desk.left;
+    case win::SM_CYVIRTUALSCREEN:
+      return desk.bottom - desk.top;
+    case kScreenWidth:
+      return monitors_.primary.right - monitors_.primary.left;
+    case kScreenHeight:
+      return monitors_.primary.bottom - monitors_.primary.top;
+    default:
+      return 0;
+  }
+}
+
+bool X11Api::GetWindowRect(Handle hwnd, Rect* rect) {
+  return rect != nullptr && windows_.OuterRect(hwnd, rect);
+}
+
+bool X11Api::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
+                          std::uint32_t flags) {
+  return windows_.Place(hwnd, insertAfter, x, y, cx, cy, flags);
+}
+
+std::int32_t X11Api::GetWindowLong(Handle hwnd, int index) {
+  const auto found = windowLongs_.find({hwnd, index});
+  return found == windowLongs_.end() ? 0 : found->second;
+}
+
+std::int32_t X11Api::SetWindowLong(Handle hwnd, int index, std::int32_t value) {
+  return std::exchange(windowLongs_[{hwnd, index}], value);
+}
+
+// The window is drawn opaque (alpha 255) as it is.
+bool X11Api::SetLayeredWindowAttributes(Handle, Colour, std::uint8_t, std::uint32_t) {
+  return true;
+}
+
+// Every window shows in a screen read on X11.
+bool X11Api::ExcludeFromCapture(Handle) { return false; }
+
+bool X11Api::GetMouseSpeed(std::int32_t* speed) {
+  if (speed == nullptr) return false;
+  *speed = kFullSpeed;
+  return true;
+}
+
+bool X11Api::SetMouseSpeed(std::int32_t speed) {
+  if (speed <= 0 || inputOpcode_ < 0) return speed >= kFullSpeed;
+  const bool slow = speed < kFullSpeed;
+  speed_ = std::min(speed, kFullSpeed);
+  if (slow == slowing_) return true;
+  slowing_ = slow;
+  if (slow) {
+    last_ = Point{};
+    GetCursorPos(&last_);
+    restX_ = 0;
+    restY_ = 0;
+  }
+  SelectRawMotion(display_, root_, slow);
+  return true;
+}
+
+std::int32_t X11Api::SHGetSpecialFolderLocation(Handle, int folder, Handle* idList) {
+  if (idList == nullptr) return kInvalidArgument;
+  *idList = folder == kAppData ? kAppDataList : 0;
+  return folder == kAppData ? 0 : kInvalidArgument;
+}
+
+bool X11Api::SHGetPathFromIDList(Handle idList, std::string* path) {
+  if (idList != kAppDataList || path == nullptr) return false;
+  std::string folder = ConfigFolder();
+  if (folder.empty()) return false;
+  *path = std::move(folder);
+  return true;
+}
+
+void X11Api::CoTaskMemFree(Handle) {}
+
+bool X11Api::MakeSureDirectoryPathExists(std::string_view path) {
+  const std::size_t last = path.find_last_of('/');
+  if (last == std::string_view::npos || last == 0) return true;
+  const std::string folders(path.substr(0, last));
+  for (std::size_t at = folders.find('/', 1); at != std::string::npos;
+       at = folders.find('/', at + 1)) {
+    mkdir(folders.substr(0, at).c_str(), 0755);  // one that exists fails without harm
+  }
+  mkdir(folders.c_str(), 0755);
+  struct stat info {};
+  return stat(folders.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::uint32_t X11Api::GetPrivateProfileInt(std::string_view section, std::string_view key,
+                                           std::int32_t fallback, std::string_view file) {
+  return ReadProfileInt(std::filesystem::path(file), section, key, fallback);
+}
+
+bool X11Api::WritePrivateProfileString(std::string_view section, std::string_view key,
+                                       std::string_view value, std::string_view file) {
+  return WriteProfileString(std::filesystem::path(file), section, key, value, "\n");
+}
+
+Handle X11Api::GetDesktopWindow() { return static_cast<Handle>(root_); }
+
+Handle X11Api::GetDC(Handle hwnd) {
+  if (hwnd == 0 || hwnd == static_cast<Handle>(root_)) return kScreenDc;
+  return WindowDc(static_cast<Window>(hwnd));
+}
+
+int X11Api::ReleaseDC(Handle, Handle) { return 1; }
+
+bool X11Api::ReadScreen(int x, int y) {
+  const Rect want{x, y, x + capture_.Width(), y + capture_.Height()};
+  const Rect inside = Intersect(want, monitors_.desktop);
+  if (inside == want) return capture_.Read(root_, x, y);
+
+  // Partly off the screen: black there, the rest read alone.
+  const PixelRows rows = capture_.Pixels();
+  for (int row = 0; row < rows.height; ++row) {
+    std::fill_n(rows.Row(row), rows.width, 0U);
+  }
+  if (inside.left >= inside.right || inside.top >= inside.bottom) return true;
+  const auto width = static_cast<unsigned>(inside.right - inside.left);
+  const auto height = static_cast<unsigned>(inside.bottom - inside.top);
+  ErrorTrap trap(display_);
+  XImage* part =
+      XGetImage(display_, root_, inside.left, inside.top, width, height, AllPlanes, ZPixmap);
+  const bool read = part != nullptr && !trap.Failed() && part->bits_per_pixel == 32;
+  if (read) {
+    for (int row = 0; row < static_cast<int>(height); ++row) {
+      std::memcpy(rows.Row(inside.top - y + row) + (inside.left - x),
+                  part->data + static_cast<std::ptrdiff_t>(row) * part->bytes_per_line,
+                  width * sizeof(std::uint32_t));
+    }
+  }
+  if (part != nullptr) XDestroyImage(part);
+  return read;
+}
+
+bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw,
+                        int sh, std::uint32_t rop) {
+  X11Image* to = ImageOf(dst);
+  if (to == nullptr || src != kScreenDc || rop != win::SRCCOPY) return false;
+  if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
+  if (!capture_.Resize(sw, sh)) return false;
+  if (!ReadScreen(sx, sy)) {
+    // The root window changed its size since the last reading: read it anew, once.
+    monitors_ = ReadMonitors(display_);
+    if (!ReadScreen(sx, sy)) return false;
+  }
+  StretchNearest(to->Pixels(), x, y, w, h, capture_.Pixels());
+  return true;
+}
+
+bool X11Api::Accepts(Window window) {
+  if (window == checkedWindow_) return windowAccepts_;
+  XWindowAttributes attributes{};
+  ErrorTrap trap(display_);
+  const bool known = XGetWindowAttributes(display_, window, &attributes) != 0 && !trap.Failed();
+  checkedWindow_ = window;
+  windowAccepts_ = known && attributes.depth == DefaultDepth(display_, DefaultScreen(display_));
+  return windowAccepts_;
+}
+
+bool X11Api::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
+                    std::uint32_t rop) {
+  X11Image* from = ImageOf(src);
+  if (from == nullptr || !IsWindowDc(dst) || rop != win::SRCCOPY) return false;
+  if (w <= 0 || h <= 0) return true;
+  const Window window = WindowOf(dst);
+  if (!Accepts(window)) return false;
+  return from->Put(window, gc_, sx, sy, x, y, w, h);
+}
+
+void X11Api::RefreshPointer() {
+  pointer_.stale = false;
+  XFixesCursorImage* image = fixesEvents_ >= 0 ? XFixesGetCursorImage(display_) : nullptr;
+  if (image == nullptr) {
+    pointer_.width = 0;
+    pointer_.height = 0;
+    pointer_.hotSpot = Point{};
+    return;
+  }
+  const std::size_t count = static_cast<std::size_t>(image->width) * image->height;
+  if (pointer_.argb.size() < count) pointer_.argb.resize(count);
+  // XFixes hands each 32-bit pixel over in an unsigned long.
+  for (std::size_t i = 0; i < count; ++i) {
+    pointer_.argb[i] = static_cast<std::uint32_t>(image->pixels[i]);
+  }
+  pointer_.width = image->width;
+  pointer_.height = image->height;
+  pointer_.hotSpot = Point{image->xhot, image->yhot};
+  const auto serial = static_cast<Handle>(image->cursor_serial);
+  pointer_.id = serial != 0 ? serial : pointer_.id + 1;
+  XFree(image);
+}
+
+bool X11Api::GetCursorInfo(CursorInfo* info) {
+  if (info == nullptr) return false;
+  if (pointer_.stale) RefreshPointer();
+  if (!GetCursorPos(&info->ptScreenPos)) return false;
+  info->flags = 1;  // CURSOR_SHOWING
+  info->hCursor = pointer_.id;
+  return true;
+}
+
+bool X11Api::GetIconInfo(Handle icon, IconInfo* info) {
+  if (icon == 0 || info == nullptr) return false;
+  if (pointer_.stale) RefreshPointer();
+  info->fIcon = false;
+  info->xHotspot = static_cast<std::uint32_t>(pointer_.hotSpot.x);
+  info->yHotspot = static_cast<std::uint32_t>(pointer_.hotSpot.y);
+  info->hbmMask = kMaskBitmap;
+  info->hbmColor = kColourBitmap;
+  return true;
+}
+
+int X11Api::GetObject(Handle bitmap, int size, BitmapInfo* info) {
+  constexpr int kRecord = static_cast<int>(sizeof(BitmapInfo));
+  if (bitmap != kMaskBitmap && bitmap != kColourBitmap) return 0;
+  if (info == nullptr) return kRecord;
+  if (size < kRecord) return 0;
+  const bool mask = bitmap == kMaskBitmap;
+  BitmapInfo out;
+  out.bmWidth = pointer_.width;
+  out.bmHeight = pointer_.height;
+  out.bmPlanes = 1;
+  out.bmBitsPixel = mask ? 1 : 32;
+  out.bmWidthBytes = mask ? ((pointer_.width + 15) / 16) * 2 : pointer_.width * 4;
+  *info = out;
+  return kRecord;
+}
+
+bool X11Api::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int, std::uint32_t, Handle,
+                        std::uint32_t) {
+  X11Image* to = ImageOf(hdc);
+  if (to == nullptr || icon == 0) return false;
+  if (pointer_.width <= 0 || pointer_.height <= 0) return true;
+  // One factor for both sides, so a pointer that is not square keeps its shape.
+  const int factor = cx > 0 ? std::max(1, cx / pointer_.width) : 1;
+  BlendCursor(to->Pixels(), pointer_.argb.data(), pointer_.width, pointer_.height, x, y, factor);
+  return true;
+}
+
+bool X11Api::DeleteObject(Handle object) {
+  return object == kMaskBitmap || object == kColourBitmap;
+}
+
+std::intptr_t X11Api::ShellExecute(Handle owner, std::string_view verb, std::string_view file,
+                                   std::string_view, std::string_view, int) {
+  if (!verb.empty() && verb != "open") return kNotStarted;
+  return windows_.OpenUri(owner, file) ? kStarted : kNotStarted;
+}
+
+}  // namespace vimo::x11

@@ -1,0 +1,442 @@
+// The system side against a real X server (Xvfb, 1280 x 1024 x 24; ctest starts one).
+// gtest first: Xlib's None macro would clash with gtest's own.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/win32_constants.h"
+#include "platform/x11/x11_api.h"
+#include "platform/x11/x11_image.h"
+#include "platform/x11/x11_monitors.h"
+
+namespace vimo::x11 {
+namespace {
+
+class FakeHost final : public WindowHost {
+ public:
+  bool OuterRect(Handle hwnd, Rect* rect) override {
+    *rect = Rect{10, 20, 310, 220};
+    return hwnd == 7;
+  }
+  bool Place(Handle hwnd, Handle insertAfter, int x, int y, int, int, std::uint32_t) override {
+    placed = {hwnd, insertAfter, static_cast<Handle>(x), static_cast<Handle>(y)};
+    return true;
+  }
+  bool OpenUri(Handle, std::string_view uri) override {
+    opened = std::string(uri);
+    return browser;
+  }
+  std::vector<Handle> placed;
+  std::string opened;
+  bool browser = true;
+};
+
+int errors = 0;
+int CountError(Display*, XErrorEvent*) {
+  ++errors;
+  return 0;
+}
+
+// A pattern that differs in every pixel of a small window.
+std::uint32_t Pattern(int x, int y) {
+  return static_cast<std::uint32_t>((x * 40 + 15) << 16 | (y * 50 + 5) << 8 | (x + y) * 10);
+}
+
+class X11Server : public testing::Test {
+ protected:
+  void SetUp() override {
+    display_ = XOpenDisplay(nullptr);
+    ASSERT_NE(display_, nullptr) << "no X server: run through ctest (xvfb-run)";
+    XSetErrorHandler(&CountError);
+    errors = 0;
+    root_ = DefaultRootWindow(display_);
+  }
+  void TearDown() override {
+    if (display_ == nullptr) return;
+    XSync(display_, False);
+    EXPECT_EQ(errors, 0) << "X errors reached the connection's handler";
+    unsetenv("VIMO_NO_SHM");
+    XCloseDisplay(display_);
+  }
+
+  // A window without frame at (x, y) showing Pattern, or black where `pattern` is false.
+  Window ShowWindow(int x, int y, int w, int h, bool pattern = true) {
+    XSetWindowAttributes a{};
+    a.override_redirect = True;
+    a.background_pixel = 0;
+    const Window window = XCreateWindow(display_, root_, x, y, static_cast<unsigned>(w),
+                                        static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
+                                        CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
+    XMapRaised(display_, window);
+    XSync(display_, False);
+    if (pattern) {
+      XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(w),
+                                static_cast<unsigned>(h), AllPlanes, ZPixmap);
+      for (int j = 0; j < h; ++j) {
+        for (int i = 0; i < w; ++i) XPutPixel(image, i, j, Pattern(i, j));
+      }
+      XPutImage(display_, window, DefaultGC(display_, DefaultScreen(display_)), image, 0, 0, 0, 0,
+                static_cast<unsigned>(w), static_cast<unsigned>(h));
+      XDestroyImage(image);
+      XSync(display_, False);
+    }
+    return window;
+  }
+
+  // Gives every waiting event to the API, as the toolkit's filter does; how many it took.
+  int Pump(X11Api& api) {
+    XSync(display_, False);
+    int taken = 0;
+    while (XPending(display_) > 0) {
+      XEvent event;
+      XNextEvent(display_, &event);
+      const bool data = XGetEventData(display_, &event.xcookie);
+      taken += api.HandleEvent(event) ? 1 : 0;
+      if (data) XFreeEventData(display_, &event.xcookie);
+    }
+    return taken;
+  }
+
+  Point Pointer() {
+    Window r = 0;
+    Window c = 0;
+    int x = 0;
+    int y = 0;
+    int wx = 0;
+    int wy = 0;
+    unsigned m = 0;
+    XQueryPointer(display_, root_, &r, &c, &x, &y, &wx, &wy, &m);
+    return Point{x, y};
+  }
+
+  Display* display_ = nullptr;
+  Window root_ = 0;
+  FakeHost host_;
+};
+
+// Sysv segments this process made that are still there, and how many of them are not yet
+// marked for removal.
+std::pair<int, int> OurSegments() {
+  std::ifstream table("/proc/sysvipc/shm");
+  std::string line;
+  std::getline(table, line);
+  int all = 0;
+  int kept = 0;
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    long key = 0;
+    long id = 0;
+    int mode = 0;
+    long size = 0;
+    long creator = 0;
+    fields >> key >> id >> std::oct >> mode >> std::dec >> size >> creator;
+    if (creator != getpid()) continue;
+    ++all;
+    if ((mode & 01000) == 0) ++kept;  // SHM_DEST
+  }
+  return {all, kept};
+}
+
+TEST_F(X11Server, ImageIsMadeAgainOnlyForANewSizeAndLeavesNoSegment) {
+  {
+    X11Image image(display_);
+    ASSERT_TRUE(image.Resize(20, 14));
+    EXPECT_TRUE(image.Shared());
+    EXPECT_EQ(OurSegments(), (std::pair{1, 0})) << "the segment outlives a killed Vimo";
+    const PixelRows first = image.Pixels();
+    EXPECT_EQ(first.pitch, 20);
+    first.Row(13)[19] = 0x00123456;
+    ASSERT_TRUE(image.Resize(20, 14));
+    EXPECT_EQ(image.Pixels().bits, first.bits);
+    EXPECT_EQ(image.Pixels().Row(13)[19], 0x00123456U);
+    ASSERT_TRUE(image.Resize(21, 14));
+    const PixelRows second = image.Pixels();
+    EXPECT_EQ(second.width, 21);
+    for (int y = 0; y < second.height; ++y) {
+      for (int x = 0; x < second.width; ++x) ASSERT_EQ(second.Row(y)[x], 0U) << x << "," << y;
+    }
+    ASSERT_TRUE(image.Resize(0, 0));
+    EXPECT_EQ(image.Pixels().bits, nullptr);
+    EXPECT_FALSE(image.Resize(-1, 5));
+    ASSERT_TRUE(image.Resize(3, 3));
+  }
+  XSync(display_, False);
+  EXPECT_EQ(OurSegments(), (std::pair{0, 0}));
+
+  setenv("VIMO_NO_SHM", "1", 1);
+  X11Image plain(display_);
+  ASSERT_TRUE(plain.Resize(4, 4));
+  EXPECT_FALSE(plain.Shared());
+  EXPECT_EQ(plain.Pixels().Row(3)[3], 0U);
+}
+
+// The screen area enlarged three times into the view, then the view onto a window, with
+// shared memory and without.
+class X11ScreenRead : public X11Server, public testing::WithParamInterface<bool> {};
+
+TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
+  if (!GetParam()) setenv("VIMO_NO_SHM", "1", 1);
+  ShowWindow(100, 200, 6, 4);
+  const Window target = ShowWindow(300, 300, 20, 14, false);
+  X11Api api(display_, host_);
+  X11Image view(display_);
+  ASSERT_TRUE(view.Resize(20, 14));
+  EXPECT_EQ(view.Shared(), GetParam());
+  const PixelRows rows = view.Pixels();
+  for (int y = 0; y < 14; ++y) std::fill_n(rows.Row(y), 20, 0x00ABCDEFU);
+
+  const Handle screen = api.GetDC(api.GetDesktopWindow());
+  ASSERT_TRUE(api.StretchBlt(ImageDc(view), 1, 1, 18, 12, screen, 100, 200, 6, 4, win::SRCCOPY));
+  EXPECT_EQ(api.ReleaseDC(api.GetDesktopWindow(), screen), 1);
+  for (int y = 0; y < 14; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      const bool inside = x >= 1 && x < 19 && y >= 1 && y < 13;
+      ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, inside ? Pattern((x - 1) / 3, (y - 1) / 3) : 0xABCDEFU)
+          << x << "," << y;
+    }
+  }
+
+  const Handle window = api.GetDC(static_cast<Handle>(target));
+  EXPECT_NE(window, screen);
+  ASSERT_TRUE(api.BitBlt(window, 1, 1, 18, 12, ImageDc(view), 1, 1, win::SRCCOPY));
+  XImage* shown = XGetImage(display_, target, 0, 0, 20, 14, AllPlanes, ZPixmap);
+  for (int y = 0; y < 14; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      const bool inside = x >= 1 && x < 19 && y >= 1 && y < 13;
+      ASSERT_EQ(XGetPixel(shown, x, y), inside ? Pattern((x - 1) / 3, (y - 1) / 3) : 0U)
+          << x << "," << y;
+    }
+  }
+  XDestroyImage(shown);
+  // Only the screen goes into an image and only an image onto a window.
+  EXPECT_FALSE(api.BitBlt(ImageDc(view), 0, 0, 2, 2, ImageDc(view), 0, 0, win::SRCCOPY));
+  EXPECT_FALSE(api.StretchBlt(window, 0, 0, 2, 2, screen, 0, 0, 2, 2, win::SRCCOPY));
+}
+
+TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
+  if (!GetParam()) setenv("VIMO_NO_SHM", "1", 1);
+  ShowWindow(0, 0, 4, 4);
+  ShowWindow(1276, 1020, 4, 4);
+  X11Api api(display_, host_);
+  X11Image view(display_);
+  ASSERT_TRUE(view.Resize(4, 4));
+  const Handle screen = api.GetDC(0);
+  const PixelRows rows = view.Pixels();
+  struct Case {
+    int x, y;    // the area read
+    int dx, dy;  // where the window's pixel (0, 0) lands in the view
+    int from;    // its first pixel inside the view is Pattern(from, from)
+  };
+  for (const Case c : {Case{-2, -2, 2, 2, 0}, Case{1278, 1022, 0, 0, 2}}) {
+    ASSERT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 4, 4, screen, c.x, c.y, 4, 4, win::SRCCOPY));
+    for (int y = 0; y < 4; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        const bool shown = x >= c.dx && y >= c.dy && x < c.dx + 2 && y < c.dy + 2;
+        const std::uint32_t want = shown ? Pattern(x - c.dx + c.from, y - c.dy + c.from) : 0U;
+        ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, want) << c.x << ": " << x << "," << y;
+      }
+    }
+  }
+  ASSERT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 4, 4, screen, 5000, -300, 4, 4, win::SRCCOPY));
+  for (int y = 0; y < 4; ++y) EXPECT_EQ(rows.Row(y)[0] | rows.Row(y)[3], 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(SharedAndPlain, X11ScreenRead, testing::Values(true, false));
+
+TEST_F(X11Server, PointerImageFollowsTheServerAndIsDrawnEnlarged) {
+  X11Api api(display_, host_);
+  XWarpPointer(display_, None, root_, 0, 0, 0, 0, 50, 60);
+  XSync(display_, False);
+  CursorInfo before;
+  ASSERT_TRUE(api.GetCursorInfo(&before));
+  EXPECT_EQ(before.flags, 1U);
+  EXPECT_EQ(before.ptScreenPos, (Point{50, 60}));
+  EXPECT_NE(before.hCursor, 0U);
+  Pump(api);
+
+  // A 4 x 2 pointer: white where source and mask are set, black where only the mask is.
+  const char source[] = {0x05, 0x0A};
+  const char mask[] = {0x07, 0x0F};
+  const Pixmap s = XCreateBitmapFromData(display_, root_, source, 4, 2);
+  const Pixmap m = XCreateBitmapFromData(display_, root_, mask, 4, 2);
+  XColor white{};
+  white.red = white.green = white.blue = 0xFFFF;
+  XColor black{};
+  const Cursor cursor = XCreatePixmapCursor(display_, s, m, &white, &black, 1, 0);
+  XDefineCursor(display_, root_, cursor);
+  EXPECT_GE(Pump(api), 1) << "no pointer-image notice reached HandleEvent";
+
+  CursorInfo after;
+  ASSERT_TRUE(api.GetCursorInfo(&after));
+  EXPECT_NE(after.hCursor, before.hCursor);
+  IconInfo icon;
+  ASSERT_TRUE(api.GetIconInfo(after.hCursor, &icon));
+  EXPECT_EQ(icon.xHotspot, 1U);
+  EXPECT_EQ(icon.yHotspot, 0U);
+  BitmapInfo bitmap;
+  ASSERT_EQ(api.GetObject(icon.hbmMask, sizeof(bitmap), &bitmap), static_cast<int>(sizeof(bitmap)));
+  EXPECT_EQ(bitmap.bmWidth, 4);
+  EXPECT_EQ(bitmap.bmHeight, 2);
+  EXPECT_EQ(api.GetObject(icon.hbmColor, sizeof(bitmap) - 1, &bitmap), 0);
+
+  X11Image view(display_);
+  ASSERT_TRUE(view.Resize(10, 6));
+  const PixelRows rows = view.Pixels();
+  for (int y = 0; y < 6; ++y) std::fill_n(rows.Row(y), 10, 0x00336699U);
+  ASSERT_TRUE(api.DrawIconEx(ImageDc(view), 1, 1, after.hCursor, 8, 8, 0, 0, win::DI_NORMAL));
+  const char* expected[] = {"__________", "_WWKKWW___", "_WWKKWW___",
+                            "_KKWWKKWW_", "_KKWWKKWW_", "__________"};
+  for (int y = 0; y < 6; ++y) {
+    for (int x = 0; x < 10; ++x) {
+      const char c = expected[y][x];
+      const std::uint32_t want = c == 'W' ? 0xFFFFFFU : c == 'K' ? 0U : 0x336699U;
+      ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, want) << x << "," << y;
+    }
+  }
+  EXPECT_TRUE(api.DeleteObject(icon.hbmMask));
+  EXPECT_TRUE(api.DeleteObject(icon.hbmColor));
+  EXPECT_FALSE(api.DeleteObject(0x12345));
+  XUndefineCursor(display_, root_);
+  XFreeCursor(display_, cursor);
+  XFreePixmap(display_, s);
+  XFreePixmap(display_, m);
+}
+
+TEST_F(X11Server, MonitorsAndWorkAreaOfTheRoot) {
+  const Rect root{0, 0, 1280, 1024};
+  Monitors monitors = ReadMonitors(display_);
+  EXPECT_EQ(monitors.desktop, root);
+  EXPECT_EQ(monitors.primary, root);  // Xvfb's one monitor, or the root where it counts none
+  EXPECT_EQ(monitors.workArea, root);
+
+  // Two desktops, the second current; its work area leaves a panel on top.
+  const long current = 1;
+  const long areas[] = {0, 0, 1280, 1024, 10, 30, 1200, 900};
+  const Atom desktop = XInternAtom(display_, "_NET_CURRENT_DESKTOP", False);
+  const Atom workArea = XInternAtom(display_, "_NET_WORKAREA", False);
+  auto set = [&](Atom atom, const long* values, int n) {
+    XChangeProperty(display_, root_, atom, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values), n);
+  };
+  set(desktop, &current, 1);
+  set(workArea, areas, 8);
+  EXPECT_EQ(ReadMonitors(display_).workArea, (Rect{10, 30, 1210, 930}));
+  const long beyond = 5;
+  set(desktop, &beyond, 1);
+  set(workArea, areas + 4, 4);
+  EXPECT_EQ(ReadMonitors(display_).workArea, (Rect{10, 30, 1210, 930}));  // the first then
+
+  X11Api api(display_, host_);
+  EXPECT_GE(api.GetSystemMetrics(win::SM_CMONITORS), 1);
+  EXPECT_EQ(api.GetSystemMetrics(win::SM_XVIRTUALSCREEN), 0);
+  EXPECT_EQ(api.GetSystemMetrics(win::SM_YVIRTUALSCREEN), 0);
+  EXPECT_EQ(api.GetSystemMetrics(win::SM_CXVIRTUALSCREEN), 1280);
+  EXPECT_EQ(api.GetSystemMetrics(win::SM_CYVIRTUALSCREEN), 1024);
+  EXPECT_EQ(api.GetSystemMetrics(0), 1280);
+  EXPECT_EQ(api.GetSystemMetrics(1), 1024);
+  XDeleteProperty(display_, root_, desktop);
+  XDeleteProperty(display_, root_, workArea);
+  EXPECT_EQ(ReadMonitors(display_).workArea, root);
+}
+
+TEST_F(X11Server, SlowedPointerGoesAThirdOfTheWayExactly) {
+  int event = 0;
+  int error = 0;
+  int major = 0;
+  int minor = 0;
+  ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor));
+  XChangePointerControl(display_, True, True, 1, 1, 1);  // no acceleration
+  XWarpPointer(display_, None, root_, 0, 0, 0, 0, 100, 500);
+  X11Api api(display_, host_);
+  std::int32_t speed = 0;
+  ASSERT_TRUE(api.GetMouseSpeed(&speed));
+  EXPECT_EQ(speed, X11Api::kFullSpeed);
+  auto move = [&](int steps, int dx, int dy) {
+    for (int i = 0; i < steps; ++i) {
+      XTestFakeRelativeMotionEvent(display_, dx, dy, CurrentTime);
+      if (i % 8 == 7) Pump(api);
+    }
+    Pump(api);
+  };
+  ASSERT_TRUE(api.SetMouseSpeed(X11Api::kFullSpeed / 3));
+  move(2520, 1, 0);  // a third of a pixel each: the fractions add up to 840 exactly
+  EXPECT_EQ(Pointer(), (Point{940, 500}));
+  move(30, 0, -1);
+  move(15, -2, 0);
+  EXPECT_EQ(Pointer(), (Point{930, 490}));
+
+  ASSERT_TRUE(api.SetMouseSpeed(X11Api::kFullSpeed));
+  move(30, 1, 1);
+  EXPECT_EQ(Pointer(), (Point{960, 520}));
+}
+
+TEST_F(X11Server, SettingsFolderFilesWindowsAndBrowser) {
+  X11Api api(display_, host_);
+  Handle list = 99;
+  EXPECT_EQ(api.SHGetSpecialFolderLocation(0, 5, &list), static_cast<std::int32_t>(0x80070057U));
+  EXPECT_EQ(list, 0U);
+  ASSERT_EQ(api.SHGetSpecialFolderLocation(0, 26, &list), 0);
+  EXPECT_NE(list, 0U);
+  auto folder = [&] {
+    std::string path;
+    EXPECT_TRUE(api.SHGetPathFromIDList(list, &path));
+    return path;
+  };
+  const std::filesystem::path temp =
+      std::filesystem::temp_directory_path() / ("vimo-x11-" + std::to_string(getpid()));
+  setenv("HOME", (temp / "home").c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (temp / "config/").c_str(), 1);
+  EXPECT_EQ(folder(), (temp / "config").string());
+  setenv("XDG_CONFIG_HOME", "relative", 1);
+  EXPECT_EQ(folder(), (temp / "home/.config").string());
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(folder(), (temp / "home/.config").string());
+  api.CoTaskMemFree(list);
+
+  const std::string file = folder() + "/Vimo/Vimo.ini";
+  ASSERT_TRUE(api.MakeSureDirectoryPathExists(file));
+  EXPECT_TRUE(std::filesystem::is_directory(temp / "home/.config/Vimo"));
+  ASSERT_TRUE(api.WritePrivateProfileString("Vimo", "Factor", "4", file));
+  ASSERT_TRUE(api.WritePrivateProfileString("Vimo", "Grid", "-1", file));
+  std::ifstream written(file, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}),
+            "[Vimo]\nFactor=4\nGrid=-1\n");
+  EXPECT_EQ(api.GetPrivateProfileInt("Vimo", "Factor", 2, file), 4U);
+  EXPECT_EQ(api.GetPrivateProfileInt("Vimo", "Missing", 2, file), 2U);
+  EXPECT_FALSE(api.MakeSureDirectoryPathExists(file + "/below/a.ini"));  // a file in the way
+  std::filesystem::remove_all(temp);
+
+  EXPECT_EQ(api.GetWindowLong(7, win::GWL_EXSTYLE), 0);
+  EXPECT_EQ(api.SetWindowLong(7, win::GWL_EXSTYLE, win::WS_EX_LAYERED), 0);
+  EXPECT_EQ(api.GetWindowLong(7, win::GWL_EXSTYLE), win::WS_EX_LAYERED);
+  EXPECT_EQ(api.GetWindowLong(8, win::GWL_EXSTYLE), 0);
+  EXPECT_TRUE(api.SetLayeredWindowAttributes(7, 0, 255, win::LWA_ALPHA));
+  EXPECT_FALSE(api.ExcludeFromCapture(7));
+  Rect outer;
+  ASSERT_TRUE(api.GetWindowRect(7, &outer));
+  EXPECT_EQ(outer, (Rect{10, 20, 310, 220}));
+  ASSERT_TRUE(api.SetWindowPos(7, win::HWND_TOPMOST, 40, 50, 0, 0, win::SWP_NOSIZE));
+  EXPECT_EQ(host_.placed, (std::vector<Handle>{7, win::HWND_TOPMOST, 40, 50}));
+
+  EXPECT_EQ(api.ShellExecute(0, "open", "https://vimo.example.org", "", "", 1), 33);
+  EXPECT_EQ(host_.opened, "https://vimo.example.org");
+  host_.browser = false;
+  EXPECT_EQ(api.ShellExecute(0, "open", "https://vimo.example.org", "", "", 1), 2);
+}
+
+}  // namespace
+}  // namespace vimo::x11
