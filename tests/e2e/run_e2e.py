@@ -269,7 +269,8 @@ class Linux:
         home = str(self.home)
         return dict(HOME=home, XDG_CONFIG_HOME=f"{home}/config", XDG_CACHE_HOME=f"{home}/cache",
                     XDG_RUNTIME_DIR=home, GDK_BACKEND="x11", GTK_CSD="0", NO_AT_BRIDGE="1",
-                    GTK_THEME="Adwaita", GSETTINGS_BACKEND="memory", LANG="C.UTF-8", LANGUAGE="", LC_ALL="C.UTF-8")
+                    GTK_THEME="Adwaita", GSETTINGS_BACKEND="memory", LANG="C.UTF-8", LANGUAGE="",
+                    LC_ALL="C.UTF-8")
 
     def setup(self, h: "Harness") -> None:
         self.home = Path(tempfile.mkdtemp(prefix="vimo-e2e-"))
@@ -564,8 +565,9 @@ class Harness:
         for attempt in (1, 2):
             self.vimo = self.spawn(self.target.command(self.exe), "vimo.log")
             try:
-                self.wait_for("Vimo window", lambda: (lambda w: w and w["window"][2] > w["window"][0])(
-                    self.window()), self.target.start_seconds)
+                self.wait_for("Vimo window", lambda: (
+                    lambda w: w and w["window"][2] > w["window"][0])(self.window()),
+                    self.target.start_seconds)
                 break
             except CaseFailure as exc:
                 code = self.vimo.poll()
@@ -849,7 +851,8 @@ def case_settings_write_protected(h: Harness) -> None:
                      if c["class"].lower() == "static" and c["text"]]
             buttons = [c for c in box["children"] if c["class"].lower() == "button"]
             if texts != [want] or [b["text"].replace("&", "") for b in buttons] != ["OK"]:
-                raise CaseFailure(f"the message box has the texts {texts} and the buttons {buttons}")
+                raise CaseFailure(f"the message box has the texts {texts} and the buttons "
+                                  f"{buttons}")
             rect = buttons[0]["rect"]
             h.xdotool("mousemove", (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2, "click", 1)
         else:  # a GTK dialog draws its texts itself: its one button is the default
@@ -891,10 +894,11 @@ def case_slow_mouse(h: Harness) -> None:
             h.xdotool("mousemove_relative", "--", *step)
             want = [p + t / f for p, t in zip(start, total)]
             exact = all(t % f == 0 for t in total)
+            def there() -> bool:
+                at = h.ask("state")["cursor"]
+                return at == want if exact else all(abs(a - w) < 1 for a, w in zip(at, want))
             try:
-                h.wait_for(f"pointer at {want} after moves of {total} from {start}", lambda: (
-                    lambda at: at == want if exact else all(abs(a - w) < 1 for a, w in zip(at, want)))(
-                        h.ask("state")["cursor"]))
+                h.wait_for(f"pointer at {want} after moves of {total} from {start}", there)
             except CaseFailure as exc:
                 raise CaseFailure(f"{exc}: it is at {h.ask('state')['cursor']}") from None
 
