@@ -174,6 +174,7 @@ class Wine:
     """vimo.exe and vimo_pattern.exe under Wine, in a copy of a prefix booted once per Wine
     version; the settings in the prefix's AppData with CR LF line ends."""
     name, line_end, start_seconds = "windows", "\r\n", 45
+    menu_at = (1000, 570)  # over the pattern, with room below for the whole menu at 200%
     skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)"}
 
     def __init__(self):
@@ -258,6 +259,7 @@ class Linux:
     as root, so that a read-only file holds); the settings in $XDG_CONFIG_HOME with LF
     line ends; the screen's DPI as the Xft.dpi resource."""
     name, line_end, start_seconds = "linux", "\n", 10
+    menu_at = (900, 500)  # room below and both sides for GTK's larger menu at 200%
     skips = {"session_end": "no session manager on the Linux target to end a session"}
 
     def __init__(self):
@@ -662,7 +664,7 @@ def case_keys(h: Harness) -> None:
     if h.vimo_window()["window"][:2] != [444, 382]:
         raise CaseFailure(f"Escape did not free the window: {h.vimo_window()['window']}")
     h.ask("move", "Vimo (", *HOME)
-    at = (1000, 570)  # over the pattern, with room below for the whole menu at 200%
+    at = h.target.menu_at
     h.target.activate(h)
     h.point_at(*at)
     h.press("Left")
