@@ -14,6 +14,12 @@
 #include "platform/x11/x11_monitors.h"
 
 namespace vimo::x11 {
+namespace {
+
+constexpr gint64 kSizeWait = 1000000;  // microseconds
+constexpr gint64 kFrameWait = 250000;
+
+}  // namespace
 
 // The GTK signal handlers of a form: each hands its event to the form, guarded.
 struct GkForm::Signals {
@@ -27,6 +33,11 @@ struct GkForm::Signals {
     form->Guard([&] { form->Configured(*event); });
     return FALSE;
   }
+  static gboolean Map(GtkWidget* /*widget*/, GdkEvent* /*event*/, gpointer data) {
+    auto* form = static_cast<GkForm*>(data);
+    form->Guard([&] { form->Mapped(); });
+    return FALSE;
+  }
   static gboolean WindowState(GtkWidget* /*widget*/, GdkEventWindowState* event, gpointer data) {
     auto* form = static_cast<GkForm*>(data);
     form->Guard([&] { form->StateChanged(*event); });
@@ -36,6 +47,11 @@ struct GkForm::Signals {
     auto* form = static_cast<GkForm*>(data);
     form->Guard([&] { form->RunUnload(); });
     return TRUE;  // the unload destroys the window unless it was cancelled
+  }
+  // Before the X window goes: cairo's picture and the GC of it go first.
+  static void Unrealize(GtkWidget* /*widget*/, gpointer data) {
+    auto* form = static_cast<GkForm*>(data);
+    form->Guard([&] { form->ReleaseDrawing(); });
   }
   static void Destroy(GtkWidget* /*widget*/, gpointer data) {
     auto* form = static_cast<GkForm*>(data);
@@ -157,25 +173,12 @@ void GkForm::Create(const FormDesign& design) {
     }
   }
 
-  // Centred on the owner inside the work area, or on the primary screen: a form that has
-  // no place of its own yet (the main window, until its load handler places it) shows
-  // first where Vimo puts it when no place is stored.
-  const Monitors monitors = ReadMonitors(display_);
-  Rect around = monitors.primary;
-  Rect inside = around;
-  GkForm* owner = toolkit_.MainForm();
-  if (centerOnOwner_ && owner != nullptr && owner != this && owner->Loaded() && owner->Visible()) {
-    around = owner->OuterPixels();
-    inside = monitors.workArea;
-  }
-  const Point at = CentredInside(around, clientWidth_, clientHeight_, inside);
-  outer_ = {at.x, at.y, at.x + clientWidth_, at.y + clientHeight_};
-  gtk_window_move(window, at.x, at.y);
-
   g_signal_connect(window_, "draw", G_CALLBACK(&Signals::Draw), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(&Signals::Configure), this);
+  g_signal_connect(window_, "map-event", G_CALLBACK(&Signals::Map), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&Signals::WindowState), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(&Signals::Delete), this);
+  g_signal_connect(window_, "unrealize", G_CALLBACK(&Signals::Unrealize), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(&Signals::Destroy), this);
   g_signal_connect(window_, "button-press-event", G_CALLBACK(&Signals::Pressed), this);
   g_signal_connect(window_, "button-release-event", G_CALLBACK(&Signals::Released), this);
@@ -194,6 +197,24 @@ void GkForm::Create(const FormDesign& design) {
     if (greenPointer_ && toolkit_.GreenPointer() != nullptr) {
       gdk_window_set_cursor(gdkWindow, toolkit_.GreenPointer());
     }
+    AskFrameExtents();
+    // Centred on the owner inside the work area, or on the primary screen: a form that has
+    // no place of its own yet (the main window, until its load handler places it) shows
+    // first where Vimo puts it when no place is stored.
+    const Monitors monitors = ReadMonitors(display_);
+    Rect around = monitors.primary;
+    Rect inside = around;
+    GkForm* owner = toolkit_.MainForm();
+    if (centerOnOwner_ && owner != nullptr && owner != this && owner->Loaded() &&
+        owner->Visible()) {
+      around = owner->OuterPixels();
+      inside = monitors.workArea;
+    }
+    const int width = frameLeft_ + clientWidth_ + frameRight_;
+    const int height = frameTop_ + clientHeight_ + frameBottom_;
+    const Point at = CentredInside(around, width, height, inside);
+    outer_ = {at.x, at.y, at.x + width, at.y + height};
+    gtk_window_move(GTK_WINDOW(window_), at.x, at.y);
     MakeDrawingResources();
     BuildControls(design);
   } catch (...) {
@@ -281,6 +302,10 @@ void GkForm::ReleaseResources() {
     timer->source = 0;
   }
   for (const auto& picture : pictures_) picture->Release();
+  ReleaseDrawing();
+}
+
+void GkForm::ReleaseDrawing() {
   if (cairo_ != nullptr) cairo_destroy(cairo_);
   if (surface_ != nullptr) cairo_surface_destroy(surface_);
   if (gc_ != nullptr) XFreeGC(display_, gc_);
@@ -352,39 +377,122 @@ void GkForm::MoveTo(const Rect& outer) {
   const int height = std::max(1, (outer.bottom - outer.top) - frameTop_ - frameBottom_);
   const bool moved = outer.left != outer_.left || outer.top != outer_.top;
   const bool sized = width != clientWidth_ || height != clientHeight_;
+  if (!frameKnown_) {
+    wantedMove_ = wantedMove_ || moved;
+    wantedSize_ = wantedSize_ || sized;
+    wanted_ = outer;
+  }
   outer_ = {outer.left, outer.top, outer.left + frameLeft_ + width + frameRight_,
             outer.top + frameTop_ + height + frameBottom_};
   if (moved) gtk_window_move(GTK_WINDOW(window_), outer.left, outer.top);
   if (!sized) return;
   gtk_window_resize(GTK_WINDOW(window_), width, height);
+  sizeAsked_ = g_get_monotonic_time();
   clientWidth_ = width;
   clientHeight_ = height;
   ClientResized();
   if (!showing_) Deliver([&] { events_.OnResize(); });
 }
 
+// The frame around the client area as the window manager reports it in
+// _NET_FRAME_EXTENTS (left, right, top, bottom); false where it has not (yet).
+bool GkForm::ReadFrameExtents() {
+  const Atom extents = XInternAtom(display_, "_NET_FRAME_EXTENTS", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  bool read = false;
+  if (XGetWindowProperty(display_, static_cast<::Window>(xid_), extents, 0, 4, False, XA_CARDINAL,
+                         &type, &format, &count, &after, &data) == Success &&
+      data != nullptr) {
+    if (format == 32 && count == 4) {
+      const auto* sides = reinterpret_cast<const long*>(data);
+      frameLeft_ = static_cast<int>(std::clamp(sides[0], 0L, 4096L));
+      frameRight_ = static_cast<int>(std::clamp(sides[1], 0L, 4096L));
+      frameTop_ = static_cast<int>(std::clamp(sides[2], 0L, 4096L));
+      frameBottom_ = static_cast<int>(std::clamp(sides[3], 0L, 4096L));
+      read = true;
+    }
+    XFree(data);
+  }
+  return read;
+}
+
+// Before the window shows: a window manager that offers it tells the frame it will
+// give the window (_NET_REQUEST_FRAME_EXTENTS), so that the load handler's sizes come
+// out as they will be. It has a quarter of a second to answer.
+void GkForm::AskFrameExtents() {
+  GdkScreen* screen = gtk_widget_get_screen(window_);
+  if (gdk_x11_screen_supports_net_wm_hint(
+          screen, gdk_atom_intern_static_string("_NET_REQUEST_FRAME_EXTENTS")) == FALSE) {
+    return;
+  }
+  XEvent request{};
+  request.xclient.type = ClientMessage;
+  request.xclient.window = static_cast<::Window>(xid_);
+  request.xclient.message_type = XInternAtom(display_, "_NET_REQUEST_FRAME_EXTENTS", False);
+  request.xclient.format = 32;
+  XSendEvent(display_, DefaultRootWindow(display_), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &request);
+  XFlush(display_);
+  const gint64 until = g_get_monotonic_time() + kFrameWait;
+  while (!ReadFrameExtents()) {
+    if (g_get_monotonic_time() > until) return;
+    g_usleep(5000);
+  }
+  frameKnown_ = true;
+}
+
+void GkForm::LearnFrame(int width, int height) {
+  ReadFrameExtents();
+  int x = 0;
+  int y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(window_), &x, &y);
+  outer_ = {x - frameLeft_, y - frameTop_, x + width + frameRight_, y + height + frameBottom_};
+}
+
 // Where the window really is: the user or the window manager moved or sized it.
 void GkForm::Configured(const GdkEventConfigure& event) {
   if (window_ == nullptr || iconified_) return;
-  GdkWindow* gdkWindow = gtk_widget_get_window(window_);
-  GdkRectangle frame{};
-  gdk_window_get_frame_extents(gdkWindow, &frame);
-  int x = 0;
-  int y = 0;
-  gdk_window_get_origin(gdkWindow, &x, &y);
-  if (frame.width >= event.width && frame.height >= event.height) {
-    frameLeft_ = std::max(0, x - frame.x);
-    frameTop_ = std::max(0, y - frame.y);
-    frameRight_ = std::max(0, frame.x + frame.width - (x + event.width));
-    frameBottom_ = std::max(0, frame.y + frame.height - (y + event.height));
+  LearnFrame(event.width, event.height);
+  if (event.width == clientWidth_ && event.height == clientHeight_) {
+    sizeAsked_ = 0;  // the size asked for has arrived
+    return;
   }
-  outer_ = {x - frameLeft_, y - frameTop_, x + event.width + frameRight_,
-            y + event.height + frameBottom_};
-  if (event.width == clientWidth_ && event.height == clientHeight_) return;
+  // Notices of sizes from before the one asked for come in after the request; the size
+  // asked for stands until it arrives, or for a second, should the window manager
+  // have settled on another one.
+  if (sizeAsked_ != 0 && g_get_monotonic_time() - sizeAsked_ < kSizeWait) return;
+  sizeAsked_ = 0;
   clientWidth_ = std::max(1, event.width);
   clientHeight_ = std::max(1, event.height);
   ClientResized();
   if (!showing_) Deliver([&] { events_.OnResize(); });
+}
+
+// The frame is known once the window shows: a place given before, reckoned without it,
+// is given again, so that the frame lands where it was asked to.
+void GkForm::Mapped() {
+  if (window_ == nullptr || frameKnown_) return;
+  frameKnown_ = true;
+  if (sizeAsked_ != 0) sizeAsked_ = g_get_monotonic_time();  // sent only as it maps
+  GdkWindow* gdkWindow = gtk_widget_get_window(window_);
+  LearnFrame(gdk_window_get_width(gdkWindow), gdk_window_get_height(gdkWindow));
+  if (!wantedMove_ && !wantedSize_) return;
+  // What was asked for, the rest as it is now.
+  Rect r = outer_;
+  if (wantedMove_) r = {wanted_.left, wanted_.top, wanted_.left, wanted_.top};
+  const int width =
+      wantedSize_ ? wanted_.right - wanted_.left : frameLeft_ + clientWidth_ + frameRight_;
+  const int height =
+      wantedSize_ ? wanted_.bottom - wanted_.top : frameTop_ + clientHeight_ + frameBottom_;
+  r.right = r.left + width;
+  r.bottom = r.top + height;
+  wantedMove_ = false;
+  wantedSize_ = false;
+  if (!iconified_ && !maximized_) MoveTo(r);
 }
 
 void GkForm::StateChanged(const GdkEventWindowState& event) {
@@ -491,7 +599,6 @@ bool GkForm::Place(Handle insertAfter, int x, int y, int cx, int cy, std::uint32
 // manager handles that state, the window is raised and the state written on the window
 // by Vimo itself, so that it can still be seen there.
 void GkForm::SetKeepAbove(bool above) {
-  keepAbove_ = above;
   gtk_window_set_keep_above(GTK_WINDOW(window_), above ? TRUE : FALSE);
   GdkWindow* gdkWindow = gtk_widget_get_window(window_);
   if (above) gdk_window_raise(gdkWindow);

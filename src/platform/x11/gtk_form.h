@@ -181,12 +181,17 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   void BuildControls(const FormDesign& design);
   void MakeDrawingResources();
   void ReleaseResources();
+  void ReleaseDrawing();
   void RunUnload();
   void Destroyed();
   Rect NormalRect() const override;
   void MoveOuter(const Rect& outer) override;
   void MoveTo(const Rect& outer);
+  bool ReadFrameExtents();
+  void AskFrameExtents();
+  void LearnFrame(int width, int height);
   void Configured(const GdkEventConfigure& event);
+  void Mapped();
   void StateChanged(const GdkEventWindowState& event);
   void SetKeepAbove(bool above);
 
@@ -246,7 +251,11 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   int frameBottom_ = 0;
   bool iconified_ = false;
   bool maximized_ = false;
-  bool keepAbove_ = false;
+  gint64 sizeAsked_ = 0;     // when Vimo last asked for a new size, until it arrives
+  bool frameKnown_ = false;  // the window has shown with its frame, if any
+  Rect wanted_{};            // the last place asked for before that: its corner, its size or both
+  bool wantedMove_ = false;
+  bool wantedSize_ = false;
 
   bool ready_ = false;    // events flow once the controls exist
   bool shown_ = false;    // Show() has run once
