@@ -737,7 +737,7 @@ def design_rect(left: int, top: int, width: int, height: int) -> tuple[int, int,
 
 def case_about(h: Harness) -> None:
     """About ...: its window, texts and link, the copyright line whole on one line with room
-    to spare; Escape closes it."""
+    to spare; Escape closes it, and so does a click on its Close button."""
     about_client = (px(3525), px(3180))
     version, copyright_ = design_rect(360, 480, 2535, 375), design_rect(360, 1080, 3135, 375)
     link = design_rect(360, 1680, 3135, 375)
@@ -769,6 +769,14 @@ def case_about(h: Harness) -> None:
     h.key("Escape")
     h.wait_for("end of the About window", lambda: not h.window("About Vimo"))
     h.wait_for("Vimo as the foreground window", lambda: h.vimo_window()["foreground"])
+    h.choose("About ...")
+    left, top = h.wait_for("About window again", lambda: h.window("About Vimo"))["client"][:2]
+    close = design_rect(720, 2400, 2055, 495)
+    h.xdotool("mousemove", left + (close[0] + close[2]) // 2, top + (close[1] + close[3]) // 2,
+              "click", 1)
+    h.wait_for("end of the About window after Close", lambda: not h.window("About Vimo"))
+    time.sleep(0.3)  # a score of ticks, for what must not happen
+    h.vimo_window()  # Vimo still there
 
 
 def case_grid_colour(h: Harness) -> None:
