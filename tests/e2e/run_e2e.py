@@ -865,7 +865,9 @@ def case_settings_write_protected(h: Harness) -> None:
         if not h.ask("close", "Vimo (")["ok"]:
             raise CaseFailure("could not close Vimo")
         box = h.wait_for("Vimo Error message", lambda: h.window("Vimo Error"))
-        h.screenshot().save(h.out / "settings-error.png", box["window"], 8)
+        time.sleep(0.3)  # drawn
+        shot = h.screenshot()
+        shot.save(h.out / "settings-error.png", box["window"], 8)
         if box["children"]:  # Win32 controls: the text and the button can be read
             want = ("File access denied. Cannot save settings.\r\nPlease make sure that the "
                     f"file\r\n{native}\r\nis not write protected or opened by another program.")
@@ -880,6 +882,15 @@ def case_settings_write_protected(h: Harness) -> None:
         else:  # a GTK dialog draws its texts itself: its one button is the default
             if h.vimo.poll() is not None:
                 raise CaseFailure(f"Vimo ended ({h.vimo.poll()}) before OK")
+            # The message's four lines and the button's one: bands of rows with text, a
+            # row or two of a line's own (the tail of a "g") taken into its band.
+            left, top, right, bottom = box["client"]
+            inked = [y for y in range(top, bottom)
+                     if any(sum(shot.pixel(x, y)) < 300 for x in range(left, right))]
+            bands = sum(1 for a, b in zip([top - 9] + inked, inked) if b - a > 3)
+            if bands != 5:
+                raise CaseFailure(f"the message box shows {bands} lines of text, not the "
+                                  "message's 4 and OK (settings-error.png)")
             h.focus("^Vimo Error$", box["window"])
             h.key("Return")
         h.wait_for("exit of Vimo after OK", lambda: h.vimo.poll() is not None, 10)
