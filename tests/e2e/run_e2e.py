@@ -174,6 +174,9 @@ class Wine:
     """vimo.exe and vimo_pattern.exe under Wine, in a copy of a prefix booted once per Wine
     version; the settings in the prefix's AppData with CR LF line ends."""
     name, line_end, start_seconds = "windows", "\r\n", 45
+    # The screen read shows Vimo's own window: Wine 8's new prefix says Windows 7, where
+    # Vimo does not ask to be left out of captures.
+    sees_itself = True
     menu_at = (1000, 570)  # over the pattern, with room below for the whole menu at 200%
     skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)"}
 
@@ -264,6 +267,7 @@ class Linux:
     as root, so that a read-only file holds); the settings in $XDG_CONFIG_HOME with LF
     line ends; the screen's DPI as the Xft.dpi resource."""
     name, line_end, start_seconds = "linux", "\n", 10
+    sees_itself = True  # X11 cannot leave a window out of a screen read
     menu_at = (900, 500)  # room below and both sides for GTK's larger menu at 200%
     skips: dict[str, str] = {}
 
@@ -298,8 +302,15 @@ class Linux:
             shutil.rmtree(self.home, ignore_errors=True)
 
     def command(self, program: Path, *args) -> list:
-        return [program, *args] if program.name.startswith("vimo_pattern") else \
-            [*self.user, program, *args]
+        if program.name.startswith("vimo_pattern"):
+            return [program, *args]
+        if self.user:  # a copy in nobody's home: the build may lie where nobody cannot go
+            copy = self.home / program.name
+            if not copy.exists():
+                shutil.copy2(program, copy)
+                copy.chmod(0o755)
+            program = copy
+        return [*self.user, program, *args]
 
     def settings_path(self) -> tuple[Path, str]:
         path = self.home / "config/Vimo/Vimo.ini"
@@ -666,14 +677,19 @@ def case_keys(h: Harness) -> None:
     h.expect_view(P2)
     h.point_at(300, 300)
     h.press("M", "m")  # were "M" to stick, "m" would free the window again
+    stuck = None
     for x, y in ((300, 300), (420, 350)):
         h.point_at(x, y)
-        h.wait_for(f"window at {x + 24},{y + 32}",
-                   lambda: h.vimo_window()["window"][:2] == [x + 24, y + 32])
+        # 24, 32 beside the pointer; where the screen read shows Vimo's own window, also
+        # clear of the captured area, right of it.
+        lay = layout(h.state, (x, y))
+        stuck = [max(x + 24, lay.x + lay.w // h.state.factor) if h.target.sees_itself
+                 else x + 24, y + 32]
+        h.wait_for(f"window at {stuck}", lambda: h.vimo_window()["window"][:2] == stuck)
     h.press("Escape")
     h.point_at(500, 420)
     time.sleep(0.3)  # a score of ticks, for what must not happen
-    if h.vimo_window()["window"][:2] != [444, 382]:
+    if h.vimo_window()["window"][:2] != stuck:
         raise CaseFailure(f"Escape did not free the window: {h.vimo_window()['window']}")
     h.ask("move", "Vimo (", *HOME)
     at = h.target.menu_at
