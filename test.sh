@@ -24,12 +24,14 @@ cmake --build --preset linux -j "$jobs"
 ctest --preset linux
 (cd build/linux && rm -f vimo_*.deb && cpack -G DEB >/dev/null)
 deb=$(ls build/linux/vimo_*.deb)
-dpkg-deb --field "$deb" Depends | grep -q libgtk-3-0
+depends=$(dpkg-deb --field "$deb" Depends)
+contents=$(dpkg-deb --contents "$deb")
+[[ "$depends" == *libgtk-3-0* ]] || { echo "$deb does not depend on GTK 3: $depends" >&2; exit 1; }
 for f in ./usr/bin/vimo ./usr/share/applications/vimo.desktop \
   ./usr/share/icons/hicolor/48x48/apps/vimo.png ./usr/share/icons/hicolor/256x256/apps/vimo.png; do
-  dpkg-deb --contents "$deb" | grep -q " $f\$" || { echo "$deb lacks $f" >&2; exit 1; }
+  grep -q " $f\$" <<<"$contents" || { echo "$deb lacks $f" >&2; exit 1; }
 done
-echo "$deb: $(dpkg-deb --field "$deb" Depends)"
+echo "$deb: $depends"
 
 echo "== lint"
 git ls-files 'src/app/*.cpp' 'src/render/*.cpp' 'src/input/*.cpp' 'src/ui/*.cpp' \
