@@ -6,6 +6,28 @@ namespace vimo {
 
 // ---- TwipsForm
 
+int TwipsForm::PixelsFromTwipsX(double twips) const {
+  return PixelsFromTwips(twips, TwipsPerPixelX());
+}
+
+int TwipsForm::PixelsFromTwipsY(double twips) const {
+  return PixelsFromTwips(twips, TwipsPerPixelY());
+}
+
+int OutlineEdges(const Rect& r, Rect* edges) {
+  if (r.right <= r.left || r.bottom <= r.top) return 0;
+  edges[0] = Rect{r.left, r.top, r.right, r.top + 1};
+  edges[1] = Rect{r.left, r.bottom - 1, r.right, r.bottom};
+  edges[2] = Rect{r.left, r.top, r.left + 1, r.bottom};
+  edges[3] = Rect{r.right - 1, r.top, r.right, r.bottom};
+  return 4;
+}
+
+int BasicShape::ChangedEdges(const Rect& before, Rect (&edges)[8]) const {
+  const int count = OutlineEdges(before, edges);
+  return count + OutlineEdges(Bounds(), edges + count);
+}
+
 float TwipsForm::Width() const {
   const Rect r = NormalRect();
   return TwipsFromPixels(r.right - r.left, TwipsPerPixelX());

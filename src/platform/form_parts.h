@@ -30,6 +30,10 @@ class TwipsForm : public Form {
   float Top() const final;
   void SetTop(float twips) final;
 
+  // A design's twips as whole pixels of this form's screen.
+  int PixelsFromTwipsX(double twips) const;
+  int PixelsFromTwipsY(double twips) const;
+
  protected:
   // The outer rectangle in screen pixels; while minimised, that of the normal state.
   virtual Rect NormalRect() const = 0;
@@ -99,6 +103,9 @@ class BasicShape : public Shape {
 
   std::string_view Name() const { return name_; }
   Rect Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
+  // The 1-pixel edges of the outline at `before` and where it is now: what a change of
+  // size must draw again. How many of the eight there are.
+  int ChangedEdges(const Rect& before, Rect (&edges)[8]) const;
 
  protected:
   virtual void Changed(const Rect& /*before*/) {}
@@ -112,6 +119,9 @@ class BasicShape : public Shape {
   int width_;
   int height_;
 };
+
+// The four 1-pixel edges of an outline rectangle; none (0) for an empty one.
+int OutlineEdges(const Rect& r, Rect* edges);
 
 // The colour chooser's state: it keeps its current colour between uses.
 class BasicColourDialog : public CommonDialog {

@@ -10,19 +10,7 @@
 #include "platform/win32/win32_support.h"
 
 namespace vimo::win32 {
-namespace {
-
-// The four 1-pixel edges of an outline rectangle.
-int OutlineEdges(const Rect& r, Rect* edges) {
-  if (r.right <= r.left || r.bottom <= r.top) return 0;
-  edges[0] = Rect{r.left, r.top, r.right, r.top + 1};
-  edges[1] = Rect{r.left, r.bottom - 1, r.right, r.bottom};
-  edges[2] = Rect{r.left, r.top, r.left + 1, r.bottom};
-  edges[3] = Rect{r.right - 1, r.top, r.right, r.bottom};
-  return 4;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 COLORREF ResolveColour(Colour colour) {
   if ((colour & 0x80000000U) != 0) return GetSysColor(static_cast<int>(colour & 0xFFU));
@@ -103,9 +91,7 @@ void Win32Shape::Draw(HDC dc) const {
 
 void Win32Shape::Changed(const Rect& before) {
   Rect areas[8];
-  int count = OutlineEdges(before, areas);
-  count += OutlineEdges(Bounds(), areas + count);
-  form_.RedrawArea(areas, count);
+  form_.RedrawArea(areas, ChangedEdges(before, areas));
 }
 
 // --- Picture box -------------------------------------------------------------------

@@ -40,14 +40,6 @@ Win32Form::Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents
 
 Win32Form::~Win32Form() { Discard(); }
 
-int Win32Form::PixelsFromTwipsX(double twips) const {
-  return PixelsFromTwips(twips, TwipsPerPixelX());
-}
-
-int Win32Form::PixelsFromTwipsY(double twips) const {
-  return PixelsFromTwips(twips, TwipsPerPixelY());
-}
-
 float Win32Form::TwipsPerPixelX() const { return toolkit_.ScreenMetrics().TwipsPerPixelX(); }
 float Win32Form::TwipsPerPixelY() const { return toolkit_.ScreenMetrics().TwipsPerPixelY(); }
 

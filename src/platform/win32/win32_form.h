@@ -174,8 +174,6 @@ class Win32Form final
   Win32Toolkit& Toolkit() { return toolkit_; }
   float TwipsPerPixelX() const override;
   float TwipsPerPixelY() const override;
-  int PixelsFromTwipsX(double twips) const;
-  int PixelsFromTwipsY(double twips) const;
   // Paints background, shapes and labels inside the given client rectangles at once.
   void RedrawArea(const Rect* rects, int count);
   void LabelMoved(const Win32Label& label);

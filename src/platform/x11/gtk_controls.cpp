@@ -18,16 +18,6 @@ constexpr Colour kButtonFace = 0x00F0F0F0;
 constexpr Colour kWindowText = 0x00000000;
 constexpr Colour kWindow = 0x00FFFFFF;
 
-// The four 1-pixel edges of an outline rectangle.
-int OutlineEdges(const Rect& r, Rect* edges) {
-  if (r.right <= r.left || r.bottom <= r.top) return 0;
-  edges[0] = Rect{r.left, r.top, r.right, r.top + 1};
-  edges[1] = Rect{r.left, r.bottom - 1, r.right, r.bottom};
-  edges[2] = Rect{r.left, r.top, r.left + 1, r.bottom};
-  edges[3] = Rect{r.right - 1, r.top, r.right, r.bottom};
-  return 4;
-}
-
 double Unit(Colour colour, int shift) {
   return static_cast<double>((colour >> shift) & 0xFFU) / 255.0;
 }
@@ -143,9 +133,7 @@ void GkShape::Draw() const {
 
 void GkShape::Changed(const Rect& before) {
   Rect areas[8];
-  int count = OutlineEdges(before, areas);
-  count += OutlineEdges(Bounds(), areas + count);
-  form_.RedrawArea(areas, count);
+  form_.RedrawArea(areas, ChangedEdges(before, areas));
 }
 
 // --- Picture box -------------------------------------------------------------------

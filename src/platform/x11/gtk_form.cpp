@@ -130,14 +130,6 @@ GkForm::~GkForm() { Discard(); }
 float GkForm::TwipsPerPixelX() const { return toolkit_.ScreenMetrics().TwipsPerPixelX(); }
 float GkForm::TwipsPerPixelY() const { return toolkit_.ScreenMetrics().TwipsPerPixelY(); }
 
-int GkForm::PixelsFromTwipsX(double twips) const {
-  return PixelsFromTwips(twips, TwipsPerPixelX());
-}
-
-int GkForm::PixelsFromTwipsY(double twips) const {
-  return PixelsFromTwips(twips, TwipsPerPixelY());
-}
-
 GtkWindow* GkForm::LiveWindow() const {
   if (window_ == nullptr) throw ToolkitError("the window " + name_ + " is not loaded");
   return GTK_WINDOW(window_);

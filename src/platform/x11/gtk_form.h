@@ -151,8 +151,6 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   Display* XDisplay() const { return display_; }
   float TwipsPerPixelX() const override;
   float TwipsPerPixelY() const override;
-  int PixelsFromTwipsX(double twips) const;
-  int PixelsFromTwipsY(double twips) const;
   cairo_t* Cairo() const { return cairo_; }
   GC Gc() const { return gc_; }
   unsigned long PixelOf(Colour colour) const;

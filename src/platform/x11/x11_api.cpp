@@ -148,14 +148,10 @@ bool X11Api::HandleEvent(XEvent& event) {
 // way from where it was put, the fractions of a pixel kept for the next move. A warp
 // makes no raw motion of its own, so it is never slowed again.
 void X11Api::SlowPointer() {
-  Window root = 0;
-  Window child = 0;
-  int x = 0;
-  int y = 0;
-  int wx = 0;
-  int wy = 0;
-  unsigned mask = 0;
-  if (!XQueryPointer(display_, root_, &root, &child, &x, &y, &wx, &wy, &mask)) return;
+  Point at;
+  if (!GetCursorPos(&at)) return;
+  const int x = at.x;
+  const int y = at.y;
   if (x == last_.x && y == last_.y) return;
   const std::int64_t unitsX = static_cast<std::int64_t>(x - last_.x) * speed_ + restX_;
   const std::int64_t unitsY = static_cast<std::int64_t>(y - last_.y) * speed_ + restY_;
