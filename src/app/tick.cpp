@@ -1,5 +1,4 @@
 // The 15 ms tick: follow the pointer, keep the captured area on the desktop, draw.
-#include <algorithm>
 #include <cmath>
 
 #include "app/arith.h"
@@ -82,13 +81,6 @@ void MainWindow::UpdatePosition() {
 
   std::int32_t x = s_.CursorPos.x + kStickGapX;
   std::int32_t y = s_.CursorPos.y + kStickGapY;
-  if (s_.SeesItself == kTrue) {
-    // Where the screen read shows Vimo's own window, a window beside the pointer would lie
-    // over the captured area and the view would show the view: the window keeps right of
-    // the area instead, or left of it where the desktop has no room on the right.
-    x = std::max(x, s_.SrcX + static_cast<std::int32_t>(s_.SrcWidth));
-    if (x + w > s_.DeskRight) x = std::min(x, s_.SrcX - w);
-  }
   if (y + h > s_.DeskBottom) {
     if (x + w > s_.DeskRight) {
       y = s_.CursorPos.y - h - kStickGapX;  // above the pointer
@@ -97,6 +89,19 @@ void MainWindow::UpdatePosition() {
     }
   }
   if (x + w > s_.DeskRight) x = s_.DeskRight - w;
+  if (s_.SeesItself == kTrue) {
+    // Where the screen read shows Vimo's own window, a window over the captured area
+    // would show the view in the view: it goes beside the area, right of it where the
+    // desktop has room, else left of it.
+    const Rect area{s_.SrcX, s_.SrcY, s_.SrcX + s_.SrcWidth, s_.SrcY + s_.SrcHeight};
+    if (x < area.right && x + w > area.left && y < area.bottom && y + h > area.top) {
+      if (area.right + w <= s_.DeskRight) {
+        x = area.right;
+      } else if (area.left - w >= s_.DeskLeft) {
+        x = area.left - w;
+      }
+    }
+  }
   // Moving the window costs a round of window messages; a resting pointer needs none.
   // The window's own rectangle is the comparison, so a window dragged or moved away
   // comes back at once.

@@ -167,6 +167,9 @@ TEST(StickSeeingItself, KeepsTheWindowBesideTheCapturedArea) {
   EXPECT_EQ(placed({1700, 100}), (Point{1650 - 320, 132}));  // left of it
   v.s().Centered = kFalse;  // the area above and left of the pointer: the usual gap
   EXPECT_EQ(placed({500, 100}), (Point{524, 132}));
+  v.s().Centered = kTrue;
+  v.s().Locked = kTrue;  // a locked area far from the pointer leaves the usual gap too
+  EXPECT_EQ(placed({1000, 600}), (Point{1024, 632}));
 }
 
 TEST_F(Stick, MovesTheWindowOnlyWhenItsPlaceChanges) {
