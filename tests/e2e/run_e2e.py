@@ -526,21 +526,65 @@ class Harness:
         menu = self.wait_for("popup menu", self.menus)[0]
         if menu[1] != at[1] or not menu[0] <= at[0] <= menu[2]:
             raise CaseFailure(f"the menu {menu} does not open at the pointer {at}")
-        self.navigate(item, sub)
+        self.navigate(item, sub, click=self.target.name == "linux")
+        if self.target.name == "linux":
+            self.point_at(*at)  # back where the menu was opened, as after a choice by keys
 
-    def navigate(self, item: str, sub: int = 0) -> None:
-        """Chooses an item (in its submenu: the sub-th one) of the open menu. Wine's menus
+    def navigate(self, item: str, sub: int = 0, click: bool = False) -> None:
+        """Chooses an item (in its submenu: the sub-th one) of the open menu, with Return or
+        with a click on it (GTK's menus, when the pointer may move). Wine's menus
         select disabled items too, GTK's skip them: Measure and the slow mouse while the view
         is not locked."""
         skipped = () if self.target.name == "windows" or self.state.locked else \
             (MENU[6], MENU[7])
         keys = ["Down"] * (len([i for i in MENU[:MENU.index(item)] if i not in skipped]) + 1)
+        menu = self.menus()[0]
         if sub:
             self.key(*keys, "Right")
-            self.wait_for("submenu", lambda: len(self.menus()) > 1)
+            menu = self.wait_for("submenu", lambda: next(
+                (m for m in self.menus() if m != menu), None))
             keys = ["Down"] * (sub - 1)
-        self.key(*keys, "Return")
+        if click:
+            # The keys only point the item out; a real click on it chooses it.
+            self.key(*keys)
+            self.click_highlighted(menu)
+        else:
+            self.key(*keys, "Return")
         self.wait_for("closed menu", lambda: not self.menus())
+
+    def click_highlighted(self, menu: list[int]) -> None:
+        """Clicks the menu's highlighted item: the band of rows, right of any text, that
+        is not the menu's background (a separator is a line of one or two rows)."""
+        left, top, right, bottom = menu
+        x = right - 6
+
+        def band() -> Optional[tuple[int, int]]:
+            shot = self.screenshot()
+            back = shot.pixel(x, top + 2)
+            rows = [y for y in range(top + 2, bottom - 2) if shot.pixel(x, y) != back]
+            runs, start = [], None
+            for a, b in zip([None] + rows, rows + [None]):
+                if start is None:
+                    start = b
+                elif b is None or b != a + 1:
+                    runs.append((start, a))
+                    start = b
+            runs = [r for r in runs if r[1] - r[0] >= 8]
+            return runs[0] if len(runs) == 1 else None
+        first, last = self.wait_for(f"one highlighted item in the menu {menu}", band)
+        # After keys, GTK takes a click on an item only once it has seen the pointer move
+        # over the menu: the pointer moves about on the item until a click closes it.
+        self.xdotool("mousemove", (left + right) // 2, (first + last) // 2)
+        for step in (1, -1, 1, -1):
+            time.sleep(0.1)
+            self.xdotool("mousemove_relative", "--", step, 0)
+            time.sleep(0.1)
+            self.xdotool("click", 1)
+            try:
+                self.wait_for("closed menu", lambda: menu not in self.menus(), 1)
+                return
+            except CaseFailure:
+                pass
 
     def set(self, **changes) -> None:
         """Changes options in the menu (the client size through the helper); waits for the
