@@ -228,6 +228,18 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
     }
   }
   XDestroyImage(shown);
+
+  // One to one (1 X), cut off by the image's right and bottom edges: with shared memory
+  // the server writes straight into the image.
+  for (int y = 0; y < 14; ++y) std::fill_n(rows.Row(y), 20, 0x00ABCDEFU);
+  ASSERT_TRUE(api.StretchBlt(ImageDc(view), 16, 11, 6, 4, screen, 100, 200, 6, 4, win::SRCCOPY));
+  for (int y = 0; y < 14; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      const bool inside = x >= 16 && y >= 11;
+      ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, inside ? Pattern(x - 16, y - 11) : 0xABCDEFU)
+          << x << "," << y;
+    }
+  }
   // Only the screen goes into an image and only an image onto a window.
   EXPECT_FALSE(api.BitBlt(ImageDc(view), 0, 0, 2, 2, ImageDc(view), 0, 0, win::SRCCOPY));
   EXPECT_FALSE(api.StretchBlt(window, 0, 0, 2, 2, screen, 0, 0, 2, 2, win::SRCCOPY));

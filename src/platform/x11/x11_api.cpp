@@ -103,6 +103,8 @@ X11Api::X11Api(Display* display, WindowHost& windows)
   XGCValues values{};
   values.graphics_exposures = False;
   gc_ = XCreateGC(display_, root_, GCGraphicsExposures, &values);
+  values.subwindow_mode = IncludeInferiors;
+  copyGc_ = XCreateGC(display_, root_, GCGraphicsExposures | GCSubwindowMode, &values);
 
   int events = 0;
   int errors = 0;
@@ -128,6 +130,7 @@ X11Api::~X11Api() {
   if (slowing_) SelectRawMotion(display_, root_, false);
   if (fixesEvents_ >= 0) XFixesSelectCursorInput(display_, root_, 0);
   if (gc_ != nullptr) XFreeGC(display_, gc_);
+  if (copyGc_ != nullptr) XFreeGC(display_, copyGc_);
   XFlush(display_);
 }
 
@@ -334,11 +337,32 @@ bool X11Api::ReadScreen(int x, int y) {
   return read;
 }
 
+// One to one, from inside the screen: the server copies the area straight into the
+// image's memory at its place there, through a pixmap over that memory, so the pixels
+// are not copied a second time by Vimo. False where that cannot be done.
+bool X11Api::CopyOneToOne(X11Image& to, int x, int y, int w, int h, int sx, int sy, int sw,
+                          int sh) {
+  if (w != sw || h != sh) return false;
+  const Rect want{sx, sy, sx + sw, sy + sh};
+  if (Intersect(want, monitors_.desktop) != want) return false;
+  const Pixmap pixmap = to.SharedPixmap();
+  if (pixmap == None) return false;
+  const Rect target = Intersect({x, y, x + w, y + h}, {0, 0, to.Width(), to.Height()});
+  if (target.right > target.left && target.bottom > target.top) {
+    XCopyArea(display_, root_, pixmap, copyGc_, sx + (target.left - x), sy + (target.top - y),
+              static_cast<unsigned>(target.right - target.left),
+              static_cast<unsigned>(target.bottom - target.top), target.left, target.top);
+    XSync(display_, False);  // the pixels are in the memory once the server has answered
+  }
+  return true;
+}
+
 bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw,
                         int sh, std::uint32_t rop) {
   X11Image* to = ImageOf(dst);
   if (to == nullptr || src != kScreenDc || rop != win::SRCCOPY) return false;
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
+  if (CopyOneToOne(*to, x, y, w, h, sx, sy, sw, sh)) return true;
   if (!capture_.Resize(sw, sh)) return false;
   if (!ReadScreen(sx, sy)) {
     // The root window changed its size since the last reading: read it anew, once.

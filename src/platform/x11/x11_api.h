@@ -90,6 +90,7 @@ class X11Api final : public Win32Api {
   // Whether `window` can take this connection's images (same depth as the screen).
   bool Accepts(Window window);
   void SlowPointer();
+  bool CopyOneToOne(X11Image& to, int x, int y, int w, int h, int sx, int sy, int sw, int sh);
 
   Display* display_;
   WindowHost& windows_;
@@ -97,6 +98,7 @@ class X11Api final : public Win32Api {
   Monitors monitors_;
   X11Image capture_;  // the screen area of the last StretchBlt
   GC gc_ = nullptr;
+  GC copyGc_ = nullptr;  // screen to image: the windows on the root included
   Window checkedWindow_ = 0;
   bool windowAccepts_ = false;
 

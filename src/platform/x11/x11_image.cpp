@@ -36,6 +36,8 @@ X11Image::X11Image(Display* display, bool shared)
 X11Image::~X11Image() { Release(); }
 
 void X11Image::Release() {
+  if (pixmap_ != None) XFreePixmap(display_, pixmap_);
+  pixmap_ = None;
   if (image_ != nullptr && shm_.shmaddr != nullptr) {
     XShmDetach(display_, &shm_);
     image_->data = nullptr;  // the segment is not XDestroyImage's to free
@@ -135,6 +137,23 @@ bool X11Image::Read(Drawable from, int x, int y) {
                      static_cast<unsigned>(height_), AllPlanes, ZPixmap, image_, 0, 0) != nullptr;
   }
   return read && !trap.Failed();
+}
+
+Pixmap X11Image::SharedPixmap() {
+  if (pixmap_ != None || !Shared() || image_->bytes_per_line != width_ * 4) return pixmap_;
+  int major = 0;
+  int minor = 0;
+  Bool pixmaps = False;
+  if (XShmQueryVersion(display_, &major, &minor, &pixmaps) == False || pixmaps == False ||
+      XShmPixmapFormat(display_) != ZPixmap) {
+    return None;
+  }
+  ErrorTrap trap(display_);
+  pixmap_ = XShmCreatePixmap(display_, DefaultRootWindow(display_), shm_.shmaddr, &shm_,
+                             static_cast<unsigned>(width_), static_cast<unsigned>(height_),
+                             static_cast<unsigned>(image_->depth));
+  if (trap.Failed(true)) pixmap_ = None;
+  return pixmap_;
 }
 
 bool X11Image::Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, int h) {

@@ -32,6 +32,10 @@ class X11Image {
   bool Read(Drawable from, int x, int y);
   // w x h of the image from (sx, sy) onto `to` at (dx, dy), clipped to the image.
   bool Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, int h);
+  // A server pixmap over the image's own shared memory, made on first use: what the
+  // server draws into it is in Pixels() once the server has done it (XSync). None where
+  // the image is not shared or the server has no shared pixmaps.
+  Pixmap SharedPixmap();
 
  private:
   void Release();
@@ -40,6 +44,7 @@ class X11Image {
   bool wantShared_;
   XImage* image_ = nullptr;
   XShmSegmentInfo shm_{};
+  Pixmap pixmap_ = None;
   int width_ = 0;
   int height_ = 0;
 };
