@@ -245,6 +245,48 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
   EXPECT_FALSE(api.StretchBlt(window, 0, 0, 2, 2, screen, 0, 0, 2, 2, win::SRCCOPY));
 }
 
+// Where the view stood still for two frames, the pointer's query reads its area again in
+// the same round trip; the frame's read then takes that. The screen of the query's moment
+// it is, and nothing of an older query is ever taken.
+TEST_F(X11Server, AreaReadAheadWithThePointerIsTheScreenOfThatMoment) {
+  const Window shown = ShowWindow(100, 200, 6, 4, false);
+  X11Api api(display_, host_);
+  X11Image view(display_);
+  ASSERT_TRUE(view.Resize(12, 8));
+  const Handle screen = api.GetDC(0);
+  const auto fill = [&](unsigned long colour) {
+    XSetForeground(display_, DefaultGC(display_, DefaultScreen(display_)), colour);
+    XFillRectangle(display_, shown, DefaultGC(display_, DefaultScreen(display_)), 0, 0, 6, 4);
+    XSync(display_, False);
+  };
+  const auto frame = [&](int x) {
+    EXPECT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 12, 8, screen, x, 200, 6, 4, win::SRCCOPY));
+    return view.Pixels().Row(5)[11] & 0xFFFFFFU;  // the area's pixel (5, 2)
+  };
+  Point at;
+  fill(0x102030);
+  EXPECT_EQ(frame(100), 0x102030U);
+  EXPECT_EQ(frame(100), 0x102030U);  // still: the next query reads ahead
+  fill(0x405060);
+  ASSERT_TRUE(api.GetCursorPos(&at));
+  EXPECT_EQ(frame(100), 0x405060U);
+  ASSERT_TRUE(api.GetCursorPos(&at));
+  fill(0xA0B0C0);  // after the query: the frame is the screen as the pointer was asked
+  EXPECT_EQ(frame(100), 0x405060U);
+
+  // A pointer drawn after the frame's read, then the screen changes: read anew.
+  CursorInfo cursor;
+  ASSERT_TRUE(api.GetCursorInfo(&cursor));
+  api.DrawIconEx(ImageDc(view), 0, 0, cursor.hCursor, 16, 16, 0, 0, win::DI_NORMAL);
+  fill(0x708090);
+  EXPECT_EQ(frame(100), 0x708090U);
+
+  // The view moved: the area read ahead is not the frame's.
+  ASSERT_TRUE(api.GetCursorPos(&at));
+  EXPECT_EQ(frame(99), 0x708090U) << "pixel (4, 2) of the window";
+  EXPECT_EQ(view.Pixels().Row(5)[1] & 0xFFFFFFU, 0U) << "left of the window: the black root";
+}
+
 TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
   if (!GetParam()) setenv("VIMO_NO_SHM", "1", 1);
   ShowWindow(0, 0, 4, 4);

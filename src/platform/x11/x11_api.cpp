@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/profile_file.h"
 #include "platform/win32_constants.h"
@@ -152,7 +153,7 @@ bool X11Api::HandleEvent(XEvent& event) {
 // makes no raw motion of its own, so it is never slowed again.
 void X11Api::SlowPointer() {
   Point at;
-  if (!GetCursorPos(&at)) return;
+  if (!QueryPointer(&at)) return;
   const int x = at.x;
   const int y = at.y;
   if (x == last_.x && y == last_.y) return;
@@ -174,7 +175,32 @@ void X11Api::SlowPointer() {
   last_ = target;
 }
 
+// The pointer's place, and, where the view stood still over the last two frames, the
+// read of its area again in the same round trip: the server copies the area into the
+// capture's memory first, so it is there once the pointer's answer is. The next screen
+// read of that same area takes it instead of asking again.
 bool X11Api::GetCursorPos(Point* point) {
+  Prefetch();
+  return QueryPointer(point);
+}
+
+void X11Api::Prefetch() {
+  prefetched_ = false;
+  const Rect& area = lastRead_;
+  if (area != readBefore_ || area.right <= area.left || area.bottom <= area.top) return;
+  if (Intersect(area, monitors_.desktop) != area || capture_.Width() != area.right - area.left ||
+      capture_.Height() != area.bottom - area.top) {
+    return;
+  }
+  const Pixmap pixmap = capture_.SharedPixmap();
+  if (pixmap == None) return;
+  XCopyArea(display_, root_, pixmap, copyGc_, area.left, area.top,
+            static_cast<unsigned>(capture_.Width()), static_cast<unsigned>(capture_.Height()), 0,
+            0);
+  prefetched_ = true;
+}
+
+bool X11Api::QueryPointer(Point* point) {
   Window root = 0;
   Window child = 0;
   int x = 0;
@@ -362,9 +388,16 @@ bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int 
   X11Image* to = ImageOf(dst);
   if (to == nullptr || src != kScreenDc || rop != win::SRCCOPY) return false;
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
-  if (CopyOneToOne(*to, x, y, w, h, sx, sy, sw, sh)) return true;
+  const Rect source{sx, sy, sx + sw, sy + sh};
+  const bool prefetched = std::exchange(prefetched_, false) && source == lastRead_;
+  readBefore_ = lastRead_;
+  lastRead_ = source;
+  if (CopyOneToOne(*to, x, y, w, h, sx, sy, sw, sh)) {
+    lastRead_ = Rect{};  // read into the view itself: nothing to read ahead
+    return true;
+  }
   if (!capture_.Resize(sw, sh)) return false;
-  if (!ReadScreen(sx, sy)) {
+  if (!prefetched && !ReadScreen(sx, sy)) {
     // The root window changed its size since the last reading: read it anew, once.
     monitors_ = ReadMonitors(display_);
     if (!ReadScreen(sx, sy)) return false;
@@ -454,6 +487,7 @@ int X11Api::GetObject(Handle bitmap, int size, BitmapInfo* info) {
 
 bool X11Api::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int, std::uint32_t, Handle,
                         std::uint32_t) {
+  prefetched_ = false;  // a pointer asked for after the frame's read is no read ahead
   X11Image* to = ImageOf(hdc);
   if (to == nullptr || icon == 0) return false;
   if (pointer_.width <= 0 || pointer_.height <= 0) return true;

@@ -90,6 +90,8 @@ class X11Api final : public Win32Api {
   // Whether `window` can take this connection's images (same depth as the screen).
   bool Accepts(Window window);
   void SlowPointer();
+  bool QueryPointer(Point* point);
+  void Prefetch();
   bool CopyOneToOne(X11Image& to, int x, int y, int w, int h, int sx, int sy, int sw, int sh);
 
   Display* display_;
@@ -99,6 +101,9 @@ class X11Api final : public Win32Api {
   X11Image capture_;  // the screen area of the last StretchBlt
   GC gc_ = nullptr;
   GC copyGc_ = nullptr;  // screen to image: the windows on the root included
+  Rect lastRead_;        // the screen areas of the last two reads into capture_
+  Rect readBefore_;
+  bool prefetched_ = false;  // lastRead_ is in capture_ again, read with the pointer
   Window checkedWindow_ = 0;
   bool windowAccepts_ = false;
 
