@@ -29,7 +29,10 @@ std::uint32_t Blend(std::uint32_t src, std::uint32_t dst) {
 
 // One target row of an enlargement by the whole factor K: target column tx shows source
 // column (tx - x) / K; columns [first, end) are written. K known at compile time lets the
-// compiler write a block as a few stores.
+// compiler write a block as a few stores. A pixel that has not changed is not written:
+// the view's memory is shared with the X server, which has just read it for the last
+// put, and a write would take it back from the server's core, so an unchanged screen
+// costs reads only.
 template <int K>
 void WidenRow(std::uint32_t* out, const std::uint32_t* in, int first, int end, int x) {
   if constexpr (K == 1) {
@@ -43,7 +46,9 @@ void WidenRow(std::uint32_t* out, const std::uint32_t* in, int first, int end, i
   ++sx;
   for (; tx + K <= end; tx += K, ++sx) {
     const std::uint32_t v = in[sx];
-    for (int i = 0; i < K; ++i) out[i] = v;
+    for (int i = 0; i < K; ++i) {
+      if (out[i] != v) out[i] = v;
+    }
     out += K;
   }
   for (; tx < end; ++tx) *out++ = in[sx];
@@ -78,7 +83,7 @@ void StretchNearest(const PixelRows& dst, int x, int y, int w, int h, const Pixe
     std::uint32_t* out = dst.Row(ty) + cols.first;
     if (sy == lastSource) {
       // Rows enlarged from one source row are alike: the one above is copied.
-      std::memcpy(out, lastRow, rowBytes);
+      if (std::memcmp(out, lastRow, rowBytes) != 0) std::memcpy(out, lastRow, rowBytes);
       continue;
     }
     const std::uint32_t* in = src.Row(sy);
@@ -108,11 +113,20 @@ void BlendCursor(const PixelRows& dst, const std::uint32_t* argb, int w, int h, 
   if (argb == nullptr || w <= 0 || h <= 0 || factor <= 0 || dst.bits == nullptr) return;
   const Span cols = Clip(x, w * factor, dst.width);
   const Span rows = Clip(y, h * factor, dst.height);
+  const int firstColumn = (cols.first - x) / factor;
+  const int firstPart = (cols.first - x) % factor;
   for (int ty = rows.first; ty < rows.end; ++ty) {
     const std::uint32_t* in = argb + static_cast<std::ptrdiff_t>((ty - y) / factor) * w;
     std::uint32_t* out = dst.Row(ty);
+    // Image column i covers `factor` target columns: stepped, not divided, per pixel.
+    int i = firstColumn;
+    int part = firstPart;
     for (int tx = cols.first; tx < cols.end; ++tx) {
-      const std::uint32_t pixel = in[(tx - x) / factor];
+      const std::uint32_t pixel = in[i];
+      if (++part == factor) {
+        part = 0;
+        ++i;
+      }
       if ((pixel >> 24) == 0 && (pixel & 0xFFFFFFU) == 0) continue;  // fully clear
       out[tx] = Blend(pixel, out[tx]);
     }
