@@ -14,6 +14,38 @@ int TwipsForm::PixelsFromTwipsY(double twips) const {
   return PixelsFromTwips(twips, TwipsPerPixelY());
 }
 
+BasicPictureBox::BasicPictureBox(const ControlDesign& design, const TwipsForm& form)
+    : name_(design.name),
+      width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
+      height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
+      foreColour_(design.foreColor) {}
+
+void BasicPictureBox::SetForeColor(Colour colour) {
+  if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
+  CheckLive();
+  Recolour(colour);
+  foreColour_ = colour;
+}
+
+// A new width or height in whole pixels, after the checks every resize makes.
+float BasicPictureBox::Resized(float size) const {
+  if (!(size >= 0.0F)) throw ToolkitError("invalid size for " + name_);
+  CheckLive();
+  return static_cast<float>(WholePixels(size));
+}
+
+void BasicPictureBox::SetWidth(float width) {
+  width = Resized(width);
+  Allocate(static_cast<int>(width), static_cast<int>(height_));
+  width_ = width;
+}
+
+void BasicPictureBox::SetHeight(float height) {
+  height = Resized(height);
+  Allocate(static_cast<int>(width_), static_cast<int>(height));
+  height_ = height;
+}
+
 int OutlineEdges(const Rect& r, Rect* edges) {
   if (r.right <= r.left || r.bottom <= r.top) return 0;
   edges[0] = Rect{r.left, r.top, r.right, r.top + 1};

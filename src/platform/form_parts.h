@@ -123,6 +123,39 @@ class BasicShape : public Shape {
 // The four 1-pixel edges of an outline rectangle; none (0) for an empty one.
 int OutlineEdges(const Rect& r, Rect* edges);
 
+// A picture box's design name, its size in whole pixels and its foreground colour, with
+// the checks every change makes; the backend makes the image and the pen.
+class BasicPictureBox : public PictureBox {
+ public:
+  BasicPictureBox(const ControlDesign& design, const TwipsForm& form);
+
+  // Only a colour value (no system colour) can become the drawing colour.
+  void SetForeColor(Colour colour) final;
+  Colour ForeColor() const final { return foreColour_; }
+  float Width() const final { return width_; }
+  void SetWidth(float width) final;
+  float Height() const final { return height_; }
+  void SetHeight(float height) final;
+  const std::string& Name() const { return name_; }
+
+ protected:
+  // An image of width x height pixels (at least 1 x 1) with as much of the old one as
+  // fits; ToolkitError where none can be made. Only a new size makes one.
+  virtual void Allocate(int width, int height) = 0;
+  // The pen (and text) colour becomes `colour`.
+  virtual void Recolour(Colour colour) = 0;
+  // ToolkitError once the form's window is gone.
+  virtual void CheckLive() const = 0;
+
+ private:
+  float Resized(float size) const;
+
+  std::string name_;
+  float width_;
+  float height_;
+  Colour foreColour_;
+};
+
 // The colour chooser's state: it keeps its current colour between uses.
 class BasicColourDialog : public CommonDialog {
  public:

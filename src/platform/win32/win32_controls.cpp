@@ -97,18 +97,14 @@ void Win32Shape::Changed(const Rect& before) {
 // --- Picture box -------------------------------------------------------------------
 
 Win32PictureBox::Win32PictureBox(Win32Form& form, const ControlDesign& design)
-    : form_(form),
-      name_(design.name),
-      width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
-      height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
-      foreColour_(design.foreColor) {
+    : BasicPictureBox(design, form), form_(form) {
   HDC screen = GetDC(nullptr);
   dc_ = CreateCompatibleDC(screen);
   ReleaseDC(nullptr, screen);
-  if (dc_ == nullptr) throw ToolkitError("cannot create the surface of " + name_);
+  if (dc_ == nullptr) throw ToolkitError("cannot create the surface of " + Name());
   try {
-    Allocate(static_cast<int>(width_), static_cast<int>(height_));
-    SetForeColor(foreColour_);
+    Allocate(static_cast<int>(Width()), static_cast<int>(Height()));
+    SetForeColor(ForeColor());
   } catch (...) {
     ReleaseResources();
     throw;
@@ -142,12 +138,12 @@ void Win32PictureBox::Allocate(int width, int height) {
   const BITMAPINFO info = DibHeader(width, height);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap == nullptr) throw ToolkitError("cannot allocate the image of " + name_);
+  if (bitmap == nullptr) throw ToolkitError("cannot allocate the image of " + Name());
 
   HDC scratch = CreateCompatibleDC(dc_);
   if (scratch == nullptr) {
     DeleteObject(bitmap);
-    throw ToolkitError("cannot allocate the image of " + name_);
+    throw ToolkitError("cannot allocate the image of " + Name());
   }
   const HGDIOBJ scratchOld = SelectObject(scratch, bitmap);
   const RECT all{0, 0, width, height};
@@ -182,13 +178,14 @@ PixelRows Win32PictureBox::Pixels() {
   return {bits_, pixelWidth_, pixelWidth_, pixelHeight_, true};
 }
 
-// Only a colour value can become the drawing colour.
-void Win32PictureBox::SetForeColor(Colour colour) {
-  if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
-  if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
+void Win32PictureBox::CheckLive() const {
+  if (dc_ == nullptr) throw ToolkitError("the window of " + Name() + " is gone");
+}
+
+void Win32PictureBox::Recolour(Colour colour) {
   const COLORREF resolved = ResolveColour(colour);
   HPEN pen = CreatePen(PS_SOLID, 1, resolved);
-  if (pen == nullptr) throw ToolkitError("cannot create the pen of " + name_);
+  if (pen == nullptr) throw ToolkitError("cannot create the pen of " + Name());
   const HGDIOBJ previous = SelectObject(dc_, pen);
   if (pen_ == nullptr) {
     firstPen_ = previous;
@@ -197,26 +194,6 @@ void Win32PictureBox::SetForeColor(Colour colour) {
   }
   pen_ = pen;
   SetTextColor(dc_, resolved);
-  foreColour_ = colour;
-}
-
-// A new width or height in whole pixels, after the checks every resize makes.
-float Win32PictureBox::Resized(float size) {
-  if (!(size >= 0.0F)) throw ToolkitError("invalid size for " + name_);
-  if (dc_ == nullptr) throw ToolkitError("the window of " + name_ + " is gone");
-  return static_cast<float>(WholePixels(size));
-}
-
-void Win32PictureBox::SetWidth(float width) {
-  width = Resized(width);
-  Allocate(static_cast<int>(width), pixelHeight_);
-  width_ = width;
-}
-
-void Win32PictureBox::SetHeight(float height) {
-  height = Resized(height);
-  Allocate(pixelWidth_, static_cast<int>(height));
-  height_ = height;
 }
 
 // --- Colour chooser ----------------------------------------------------------------

@@ -61,7 +61,7 @@ class Win32Shape final : public BasicShape {
 
 // An off-screen image: a memory DC holding a 32-bit top-down DIB section and a 1-pixel
 // pen of the foreground colour.
-class Win32PictureBox final : public PictureBox {
+class Win32PictureBox final : public BasicPictureBox {
  public:
   Win32PictureBox(Win32Form& form, const ControlDesign& design);
   ~Win32PictureBox() override;
@@ -70,25 +70,14 @@ class Win32PictureBox final : public PictureBox {
 
   Handle hDC() override;
   PixelRows Pixels() override;
-  Colour ForeColor() const override { return foreColour_; }
-  void SetForeColor(Colour colour) override;
-  float Width() const override { return width_; }
-  void SetWidth(float width) override;
-  float Height() const override { return height_; }
-  void SetHeight(float height) override;
-
-  const std::string& Name() const { return name_; }
   void ReleaseResources();
 
  private:
-  void Allocate(int width, int height);
-  float Resized(float size);
+  void Allocate(int width, int height) override;
+  void Recolour(Colour colour) override;
+  void CheckLive() const override;
 
   Win32Form& form_;
-  std::string name_;
-  float width_;
-  float height_;
-  Colour foreColour_;
   HDC dc_ = nullptr;
   HBITMAP bitmap_ = nullptr;
   HGDIOBJ firstBitmap_ = nullptr;

@@ -139,15 +139,12 @@ void GkShape::Changed(const Rect& before) {
 // --- Picture box -------------------------------------------------------------------
 
 GkPictureBox::GkPictureBox(GkForm& form, const ControlDesign& design)
-    : form_(form),
-      name_(design.name),
-      width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
-      height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
-      foreColour_(design.foreColor),
-      image_(form.XDisplay()) {
-  Allocate(static_cast<int>(width_), static_cast<int>(height_));
-  SetForeColor(foreColour_);
+    : BasicPictureBox(design, form), form_(form), image_(form.XDisplay()) {
+  Allocate(static_cast<int>(Width()), static_cast<int>(Height()));
+  SetForeColor(ForeColor());
 }
+
+void GkPictureBox::CheckLive() const { form_.LiveWindow(); }
 
 // A new image of the given size (at least 1 x 1): button face, with as much of the old
 // image as fits copied to its top left. Only a new size allocates.
@@ -164,7 +161,7 @@ void GkPictureBox::Allocate(int width, int height) {
     std::memcpy(kept.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(keepW),
                 old.Row(y), static_cast<std::size_t>(keepW) * sizeof(std::uint32_t));
   }
-  if (!image_.Resize(width, height)) throw ToolkitError("cannot allocate the image of " + name_);
+  if (!image_.Resize(width, height)) throw ToolkitError("cannot allocate the image of " + Name());
   const PixelRows now = image_.Pixels();
   const std::uint32_t face = now.Native(kButtonFace);
   for (int y = 0; y < now.height; ++y) {
@@ -185,32 +182,6 @@ Handle GkPictureBox::hDC() {
 PixelRows GkPictureBox::Pixels() {
   form_.LiveWindow();
   return image_.Pixels();
-}
-
-// Only a colour value can become the drawing colour.
-void GkPictureBox::SetForeColor(Colour colour) {
-  if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);
-  form_.LiveWindow();
-  foreColour_ = colour;
-}
-
-// A new width or height in whole pixels, after the checks every resize makes.
-float GkPictureBox::Resized(float size) {
-  if (!(size >= 0.0F)) throw ToolkitError("invalid size for " + name_);
-  form_.LiveWindow();
-  return static_cast<float>(WholePixels(size));
-}
-
-void GkPictureBox::SetWidth(float width) {
-  width = Resized(width);
-  Allocate(static_cast<int>(width), image_.Height());
-  width_ = width;
-}
-
-void GkPictureBox::SetHeight(float height) {
-  height = Resized(height);
-  Allocate(image_.Width(), static_cast<int>(height));
-  height_ = height;
 }
 
 // --- Colour chooser ----------------------------------------------------------------

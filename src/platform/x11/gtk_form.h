@@ -64,31 +64,20 @@ class GkShape final : public BasicShape {
 };
 
 // An off-screen X11 image on the toolkit's connection; hDC() is the image.
-class GkPictureBox final : public PictureBox {
+class GkPictureBox final : public BasicPictureBox {
  public:
   GkPictureBox(GkForm& form, const ControlDesign& design);
 
   Handle hDC() override;
   PixelRows Pixels() override;
-  Colour ForeColor() const override { return foreColour_; }
-  void SetForeColor(Colour colour) override;
-  float Width() const override { return width_; }
-  void SetWidth(float width) override;
-  float Height() const override { return height_; }
-  void SetHeight(float height) override;
-
-  const std::string& Name() const { return name_; }
   void Release() { image_.Resize(0, 0); }
 
  private:
-  void Allocate(int width, int height);
-  float Resized(float size);
+  void Allocate(int width, int height) override;
+  void Recolour(Colour /*colour*/) override {}  // lines are drawn in memory, with the colour
+  void CheckLive() const override;
 
   GkForm& form_;
-  std::string name_;
-  float width_;
-  float height_;
-  Colour foreColour_;
   X11Image image_;
 };
 
