@@ -44,6 +44,12 @@ constexpr bool PtInRect(const Rect& r, Point p) {
   return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
 
+// The part two rectangles share; empty (right <= left or bottom <= top) where none.
+constexpr Rect Intersection(const Rect& a, const Rect& b) {
+  return {a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+          a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+}
+
 // Pixel memory a backend holds: `width` x `height` 32-bit pixels, row 0 at `bits`,
 // each row `pitch` pixels after the one above it (negative for bottom-up memory).
 struct PixelRows {

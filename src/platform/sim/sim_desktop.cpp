@@ -121,11 +121,6 @@ Rect SimWindow::ClientRect() const {
 
 namespace {
 
-Rect Intersection(const Rect& a, const Rect& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-          std::min(a.bottom, b.bottom)};
-}
-
 // Appends to a call log that holds up to twice `keep` entries; when full, the older half
 // goes. The room is reserved on first use, so steady-state logging never allocates.
 template <class T>

@@ -389,27 +389,15 @@ void GkForm::MoveTo(const Rect& outer) {
 // The frame around the client area as the window manager reports it in
 // _NET_FRAME_EXTENTS (left, right, top, bottom); false where it has not (yet).
 bool GkForm::ReadFrameExtents() {
-  const Atom extents = XInternAtom(display_, "_NET_FRAME_EXTENTS", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long after = 0;
-  unsigned char* data = nullptr;
-  bool read = false;
-  if (XGetWindowProperty(display_, static_cast<::Window>(xid_), extents, 0, 4, False, XA_CARDINAL,
-                         &type, &format, &count, &after, &data) == Success &&
-      data != nullptr) {
-    if (format == 32 && count == 4) {
-      const auto* sides = reinterpret_cast<const long*>(data);
-      frameLeft_ = static_cast<int>(std::clamp(sides[0], 0L, 4096L));
-      frameRight_ = static_cast<int>(std::clamp(sides[1], 0L, 4096L));
-      frameTop_ = static_cast<int>(std::clamp(sides[2], 0L, 4096L));
-      frameBottom_ = static_cast<int>(std::clamp(sides[3], 0L, 4096L));
-      read = true;
-    }
-    XFree(data);
+  long sides[4] = {};
+  if (ReadCardinals(display_, static_cast<::Window>(xid_), "_NET_FRAME_EXTENTS", sides, 4) != 4) {
+    return false;
   }
-  return read;
+  frameLeft_ = static_cast<int>(std::clamp(sides[0], 0L, 4096L));
+  frameRight_ = static_cast<int>(std::clamp(sides[1], 0L, 4096L));
+  frameTop_ = static_cast<int>(std::clamp(sides[2], 0L, 4096L));
+  frameBottom_ = static_cast<int>(std::clamp(sides[3], 0L, 4096L));
+  return true;
 }
 
 // Before the window shows: a window manager that offers it tells the frame it will

@@ -61,11 +61,6 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-Rect Intersect(const Rect& a, const Rect& b) {
-  return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-              std::min(a.bottom, b.bottom)};
-}
-
 void SelectRawMotion(Display* display, Window root, bool on) {
   unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
   if (on) XISetMask(bits, XI_RawMotion);
@@ -188,7 +183,7 @@ void X11Api::Prefetch() {
   prefetched_ = false;
   const Rect& area = lastRead_;
   if (area != readBefore_ || area.right <= area.left || area.bottom <= area.top) return;
-  if (Intersect(area, monitors_.desktop) != area || capture_.Width() != area.right - area.left ||
+  if (Intersection(area, monitors_.desktop) != area || capture_.Width() != area.right - area.left ||
       capture_.Height() != area.bottom - area.top) {
     return;
   }
@@ -337,7 +332,7 @@ int X11Api::ReleaseDC(Handle, Handle) { return 1; }
 
 bool X11Api::ReadScreen(int x, int y) {
   const Rect want{x, y, x + capture_.Width(), y + capture_.Height()};
-  const Rect inside = Intersect(want, monitors_.desktop);
+  const Rect inside = Intersection(want, monitors_.desktop);
   if (inside == want) return capture_.Read(root_, x, y);
 
   // Partly off the screen: black there, the rest read alone.
@@ -370,10 +365,10 @@ bool X11Api::CopyOneToOne(X11Image& to, int x, int y, int w, int h, int sx, int 
                           int sh) {
   if (w != sw || h != sh) return false;
   const Rect want{sx, sy, sx + sw, sy + sh};
-  if (Intersect(want, monitors_.desktop) != want) return false;
+  if (Intersection(want, monitors_.desktop) != want) return false;
   const Pixmap pixmap = to.SharedPixmap();
   if (pixmap == None) return false;
-  const Rect target = Intersect({x, y, x + w, y + h}, {0, 0, to.Width(), to.Height()});
+  const Rect target = Intersection({x, y, x + w, y + h}, {0, 0, to.Width(), to.Height()});
   if (target.right > target.left && target.bottom > target.top) {
     XCopyArea(display_, root_, pixmap, copyGc_, sx + (target.left - x), sy + (target.top - y),
               static_cast<unsigned>(target.right - target.left),

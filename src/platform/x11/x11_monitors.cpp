@@ -10,8 +10,11 @@
 namespace vimo::x11 {
 namespace {
 
-// Up to `count` CARDINALs of the root's property `name` from the start; the number read.
-int ReadCardinals(Display* display, Window root, const char* name, long* out, int count) {
+Rect MonitorRect(const XRRMonitorInfo& m) { return Rect{m.x, m.y, m.x + m.width, m.y + m.height}; }
+
+}  // namespace
+
+int ReadCardinals(Display* display, Window window, const char* name, long* out, int count) {
   const Atom atom = XInternAtom(display, name, True);
   if (atom == None) return 0;
   Atom type = None;
@@ -20,7 +23,7 @@ int ReadCardinals(Display* display, Window root, const char* name, long* out, in
   unsigned long after = 0;
   unsigned char* data = nullptr;
   ErrorTrap trap(display);
-  const int status = XGetWindowProperty(display, root, atom, 0, count, False, XA_CARDINAL, &type,
+  const int status = XGetWindowProperty(display, window, atom, 0, count, False, XA_CARDINAL, &type,
                                         &format, &items, &after, &data);
   int read = 0;
   if (status == Success && !trap.Failed() && type == XA_CARDINAL && format == 32 &&
@@ -34,17 +37,12 @@ int ReadCardinals(Display* display, Window root, const char* name, long* out, in
   return read;
 }
 
-Rect MonitorRect(const XRRMonitorInfo& m) { return Rect{m.x, m.y, m.x + m.width, m.y + m.height}; }
-
-}  // namespace
-
 Rect WorkAreaOf(const Rect& monitor, const long* netWorkArea) {
   const Rect area{static_cast<std::int32_t>(netWorkArea[0]),
                   static_cast<std::int32_t>(netWorkArea[1]),
                   static_cast<std::int32_t>(netWorkArea[0] + netWorkArea[2]),
                   static_cast<std::int32_t>(netWorkArea[1] + netWorkArea[3])};
-  const Rect both{std::max(monitor.left, area.left), std::max(monitor.top, area.top),
-                  std::min(monitor.right, area.right), std::min(monitor.bottom, area.bottom)};
+  const Rect both = Intersection(monitor, area);
   if (both.left >= both.right || both.top >= both.bottom) return monitor;
   return both;
 }

@@ -16,6 +16,10 @@ struct Monitors {
   Rect workArea;  // the primary monitor less the panels (_NET_WORKAREA), or all of it
 };
 
+// Up to `count` CARDINALs of the window's property `name` from the start; the number
+// read (0 for a property or a window the server does not have).
+int ReadCardinals(Display* display, Window window, const char* name, long* out, int count);
+
 // One reading of the server's state. Allocates nothing through operator new.
 Monitors ReadMonitors(Display* display);
 
