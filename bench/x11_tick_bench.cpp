@@ -279,6 +279,33 @@ class BareFrame {
   GC gc_ = nullptr;
 };
 
+// The screen under the view changing every frame: the captured area of the root window
+// filled with a new colour, so that every row of the view is new. The fill goes before
+// the frame, in the same row of tick and bare alike.
+class ChangingScreen {
+ public:
+  explicit ChangingScreen(MainWindow& app) : app_(app), display_(XDisplay()) {
+    gc_ = XCreateGC(display_, DefaultRootWindow(display_), 0, nullptr);
+  }
+  ~ChangingScreen() { XFreeGC(display_, gc_); }
+  ChangingScreen(const ChangingScreen&) = delete;
+  ChangingScreen& operator=(const ChangingScreen&) = delete;
+
+  void Change() {
+    const MagnifierState& s = app_.state();
+    colour_ = (colour_ + 0x010305) & 0xFFFFFF;
+    XSetForeground(display_, gc_, colour_);
+    XFillRectangle(display_, DefaultRootWindow(display_), gc_, s.SrcX, s.SrcY,
+                   static_cast<unsigned>(s.SrcWidth), static_cast<unsigned>(s.SrcHeight));
+  }
+
+ private:
+  MainWindow& app_;
+  Display* display_;
+  GC gc_ = nullptr;
+  unsigned long colour_ = 0x204060;
+};
+
 int Soak(MainWindow& app, long long ticks) {
   Command(app, "GridMen");
   Command(app, "Stick");
@@ -386,9 +413,20 @@ int Run(MainWindow& app, Toolkit& toolkit, int ticks, long long soakTicks) {
   app.form().SetLeft(static_cast<float>(kPointer.x + 400) * tppX);
   app.form().SetTop(0);
   SetClientSize(app, toolkit, kLargeClient, kLargeClient);
+  ChangingScreen changing(app);
   measure({{"1002 x3", nullptr, nullptr, nullptr},
            {"1002 x3 grid", toggle("GridMen"), toggle("GridMen"), nullptr},
-           bareRow("bare 1002 x3", nullptr, nullptr)});
+           bareRow("bare 1002 x3", nullptr, nullptr),
+           {"1002 x3 grid changing", toggle("GridMen"), toggle("GridMen"),
+            [&app, &changing] {
+              changing.Change();
+              app.Tick();
+            }},
+           {"bare 1002 x3 changing", [&bare] { bare.Follow(); }, nullptr,
+            [&bare, &changing] {
+              changing.Change();
+              bare.Frame();
+            }}});
   Command(app, "Mag", 1);
   measure({{"1002 x1", nullptr, nullptr, nullptr}, bareRow("bare 1002 x1", nullptr, nullptr)});
 
@@ -401,6 +439,7 @@ int Run(MainWindow& app, Toolkit& toolkit, int ticks, long long soakTicks) {
   ratio("tick / bare, default size", "started x3", "bare started x3", 1.2);
   ratio("tick / bare, 1002 with grid", "1002 x3 grid", "bare 1002 x3", 1.5);
   ratio("tick / bare, 1002 at 1 X", "1002 x1", "bare 1002 x1", 1.5);
+  ratio("the same, every pixel new", "1002 x3 grid changing", "bare 1002 x3 changing", 1.5);
   ratio("pointer overlay", "started x3", "started x3 no pointer", 1.10);
   ratio("grid, large view", "1002 x3 grid", "1002 x3", 1.15);
   ratio("stick, pointer resting", "started x3 stick", "started x3", 1.10);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/toolkit.h"
+
 namespace vimo {
 namespace {
 
@@ -122,11 +124,11 @@ class Writer {
 }  // namespace
 
 void WriteStraightLines(const PixelRows& surface, const Point* points, std::size_t lines,
-                        Colour colour) {
+                        Colour colour, int top) {
   Writer writer(surface, surface.Native(colour));
   for (std::size_t i = 0; i < lines; ++i) {
-    const Point a = points[2 * i];
-    const Point b = points[2 * i + 1];
+    const Point a{points[2 * i].x, points[2 * i].y - top};
+    const Point b{points[2 * i + 1].x, points[2 * i + 1].y - top};
     if (a.x != b.x && a.y != b.y) continue;
     if (a.y == b.y) {
       if (a.y < 0 || a.y >= surface.height) continue;
@@ -139,6 +141,10 @@ void WriteStraightLines(const PixelRows& surface, const Point* points, std::size
     }
   }
   writer.Flush();
+}
+
+void PictureBox::StraightLines(const Point* points, std::size_t lines, Colour colour) {
+  WriteStraightLines(Pixels(), points, lines, colour);
 }
 
 }  // namespace vimo

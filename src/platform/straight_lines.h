@@ -16,8 +16,10 @@ namespace vimo {
 
 // Writes `colour` where GDI would draw the `lines` segments, two points each in
 // `points`. Only horizontal and vertical segments are written; a segment of no length
-// draws nothing.
+// draws nothing. `surface` may be a band of a taller picture whose first row is the
+// picture's row `top`: the points are the picture's, and what falls outside the band is
+// left out.
 void WriteStraightLines(const PixelRows& surface, const Point* points, std::size_t lines,
-                        Colour colour);
+                        Colour colour, int top = 0);
 
 }  // namespace vimo

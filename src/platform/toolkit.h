@@ -3,6 +3,7 @@
 // window itself are twips; everything inside its client area is pixels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -70,6 +71,9 @@ class PictureBox {
   // The image's pixels in memory, for writing to directly; what was drawn through the
   // device context is in them. Valid until the next drawing call or resize.
   virtual PixelRows Pixels() = 0;
+  // Horizontal and vertical lines in `colour`, drawn as WriteStraightLines draws them into
+  // Pixels(); a backend may put the drawing off until the image is next copied or read.
+  virtual void StraightLines(const Point* points, std::size_t lines, Colour colour);
   virtual Colour ForeColor() const = 0;
   virtual void SetForeColor(Colour colour) = 0;
   virtual float Width() const = 0;

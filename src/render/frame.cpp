@@ -4,7 +4,6 @@
 #include <optional>
 
 #include "app/main_window.h"
-#include "platform/straight_lines.h"
 #include "platform/win32_constants.h"
 
 namespace vimo {
@@ -77,7 +76,7 @@ void MainWindow::RenderFrame() {
       gridPoints_[n++] = {1, y};
       gridPoints_[n++] = {viewW, y};
     }
-    WriteStraightLines(buffPic_->Pixels(), gridPoints_.data(), n / 2, s_.GridColor);
+    buffPic_->StraightLines(gridPoints_.data(), n / 2, s_.GridColor);
   }
 
   // The window's device context lives only for this copy. A view of zero size copies

@@ -208,10 +208,11 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
   const Handle screen = api.GetDC(api.GetDesktopWindow());
   ASSERT_TRUE(api.StretchBlt(ImageDc(view), 1, 1, 18, 12, screen, 100, 200, 6, 4, win::SRCCOPY));
   EXPECT_EQ(api.ReleaseDC(api.GetDesktopWindow(), screen), 1);
+  const PixelRows drawn = view.Pixels();  // the enlargement is drawn when it is asked for
   for (int y = 0; y < 14; ++y) {
     for (int x = 0; x < 20; ++x) {
       const bool inside = x >= 1 && x < 19 && y >= 1 && y < 13;
-      ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, inside ? Pattern((x - 1) / 3, (y - 1) / 3) : 0xABCDEFU)
+      ASSERT_EQ(drawn.Row(y)[x] & 0xFFFFFFU, inside ? Pattern((x - 1) / 3, (y - 1) / 3) : 0xABCDEFU)
           << x << "," << y;
     }
   }
@@ -231,12 +232,13 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
 
   // One to one (1 X), cut off by the image's right and bottom edges: with shared memory
   // the server writes straight into the image.
-  for (int y = 0; y < 14; ++y) std::fill_n(rows.Row(y), 20, 0x00ABCDEFU);
+  for (int y = 0; y < 14; ++y) std::fill_n(view.Pixels().Row(y), 20, 0x00ABCDEFU);
   ASSERT_TRUE(api.StretchBlt(ImageDc(view), 16, 11, 6, 4, screen, 100, 200, 6, 4, win::SRCCOPY));
+  const PixelRows one = view.Pixels();
   for (int y = 0; y < 14; ++y) {
     for (int x = 0; x < 20; ++x) {
       const bool inside = x >= 16 && y >= 11;
-      ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, inside ? Pattern(x - 16, y - 11) : 0xABCDEFU)
+      ASSERT_EQ(one.Row(y)[x] & 0xFFFFFFU, inside ? Pattern(x - 16, y - 11) : 0xABCDEFU)
           << x << "," << y;
     }
   }
@@ -287,6 +289,38 @@ TEST_F(X11Server, AreaReadAheadWithThePointerIsTheScreenOfThatMoment) {
   EXPECT_EQ(view.Pixels().Row(5)[1] & 0xFFFFFFU, 0U) << "left of the window: the black root";
 }
 
+// The view's enlargement is drawn when the view is put or read; a source read again, or
+// going, first has the plan that reads it drawn.
+TEST_F(X11Server, PlannedViewIsDrawnBeforeItsSourceChangesOrGoes) {
+  const Window shown = ShowWindow(100, 200, 6, 4, false);
+  const auto fill = [&](unsigned long colour) {
+    XSetForeground(display_, DefaultGC(display_, DefaultScreen(display_)), colour);
+    XFillRectangle(display_, shown, DefaultGC(display_, DefaultScreen(display_)), 0, 0, 6, 4);
+    XSync(display_, False);
+  };
+  X11Image capture(display_);
+  X11Image view(display_);
+  ASSERT_TRUE(capture.Resize(6, 4));
+  ASSERT_TRUE(view.Resize(12, 8));
+  fill(0x102030);
+  ASSERT_TRUE(capture.Read(root_, 100, 200));
+  view.Stretch(0, 0, 12, 8, capture);
+  fill(0x405060);
+  ASSERT_TRUE(capture.Read(root_, 100, 200));
+  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x102030U);
+
+  {
+    X11Image passing(display_);
+    ASSERT_TRUE(passing.Resize(6, 4));
+    ASSERT_TRUE(passing.Read(root_, 100, 200));
+    view.Stretch(0, 0, 12, 8, passing);
+  }
+  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x405060U);
+  view.Stretch(0, 0, 12, 8, capture);
+  ASSERT_TRUE(capture.Resize(3, 3));
+  EXPECT_EQ(view.Pixels().Row(0)[0] & 0xFFFFFFU, 0x405060U);
+}
+
 TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
   if (!GetParam()) setenv("VIMO_NO_SHM", "1", 1);
   ShowWindow(0, 0, 4, 4);
@@ -295,7 +329,6 @@ TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
   X11Image view(display_);
   ASSERT_TRUE(view.Resize(4, 4));
   const Handle screen = api.GetDC(0);
-  const PixelRows rows = view.Pixels();
   struct Case {
     int x, y;    // the area read
     int dx, dy;  // where the window's pixel (0, 0) lands in the view
@@ -303,6 +336,7 @@ TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
   };
   for (const Case c : {Case{-2, -2, 2, 2, 0}, Case{1278, 1022, 0, 0, 2}}) {
     ASSERT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 4, 4, screen, c.x, c.y, 4, 4, win::SRCCOPY));
+    const PixelRows rows = view.Pixels();
     for (int y = 0; y < 4; ++y) {
       for (int x = 0; x < 4; ++x) {
         const bool shown = x >= c.dx && y >= c.dy && x < c.dx + 2 && y < c.dy + 2;
@@ -312,6 +346,7 @@ TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
     }
   }
   ASSERT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 4, 4, screen, 5000, -300, 4, 4, win::SRCCOPY));
+  const PixelRows rows = view.Pixels();
   for (int y = 0; y < 4; ++y) EXPECT_EQ(rows.Row(y)[0] | rows.Row(y)[3], 0U);
 }
 

@@ -184,6 +184,11 @@ PixelRows GkPictureBox::Pixels() {
   return image_.Pixels();
 }
 
+void GkPictureBox::StraightLines(const Point* points, std::size_t lines, Colour colour) {
+  form_.LiveWindow();
+  image_.Lines(points, lines, colour);
+}
+
 // --- Colour chooser ----------------------------------------------------------------
 
 // Opens with the current colour selected under CC_RGBINIT, with black otherwise; OK

@@ -70,6 +70,7 @@ class GkPictureBox final : public BasicPictureBox {
 
   Handle hDC() override;
   PixelRows Pixels() override;
+  void StraightLines(const Point* points, std::size_t lines, Colour colour) override;
   void Release() { image_.Resize(0, 0); }
 
  private:

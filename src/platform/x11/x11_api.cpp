@@ -16,7 +16,6 @@
 #include "platform/profile_file.h"
 #include "platform/win32_constants.h"
 #include "platform/x11/x11_error_trap.h"
-#include "platform/x11/x11_pixels.h"
 
 namespace vimo::x11 {
 namespace {
@@ -397,7 +396,7 @@ bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int 
     monitors_ = ReadMonitors(display_);
     if (!ReadScreen(sx, sy)) return false;
   }
-  StretchNearest(to->Pixels(), x, y, w, h, capture_.Pixels());
+  to->Stretch(x, y, w, h, capture_);  // drawn when the view is put (see FramePlan)
   return true;
 }
 
@@ -488,7 +487,7 @@ bool X11Api::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int, std:
   if (pointer_.width <= 0 || pointer_.height <= 0) return true;
   // One factor for both sides, so a pointer that is not square keeps its shape.
   const int factor = cx > 0 ? std::max(1, cx / pointer_.width) : 1;
-  BlendCursor(to->Pixels(), pointer_.argb.data(), pointer_.width, pointer_.height, x, y, factor);
+  to->Cursor(pointer_.argb.data(), pointer_.width, pointer_.height, x, y, factor);
   return true;
 }
 

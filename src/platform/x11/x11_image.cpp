@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/straight_lines.h"
 #include "platform/x11/x11_error_trap.h"
+#include "platform/x11/x11_pixels.h"
 
 namespace vimo::x11 {
 namespace {
@@ -33,9 +35,53 @@ bool RgbVisual(Display* display) {
 X11Image::X11Image(Display* display, bool shared)
     : display_(display), wantShared_(shared && SharedMemoryWanted(display)) {}
 
-X11Image::~X11Image() { Release(); }
+X11Image::~X11Image() {
+  Release();
+  Unlink();
+}
+
+void X11Image::Unlink() {
+  if (source_ != nullptr) source_->borrower_ = nullptr;
+  source_ = nullptr;
+  if (borrower_ != nullptr) {
+    borrower_->plan_.Drop();  // its source is going: nothing is left to draw from
+    borrower_->source_ = nullptr;
+  }
+  borrower_ = nullptr;
+}
+
+void X11Image::BeforeWrite() {
+  if (borrower_ != nullptr) borrower_->Flush();
+  Flush();
+  plan_.Forget();
+}
+
+void X11Image::Flush() {
+  if (plan_.Pending()) plan_.Render(Rows());
+  if (source_ != nullptr) source_->borrower_ = nullptr;
+  source_ = nullptr;
+}
+
+void X11Image::Stretch(int x, int y, int w, int h, X11Image& source) {
+  Flush();
+  if (source.borrower_ != nullptr && source.borrower_ != this) source.borrower_->Flush();
+  source.borrower_ = this;
+  source_ = &source;
+  plan_.Stretch(x, y, w, h, source.Rows());
+}
+
+void X11Image::Cursor(const std::uint32_t* argb, int w, int h, int x, int y, int factor) {
+  if (plan_.Cursor(argb, w, h, x, y, factor)) return;
+  BlendCursor(Pixels(), argb, w, h, x, y, factor);
+}
+
+void X11Image::Lines(const Point* points, std::size_t lines, Colour colour) {
+  if (plan_.Lines(points, lines, colour)) return;
+  WriteStraightLines(Pixels(), points, lines, colour);
+}
 
 void X11Image::Release() {
+  BeforeWrite();
   if (pixmap_ != None) XFreePixmap(display_, pixmap_);
   pixmap_ = None;
   if (image_ != nullptr && shm_.shmaddr != nullptr) {
@@ -119,7 +165,12 @@ bool X11Image::Resize(int width, int height) {
   return true;
 }
 
-PixelRows X11Image::Pixels() const {
+PixelRows X11Image::Pixels() {
+  BeforeWrite();
+  return Rows();
+}
+
+PixelRows X11Image::Rows() const {
   if (image_ == nullptr) return PixelRows{};
   return PixelRows{reinterpret_cast<std::uint32_t*>(image_->data), image_->bytes_per_line / 4,
                    width_, height_, true};
@@ -127,6 +178,7 @@ PixelRows X11Image::Pixels() const {
 
 bool X11Image::Read(Drawable from, int x, int y) {
   if (image_ == nullptr) return false;
+  BeforeWrite();
   ErrorTrap trap(display_);
   bool read = false;
   if (Shared()) {
@@ -140,6 +192,7 @@ bool X11Image::Read(Drawable from, int x, int y) {
 }
 
 Pixmap X11Image::SharedPixmap() {
+  BeforeWrite();
   if (pixmap_ != None || !Shared() || image_->bytes_per_line != width_ * 4) return pixmap_;
   int major = 0;
   int minor = 0;
@@ -157,6 +210,7 @@ Pixmap X11Image::SharedPixmap() {
 }
 
 bool X11Image::Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, int h) {
+  Flush();
   if (image_ == nullptr) return false;
   if (sx < 0) {
     dx -= sx;

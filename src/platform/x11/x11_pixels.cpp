@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vimo::x11 {
 namespace {
 
@@ -27,12 +31,45 @@ std::uint32_t Blend(std::uint32_t src, std::uint32_t dst) {
   return out;
 }
 
+#if defined(__SSE2__)
+inline void Store(std::uint32_t* to, __m128i four) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), four);
+}
+#endif
+
+// `count` source pixels from `in`, each written K times in a row from `out`. With SSE2,
+// a few 16-byte stores per pixel (or per four pixels at 2 and 3 X) in place of K.
+template <int K>
+void WideBlocks(std::uint32_t* out, const std::uint32_t* in, int count) {
+  int i = 0;
+#if defined(__SSE2__)
+  if constexpr (K == 2 || K == 3) {
+    for (; i + 4 <= count; i += 4, out += std::ptrdiff_t{4} * K) {
+      const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+      if constexpr (K == 2) {
+        Store(out, _mm_shuffle_epi32(four, 0x50));      // 0 0 1 1
+        Store(out + 4, _mm_shuffle_epi32(four, 0xFA));  // 2 2 3 3
+      } else {
+        Store(out, _mm_shuffle_epi32(four, 0x40));      // 0 0 0 1
+        Store(out + 4, _mm_shuffle_epi32(four, 0xA5));  // 1 1 2 2
+        Store(out + 8, _mm_shuffle_epi32(four, 0xFE));  // 2 3 3 3
+      }
+    }
+  } else {
+    for (; i < count; ++i, out += K) {
+      const __m128i block = _mm_set1_epi32(static_cast<int>(in[i]));
+      for (int at = 0; at + 4 <= K; at += 4) Store(out + at, block);
+      // The last few pixels of the block, by a store that overlaps the one before.
+      if constexpr (K % 4 != 0) Store(out + K - 4, block);
+    }
+  }
+#endif
+  for (; i < count; ++i, out += K) std::fill_n(out, K, in[i]);
+}
+
 // One target row of an enlargement by the whole factor K: target column tx shows source
 // column (tx - x) / K; columns [first, end) are written. K known at compile time lets the
-// compiler write a block as a few stores. A pixel that has not changed is not written:
-// the view's memory is shared with the X server, which has just read it for the last
-// put, and a write would take it back from the server's core, so an unchanged screen
-// costs reads only.
+// compiler write a block as a few stores.
 template <int K>
 void WidenRow(std::uint32_t* out, const std::uint32_t* in, int first, int end, int x) {
   if constexpr (K == 1) {
@@ -44,13 +81,11 @@ void WidenRow(std::uint32_t* out, const std::uint32_t* in, int first, int end, i
   // The part of the first block left of the clip, then whole blocks, then the rest.
   for (const int stop = std::min(end, x + (sx + 1) * K); tx < stop; ++tx) *out++ = in[sx];
   ++sx;
-  for (; tx + K <= end; tx += K, ++sx) {
-    const std::uint32_t v = in[sx];
-    for (int i = 0; i < K; ++i) {
-      if (out[i] != v) out[i] = v;
-    }
-    out += K;
-  }
+  const int blocks = std::max(0, (end - tx) / K);
+  WideBlocks<K>(out, in + sx, blocks);
+  out += static_cast<std::ptrdiff_t>(blocks) * K;
+  tx += blocks * K;
+  sx += blocks;
   for (; tx < end; ++tx) *out++ = in[sx];
 }
 
@@ -83,7 +118,7 @@ void StretchNearest(const PixelRows& dst, int x, int y, int w, int h, const Pixe
     std::uint32_t* out = dst.Row(ty) + cols.first;
     if (sy == lastSource) {
       // Rows enlarged from one source row are alike: the one above is copied.
-      if (std::memcmp(out, lastRow, rowBytes) != 0) std::memcpy(out, lastRow, rowBytes);
+      std::memcpy(out, lastRow, rowBytes);
       continue;
     }
     const std::uint32_t* in = src.Row(sy);
@@ -105,6 +140,22 @@ void StretchNearest(const PixelRows& dst, int x, int y, int w, int h, const Pixe
         ++sx;
       }
     }
+  }
+}
+
+void WriteChanged(std::uint32_t* to, const std::uint32_t* from, int count) {
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= count; i += 4) {
+    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+    auto* at = reinterpret_cast<__m128i*>(to + i);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_loadu_si128(at), four)) != 0xFFFF) {
+      _mm_storeu_si128(at, four);
+    }
+  }
+#endif
+  for (; i < count; ++i) {
+    if (to[i] != from[i]) to[i] = from[i];
   }
 }
 
