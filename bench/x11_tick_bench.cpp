@@ -3,7 +3,9 @@
 // called directly, many times in a row, for a few window configurations. Beside the
 // ticks run "bare" rows: one XShmGetImage of the captured area's size and one
 // XShmPutImage of the view's size onto Vimo's window, nothing else, the least any
-// magnifier has to do per frame. Each row prints the median and 95th percentile time,
+// magnifier has to do per frame. The screen stands still, except in the rows "changing",
+// where the captured area is filled with a new colour before every frame (tick and bare
+// alike). Each row prints the median and 95th percentile time,
 // the operator new calls and the mallocs (C, GLib and X libraries included) per tick.
 //
 // Configurations that are compared run their batches in turns, so that the machine's
