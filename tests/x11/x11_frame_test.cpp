@@ -15,8 +15,7 @@ namespace {
 
 struct Image {
   Image(int w, int h, std::uint32_t fill)
-      : pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill),
-        rows{pixels.data(), w, w, h, true} {}
+      : pixels(static_cast<std::size_t>(w * h), fill), rows{pixels.data(), w, w, h, true} {}
   std::vector<std::uint32_t> pixels;
   PixelRows rows;
 };
@@ -47,7 +46,7 @@ class PlannedFrames : public testing::Test {
   }
 
   void Pointer(const Frame& f) {
-    pointer_.assign(kPointerW * kPointerH, 0);
+    pointer_.resize(kPointerW * kPointerH);
     for (int i = 0; i < kPointerW * kPointerH; ++i) {
       // Opaque, half and clear pixels, premultiplied.
       const std::uint32_t a = i % 3 == 0 ? 0xFFU : (i % 3 == 1 ? 0x80U : 0);
@@ -90,9 +89,7 @@ class PlannedFrames : public testing::Test {
     if (f.grid) {
       EXPECT_TRUE(plan_.Lines(points_.data(), points_.size() / 2, f.gridColour));
     }
-    EXPECT_TRUE(plan_.Pending());
     plan_.Render(planned_.rows);
-    EXPECT_FALSE(plan_.Pending());
     for (std::size_t i = 0; i < drawn_.pixels.size(); ++i) {
       ASSERT_EQ(planned_.pixels[i], drawn_.pixels[i])
           << "frame " << frames_ << " at " << i % 122 << ", " << i / 122;
@@ -111,41 +108,44 @@ class PlannedFrames : public testing::Test {
   int frames_ = 0;
 };
 
+// Each change below is followed by a frame with none, which keeps what it can.
 TEST_F(PlannedFrames, EveryFrameIsTheFrameDrawnCallByCall) {
   Frame f;
-  Both(f);
-  Both(f);                                 // nothing changed
+  const auto twice = [&] {
+    Both(f);
+    Both(f);
+  };
+  twice();
   source_.rows.Row(30)[7] ^= 0x00FFFFFFU;  // one pixel in the second band
-  Both(f);
+  twice();
   f.pointerX = 30;  // the pointer moves to the third band: its old place shows the screen
   f.pointerY = 40;
-  Both(f);
+  twice();
   f.pointerTint = 0x55;  // a new pointer image at the same place
-  Both(f);
-  Both(f);
+  twice();
   f.gridColour = Rgb(255, 0, 0);
-  Both(f);
-  Both(f);
-  f.grid = false;  // the grid goes
-  Both(f);
-  Both(f);
+  twice();
+  f.grid = false;
+  twice();
   f.pointer = false;
-  Both(f);
-  f.pointer = true;
-  f.grid = true;
-  Both(f);
+  twice();
+  f.pointer = f.grid = true;
   f.x = 1;  // the block moves a column right: the left column keeps what it had
-  Both(f);
-  f.pointerX = 39;  // the pointer reaches over the enlargement's right edge into the margin
-  f.pointerY = 20;
-  Both(f);
-  Both(f);  // there it is blended over itself, as call by call
-  f.pointerX = 12;
-  Both(f);
+  twice();
+  f.pointerX = 39;  // over the enlargement's right edge into the margin, where the pointer
+  f.pointerY = 20;  // is blended over itself, as call by call
+  twice();
   f.factor = 2;
-  Both(f);
+  f.pointerX = 12;
+  twice();
   source_.rows.Row(0)[0] = 0x00123456;
   Both(f);
+
+  // A pointer after the lines, or anything without a plan, is drawn at once instead.
+  EXPECT_FALSE(plan_.Lines(points_.data(), 1, 0));
+  plan_.Stretch(0, 0, 10, 10, source_.rows);
+  EXPECT_TRUE(plan_.Lines(points_.data(), 1, 0));
+  EXPECT_FALSE(plan_.Cursor(pointer_.data(), kPointerW, kPointerH, 0, 0, 3));
 }
 
 // What is not drawn: a band whose source rows, pointer and lines are as before is left
@@ -155,34 +155,19 @@ TEST_F(PlannedFrames, OnlyBandsWithNewInputsAreDrawn) {
   Both(f);
   const int lower = FramePlan::kBandRows + 7;  // not a grid row
   const std::uint32_t mark = 0x00ABCDEF;
-  planned_.rows.Row(4)[100] = mark;               // in the first band, under nothing that changes
-  planned_.rows.Row(lower)[100] = mark;           // in the second band
-  source_.rows.Row(lower / 3)[2] ^= 0x00FF00FFU;  // a source row that the second band shows
-  StretchNearest(drawn_.rows, f.x, f.y, kSrcW * 3, kSrcH * 3, source_.rows);
-  plan_.Stretch(f.x, f.y, kSrcW * 3, kSrcH * 3, source_.rows);
-  plan_.Cursor(pointer_.data(), kPointerW, kPointerH, f.pointerX * 3, f.pointerY * 3, 3);
-  plan_.Lines(points_.data(), points_.size() / 2, f.gridColour);
-  plan_.Render(planned_.rows);
-  EXPECT_EQ(planned_.rows.Row(4)[100], mark);
-  EXPECT_EQ(planned_.rows.Row(lower)[7], source_.rows.Row(lower / 3)[2]);  // the new pixel
-  EXPECT_EQ(planned_.rows.Row(lower)[100], source_.rows.Row(lower / 3)[33]);
-
-  plan_.Forget();
-  plan_.Stretch(f.x, f.y, kSrcW * 3, kSrcH * 3, source_.rows);
-  plan_.Render(planned_.rows);
-  EXPECT_EQ(planned_.rows.Row(4)[100], source_.rows.Row(1)[33]);
-}
-
-TEST_F(PlannedFrames, APointerAfterTheLinesOrWithoutAPlanIsNotPlanned) {
-  Frame f;
-  Both(f);
-  EXPECT_FALSE(plan_.Cursor(pointer_.data(), kPointerW, kPointerH, 0, 0, 3));
-  EXPECT_FALSE(plan_.Lines(points_.data(), 1, 0));
-  plan_.Stretch(0, 0, 10, 10, source_.rows);
-  EXPECT_TRUE(plan_.Lines(points_.data(), 1, 0));
-  EXPECT_FALSE(plan_.Cursor(pointer_.data(), kPointerW, kPointerH, 0, 0, 3));
-  plan_.Drop();
-  EXPECT_FALSE(plan_.Pending());
+  planned_.rows.Row(4)[100] = mark;               // in the first band
+  planned_.rows.Row(lower)[100] = mark;           // in the second band,
+  source_.rows.Row(lower / 3)[2] ^= 0x00FF00FFU;  // which shows this source row
+  for (int round = 0; round < 2; ++round) {
+    plan_.Stretch(f.x, f.y, kSrcW * 3, kSrcH * 3, source_.rows);
+    plan_.Cursor(pointer_.data(), kPointerW, kPointerH, f.pointerX * 3, f.pointerY * 3, 3);
+    plan_.Lines(points_.data(), points_.size() / 2, f.gridColour);
+    plan_.Render(planned_.rows);
+    EXPECT_EQ(planned_.rows.Row(4)[100], round == 0 ? mark : source_.rows.Row(1)[33]);
+    EXPECT_EQ(planned_.rows.Row(lower)[7], source_.rows.Row(lower / 3)[2]);
+    EXPECT_EQ(planned_.rows.Row(lower)[100], source_.rows.Row(lower / 3)[33]);
+    plan_.Forget();
+  }
 }
 
 }  // namespace
