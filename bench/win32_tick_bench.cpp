@@ -241,6 +241,9 @@ class TimedApi final : public Win32Api {
     return Time(kSetWindowPos,
                 [&] { return real_.SetWindowPos(hwnd, insertAfter, x, y, cx, cy, flags); });
   }
+  bool ScreenToClient(Handle hwnd, Point* point) override {
+    return real_.ScreenToClient(hwnd, point);
+  }
   std::int32_t GetWindowLong(Handle hwnd, int index) override {
     return real_.GetWindowLong(hwnd, index);
   }
@@ -290,6 +293,8 @@ class TimedApi final : public Win32Api {
               std::uint32_t rop) override {
     return Time(kBitBlt, [&] { return real_.BitBlt(dst, x, y, w, h, src, sx, sy, rop); });
   }
+  Colour GetPixel(Handle hdc, int x, int y) override { return real_.GetPixel(hdc, x, y); }
+
   bool GetCursorInfo(CursorInfo* info) override {
     return Time(kGetCursorInfo, [&] { return real_.GetCursorInfo(info); });
   }

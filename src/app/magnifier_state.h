@@ -41,6 +41,12 @@ struct MagnifierState {
   Flag SeesItself = kFalse;
   std::int32_t HintTicks = 0;
   std::string HintText;
+  // A notice after the factor in the caption ("#1E90FF", "clipboard busy") and the ticks
+  // it has left; while it lasts it stands in place of the hint.
+  std::int32_t NoticeTicks = 0;
+  std::string NoticeText;
+  // Wheel turns short of a whole notch, in 120ths, in the direction last turned.
+  std::int32_t WheelRest = 0;
   std::string SettingsPath;
 
   // Kept from one call of a single procedure to the next.

@@ -74,6 +74,7 @@ class MainWindow : public FormEvents {
   void OnMouseMove(std::int16_t button, std::int16_t shift, float x, float y) override;
   void OnKeyPress(std::int16_t& keyAscii) override;
   void OnKeyUp(std::int16_t keyCode, std::int16_t shift) override;
+  void OnMouseWheel(std::int32_t delta) override;
   void OnMenuClick(std::string_view name, std::int16_t index) override;
   void OnTimer(std::string_view name) override;
   void OnHandlerFailure(std::string_view what) override;
@@ -115,6 +116,12 @@ class MainWindow : public FormEvents {
   void GridColorClick();
   void AboutClick();
 
+  // The clipboard: the view as it stands, and the colour of the pixel under the pointer.
+  void CopyView();
+  void CopyColour();
+  // Shows `text` after the factor in the caption for about two seconds.
+  void ShowNotice(std::string text);
+
  private:
   // The menu items of one row of the settings table; null where it has none.
   struct OptionItems {
@@ -129,7 +136,16 @@ class MainWindow : public FormEvents {
   void ReadCursor();
   void ReserveGrid();
   void ShowCommandMenu();
-  void DrawMarker(std::int32_t position, bool vertical);
+  // A line from `from` towards `to` (left out), in client pixels.
+  struct Segment {
+    Point from;
+    Point to;
+  };
+  // The marker lines the read-out draws over the view, in the order drawn.
+  std::size_t MarkerLines(std::array<Segment, 4>& lines);
+  std::optional<Segment> Marker(std::int32_t position, bool vertical);
+  // The client rectangle the last frame copied the view into.
+  Rect ShownView() const;
   void ChangeHeightByBand(int sign);
   std::int32_t StoredValue(std::string_view key, std::int32_t fallback);
   float StoredSize(std::string_view key, float present, float client, float tpp, float screen);

@@ -29,6 +29,10 @@ void MainWindow::Tick() {
       UpdateCaption();
     }
   }
+  if (s_.NoticeTicks > 0) {
+    s_.NoticeTicks -= 1;
+    if (s_.NoticeTicks == 0) UpdateCaption();
+  }
 
   const double divisor = s_.Centered == kTrue ? 2.0 : 1.0;
   ReadCursor();

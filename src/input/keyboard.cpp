@@ -1,5 +1,6 @@
-// The keys of the window: space locks, "m" and Escape drive stick mode, releasing an
-// arrow key opens the command menu.
+// The keys of the window: space locks, "m" and Escape drive stick mode, "c" copies the
+// colour under the pointer and Ctrl+C the view, releasing an arrow key opens the command
+// menu.
 #include "app/main_window.h"
 #include "platform/win32_constants.h"
 
@@ -9,6 +10,8 @@ namespace {
 constexpr std::int16_t kSpace = 32;
 constexpr std::int16_t kLowerM = 109;  // only the lower-case letter; "M" does nothing
 constexpr std::int16_t kEscape = 27;
+constexpr std::int16_t kLowerC = 99;  // as "m": the lower-case letter only
+constexpr std::int16_t kControlC = 3;
 
 }  // namespace
 
@@ -26,6 +29,8 @@ void MainWindow::OnKeyPress(std::int16_t& keyAscii) {
     s_.Sticky = kFalse;
     ApplyStick();
   }
+  if (key == kLowerC) CopyColour();
+  if (key == kControlC) CopyView();
 }
 
 void MainWindow::OnKeyUp(std::int16_t keyCode, std::int16_t /*shift*/) {

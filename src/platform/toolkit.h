@@ -157,6 +157,12 @@ class Form {
   // Shows the window modeless, owned by `owner`: it stays above it and is not in the
   // taskbar. Returns at once.
   virtual void ShowModeless(Form& owner) = 0;
+
+  // The clipboard, owned by this window: a text, or an image (as a bitmap on Windows,
+  // as a PNG picture on Linux). False where another program holds the clipboard; what
+  // it held is then left as it was.
+  virtual bool SetClipboardText(std::string_view text) = 0;
+  virtual bool SetClipboardImage(const PixelRows& image) = 0;
 };
 
 // The event handlers of one form. Mouse presses and releases name the label the press
@@ -180,6 +186,9 @@ class FormEvents {
                            float /*y*/) {}
   virtual void OnKeyPress(std::int16_t& /*keyAscii*/) {}
   virtual void OnKeyUp(std::int16_t /*keyCode*/, std::int16_t /*shift*/) {}
+  // The mouse wheel turned over the window: `delta` in 120ths of a notch (WHEEL_DELTA),
+  // positive away from the user. High-resolution wheels send fractions of 120.
+  virtual void OnMouseWheel(std::int32_t /*delta*/) {}
   virtual void OnMenuClick(std::string_view /*name*/, std::int16_t /*index*/) {}
   virtual void OnTimer(std::string_view /*name*/) {}
   // Called by the dispatcher after a handler of this form let a failure escape, so

@@ -47,6 +47,8 @@ class Win32Api {
   virtual bool GetWindowRect(Handle hwnd, Rect* rect) = 0;
   virtual bool SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
                             std::uint32_t flags) = 0;
+  // A screen point in the client coordinates of the window.
+  virtual bool ScreenToClient(Handle hwnd, Point* point) = 0;
   virtual std::int32_t GetWindowLong(Handle hwnd, int index) = 0;
   virtual std::int32_t SetWindowLong(Handle hwnd, int index, std::int32_t value) = 0;
   virtual bool SetLayeredWindowAttributes(Handle hwnd, Colour key, std::uint8_t alpha,
@@ -80,6 +82,9 @@ class Win32Api {
                           int sw, int sh, std::uint32_t rop) = 0;
   virtual bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                       std::uint32_t rop) = 0;
+  // The colour of one pixel of the device context (of the screen: the desktop as shown);
+  // CLR_INVALID outside it.
+  virtual Colour GetPixel(Handle hdc, int x, int y) = 0;
 
   // The pointer image.
   virtual bool GetCursorInfo(CursorInfo* info) = 0;

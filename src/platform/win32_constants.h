@@ -31,6 +31,7 @@ inline constexpr std::uint32_t LWA_ALPHA = 2;
 
 // Raster operations and icon drawing.
 inline constexpr std::uint32_t SRCCOPY = 0x00CC0020;
+inline constexpr Colour CLR_INVALID = 0xFFFFFFFFU;
 inline constexpr std::uint32_t DI_NORMAL = 3;
 
 // Popup menu flags.

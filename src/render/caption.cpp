@@ -5,7 +5,8 @@
 namespace vimo {
 
 void MainWindow::UpdateCaption() {
-  form_->SetCaption("Vimo (" + std::to_string(s_.Factor) + "x)" + s_.HintText);
+  const std::string factor = "Vimo (" + std::to_string(s_.Factor) + "x)";
+  form_->SetCaption(s_.NoticeTicks > 0 ? factor + "  " + s_.NoticeText : factor + s_.HintText);
 }
 
 }  // namespace vimo

@@ -43,6 +43,15 @@ void MainWindow::ReserveGrid() {
   gridPoints_.resize(2 * lines);
 }
 
+// With the grid the frame's far sides lie on the view's last column and row. A view of
+// zero size copies nothing (a negative size would mirror).
+Rect MainWindow::ShownView() const {
+  const bool grid = GridMode();
+  const std::int32_t w = grid ? s_.ViewWidth - 1 : s_.ViewWidth;
+  const std::int32_t h = grid ? s_.ViewHeight - 1 : s_.ViewHeight;
+  return Rect{1, 1, 1 + std::max(0, w), 1 + std::max(0, h)};
+}
+
 void MainWindow::RenderFrame() {
   std::optional<DcLease> screen(std::in_place, api_, api_.GetDesktopWindow());
   const Handle screenDc = screen->dc();
@@ -79,13 +88,11 @@ void MainWindow::RenderFrame() {
     buffPic_->StraightLines(gridPoints_.data(), n / 2, s_.GridColor);
   }
 
-  // The window's device context lives only for this copy. A view of zero size copies
-  // nothing (a negative size would mirror).
+  // The window's device context lives only for this copy.
   {
     const DcLease window(api_, form_->hWnd());
-    const std::int32_t copyW = std::max(0, grid ? viewW - 1 : viewW);
-    const std::int32_t copyH = std::max(0, grid ? viewH - 1 : viewH);
-    api_.BitBlt(window.dc(), 1, 1, copyW, copyH, buffer, 1, 1, win::SRCCOPY);
+    const Rect shown = ShownView();
+    api_.BitBlt(window.dc(), 1, 1, shown.right - 1, shown.bottom - 1, buffer, 1, 1, win::SRCCOPY);
   }
   screen.reset();  // the screen's context is given back before the read-out is drawn
   ShowMeasurement();

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string_view>
 
 #include "app/main_window.h"
@@ -47,31 +48,42 @@ void ShowText(Label& label, MainWindow::ReadoutText& out, std::string_view text)
 // one border of the frame to the opposite one; the next frame's copy removes it. A point
 // left of or above the view has no line: it would fall on the frame, which no copy
 // repaints, and the inverting pen would leave the border flickering.
-void MainWindow::DrawMarker(std::int32_t index, bool vertical) {
+std::optional<MainWindow::Segment> MainWindow::Marker(std::int32_t index, bool vertical) {
   const std::int32_t f = s_.Factor;
   const auto middle = static_cast<std::int32_t>(std::floor(f / 2.0 + 0.5));
   const std::int32_t at = f * index + middle;
   const auto left = static_cast<std::int32_t>(shape1_->Left());
   const auto top = static_cast<std::int32_t>(shape1_->Top());
   if (vertical) {
-    if (at <= left) return;
-    form_->Line(at, top + 1, at, top + static_cast<std::int32_t>(shape1_->Height()) - 1,
-                kMarkerColour);
-  } else {
-    if (at <= top) return;
-    form_->Line(left + 1, at, left + static_cast<std::int32_t>(shape1_->Width()) - 1, at,
-                kMarkerColour);
+    if (at <= left) return std::nullopt;
+    return Segment{{at, top + 1}, {at, top + static_cast<std::int32_t>(shape1_->Height()) - 1}};
   }
+  if (at <= top) return std::nullopt;
+  return Segment{{left + 1, at}, {left + static_cast<std::int32_t>(shape1_->Width()) - 1, at}};
+}
+
+std::size_t MainWindow::MarkerLines(std::array<Segment, 4>& lines) {
+  if (s_.MeasureOn != kTrue || s_.Locked == kFalse) return 0;  // LockMen's mark equals Locked
+  std::size_t n = 0;
+  const auto add = [&](std::int32_t index, std::int32_t size, bool vertical) {
+    // Only the upper bound is tested: a point past the view has no line.
+    if (index >= size) return;
+    if (const std::optional<Segment> line = Marker(index, vertical)) lines[n++] = *line;
+  };
+  add(s_.MeasureToX, s_.SrcWidth, true);
+  add(s_.MeasureToY, s_.SrcHeight, false);
+  add(s_.MeasureFromX, s_.SrcWidth, true);
+  add(s_.MeasureFromY, s_.SrcHeight, false);
+  return n;
 }
 
 void MainWindow::ShowMeasurement() {
-  if (s_.MeasureOn != kTrue || s_.Locked == kFalse) return;  // LockMen's mark equals Locked
-
-  // Only the upper bound is tested: a point past the view has no line.
-  if (s_.MeasureToX < s_.SrcWidth) DrawMarker(s_.MeasureToX, true);
-  if (s_.MeasureToY < s_.SrcHeight) DrawMarker(s_.MeasureToY, false);
-  if (s_.MeasureFromX < s_.SrcWidth) DrawMarker(s_.MeasureFromX, true);
-  if (s_.MeasureFromY < s_.SrcHeight) DrawMarker(s_.MeasureFromY, false);
+  if (s_.MeasureOn != kTrue || s_.Locked == kFalse) return;
+  std::array<Segment, 4> lines;
+  const std::size_t n = MarkerLines(lines);
+  for (std::size_t i = 0; i < n; ++i) {
+    form_->Line(lines[i].from.x, lines[i].from.y, lines[i].to.x, lines[i].to.y, kMarkerColour);
+  }
 
   // True screen coordinates: the captured area's edge plus the column or row.
   LineBuffer line{};

@@ -16,11 +16,13 @@ import select
 import shutil
 import signal
 import subprocess
+import struct
 import sys
 import tempfile
 import threading
 import time
 import traceback
+import zlib
 from collections import namedtuple
 from dataclasses import dataclass, replace
 from pathlib import Path
@@ -170,6 +172,37 @@ def view_errors(shot: Shot, client: list[int], s: ViewState, cursor: tuple[int, 
     return errors
 
 
+def png_pixels(data: bytes) -> tuple[int, int, bytes]:
+    """The width, height and RGB bytes of an 8-bit RGB or RGBA PNG; 0, 0, b"" for none."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        return 0, 0, b""
+    pos, idat, head = 8, b"", (0, 0, 0, 0, 0, 0, 1)
+    while pos + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        if kind == b"IHDR":
+            head = struct.unpack(">IIBBBBB", data[pos + 8:pos + 21])
+        elif kind == b"IDAT":
+            idat += data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+    w, h, depth, colour, _, _, interlace = head
+    if depth != 8 or colour not in (2, 6) or interlace:
+        raise CaseFailure(f"a PNG Vimo does not write: depth {depth}, colour type {colour}")
+    bpp = 3 if colour == 2 else 4
+    raw, stride, out, prev = zlib.decompress(idat), w * bpp, bytearray(), bytearray(w * bpp)
+    for y in range(h):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):  # the row filters of the PNG format
+            a, b = line[i - bpp] if i >= bpp else 0, prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            p = a + b - c
+            line[i] = (line[i] + (0, a, b, (a + b) // 2,
+                                  a if abs(p - a) <= min(abs(p - b), abs(p - c))
+                                  else b if abs(p - b) <= abs(p - c) else c)[kind]) & 0xFF
+        prev = line
+        out += line if bpp == 3 else b"".join(line[i:i + 3] for i in range(0, stride, 4))
+    return w, h, bytes(out)
+
+
 class Wine:
     """vimo.exe and vimo_pattern.exe under Wine, in a copy of a prefix booted once per Wine
     version; the settings in the prefix's AppData with CR LF line ends."""
@@ -255,6 +288,11 @@ class Wine:
 
     def unprotect(self, h: "Harness", path: Path) -> None:
         h.ask("release")
+
+    def clipboard(self, h: "Harness") -> tuple[str, int, int, bytes]:
+        """The Windows clipboard's text, and its bitmap's size and RGB bytes."""
+        board = h.ask("clipboard")["clipboard"]
+        return board["text"], *board["size"], bytes.fromhex(board["rgb"])
 
     def activate(self, h: "Harness") -> None:
         """Vimo active, as a user does: a click on the caption, past the icon at any scale
@@ -364,6 +402,14 @@ class Linux:
     def unprotect(self, h: "Harness", path: Path) -> None:
         path.parent.chmod(0o755)
         path.chmod(0o644)
+
+    def clipboard(self, h: "Harness") -> tuple[str, int, int, bytes]:
+        """The CLIPBOARD selection as text, and as the PNG picture it offers."""
+        def read(*target: str) -> bytes:
+            return subprocess.run(["xclip", "-selection", "clipboard", "-o", *target],
+                                  env=h.env(), capture_output=True, timeout=10).stdout
+        png = read("-t", "image/png") if b"image/png" in read("-t", "TARGETS") else b""
+        return (read().decode(errors="replace"), *png_pixels(png))
 
     def activate(self, h: "Harness") -> None:
         """Vimo active, as a user does: a click on its title bar in openbox's frame."""
@@ -884,6 +930,42 @@ def case_hint_expires(h: Harness) -> None:
             f"{t - h.started:.1f} {c!r}" for t, c in captions[:i + 1]))
 
 
+def case_wheel_and_clipboard(h: Harness) -> None:
+    """Wheel notches over the window choose the factor; "c" puts the colour under the
+    pointer on the clipboard and in the caption for two seconds; Ctrl+C puts the view."""
+    h.ensure(factor=3, pointer=False)
+    h.focus()
+    client = h.vimo_window()["client"]
+    h.point_at((client[0] + client[2]) // 2, (client[1] + client[3]) // 2)
+    for button, factor in ((4, 4), (4, 5), (5, 4)):  # away from the user, away, toward
+        h.xdotool("click", button)
+        h.wait_for(f"the caption at {factor}x",
+                   lambda: h.vimo_window()["title"].startswith(f"Vimo ({factor}x)"))
+    h.state = replace(h.state, factor=4)
+    h.point_at(*P1)
+    h.expect_view(P1, "view-4x-wheel.png")
+
+    h.press("c")
+    colour = "#" + pattern_colour(*P1).hex().upper()
+    h.wait_for(f"{colour} on the clipboard", lambda: h.target.clipboard(h)[0] == colour)
+    if h.vimo_window()["title"] != f"Vimo (4x)  {colour}":
+        raise CaseFailure(f"the caption is {h.vimo_window()['title']!r}")
+    h.wait_for("the caption without the colour", lambda: "#" not in h.vimo_window()["title"], 4)
+
+    h.press("ctrl+c")
+    lay = layout(h.state, P1)
+    left, top = h.vimo_window()["client"][:2]
+    shot = h.screenshot()
+    view = b"".join(shot.pixel(left + 1 + x, top + 1 + y) for y in range(lay.h) for x in range(lay.w))
+    copied = h.wait_for("the view on the clipboard",
+                        lambda: (c := h.target.clipboard(h))[1:3] == (lay.w, lay.h) and c)
+    if copied[3] != view:
+        bad = next(i for i in range(0, len(view), 3) if copied[3][i:i + 3] != view[i:i + 3]) // 3
+        raise CaseFailure(f"the copy's pixel ({bad % lay.w},{bad // lay.w}) is "
+                          f"{describe(copied[3][3 * bad:3 * bad + 3])}, the view shows "
+                          f"{describe(view[3 * bad:3 * bad + 3])}")
+
+
 def case_settings_survive(h: Harness) -> None:
     """Options written at exit (closed minimised), byte for byte, and read at the next start."""
     h.start_vimo()
@@ -1030,7 +1112,7 @@ def case_session_end(h: Harness) -> None:
 # Each case but the settings ones works with the Vimo running, started fresh before the
 # first case and after a failure; the hint case with the one the first case saw start.
 CASES = [case_views, case_keys, case_measure, case_about, case_grid_colour, case_hint_expires,
-         case_settings_survive, case_settings_write_protected, case_settings_garbage,
+         case_wheel_and_clipboard, case_settings_survive, case_settings_write_protected, case_settings_garbage,
          case_slow_mouse, case_session_end]  # last: the end of the session ends the helper too
 
 

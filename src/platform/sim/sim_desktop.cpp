@@ -435,6 +435,14 @@ void SimDesktop::DestroyWindow(Handle hwnd) {
   if (activeWindow_ == hwnd) activeWindow_ = 0;
 }
 
+bool SimDesktop::ScreenToClient(Handle hwnd, Point* point) {
+  const SimWindow* w = Window(hwnd);
+  if (w == nullptr || !w->alive || point == nullptr) return false;
+  const Rect client = w->ClientRect();
+  *point = Point{point->x - client.left, point->y - client.top};
+  return true;
+}
+
 bool SimDesktop::GetWindowRect(Handle hwnd, Rect* rect) {
   const SimWindow* w = Window(hwnd);
   if (w == nullptr || !w->alive || rect == nullptr) return false;
@@ -643,6 +651,19 @@ bool SimDesktop::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, 
 bool SimDesktop::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                         std::uint32_t rop) {
   return StretchBlt(dst, x, y, w, h, src, sx, sy, w, h, rop);
+}
+
+Colour SimDesktop::GetPixel(Handle hdc, int x, int y) {
+  const Dc* dc = FindDc(hdc);
+  if (dc == nullptr) return win::CLR_INVALID;
+  const Surface from = SurfaceOf(*dc);
+  if (!PtInRect(from.Bounds(), {x, y})) return win::CLR_INVALID;
+  Colour window = 0;
+  if (dc->desktop) {
+    CollectShownWindows();
+    if (WindowPixel(x, y, &window)) return window;
+  }
+  return from.Get(x, y);
 }
 
 }  // namespace vimo::sim

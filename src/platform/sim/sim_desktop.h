@@ -155,6 +155,16 @@ struct ShellExecuteCall {
   friend bool operator==(const ShellExecuteCall&, const ShellExecuteCall&) = default;
 };
 
+// The system clipboard: what was last put on it, and whether another program holds it.
+struct SimClipboard {
+  bool busy = false;  // set by a test: every attempt to put something on it fails
+  Handle owner = 0;   // the window that put the last item
+  std::string text;
+  std::vector<std::uint32_t> image;  // 0x00RRGGBB, row by row
+  int imageWidth = 0;
+  int imageHeight = 0;
+};
+
 // How many times the logic asked for the pointer and moved windows (the tick's contract:
 // one pointer query, no move while the pointer rests). ResetCalls() zeroes them.
 struct CallCounts {
@@ -250,6 +260,7 @@ class SimDesktop final : public Win32Api {
   bool GetWindowRect(Handle hwnd, Rect* rect) override;
   bool SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
                     std::uint32_t flags) override;
+  bool ScreenToClient(Handle hwnd, Point* point) override;
   std::int32_t GetWindowLong(Handle hwnd, int index) override;
   std::int32_t SetWindowLong(Handle hwnd, int index, std::int32_t value) override;
   // Fails, as Windows does, for a window without WS_EX_LAYERED.
@@ -283,6 +294,7 @@ class SimDesktop final : public Win32Api {
                   int sh, std::uint32_t rop) override;
   bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
               std::uint32_t rop) override;
+  Colour GetPixel(Handle hdc, int x, int y) override;
   bool GetCursorInfo(CursorInfo* info) override;
   bool GetIconInfo(Handle icon, IconInfo* info) override;
   // With info null: the size a BITMAP record needs. Mask bitmaps are 1 bit per pixel,
@@ -356,6 +368,7 @@ class SimDesktop final : public Win32Api {
 
   // ---- Shell ----
   const std::vector<ShellExecuteCall>& ShellExecuteLog() const { return shellExecuteLog_; }
+  SimClipboard& Clipboard() { return clipboard_; }
   // ---- Files ----
   // The host file behind a Windows path: "C:\a\b" is <root>/C/a/b, a path from the
   // root of the drive is on C:, a relative one in C:\Windows; "." and ".." are resolved
@@ -445,6 +458,7 @@ class SimDesktop final : public Win32Api {
   std::vector<std::int32_t> mouseSpeedLog_;
 
   std::vector<ShellExecuteCall> shellExecuteLog_;
+  SimClipboard clipboard_;
   struct FileRoot;
   std::shared_ptr<FileRoot> files_;
   std::string lastWindowsPath_;  // the last HostPath mapping, reused while files_ stays

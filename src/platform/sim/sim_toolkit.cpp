@@ -246,6 +246,26 @@ void SimForm::ShowModeless(Form& owner) {
   Show();
 }
 
+bool SimForm::SetClipboardText(std::string_view text) {
+  SimClipboard& clipboard = desktop_.Clipboard();
+  if (clipboard.busy) return false;
+  clipboard = SimClipboard{false, hWnd(), std::string(text), {}, 0, 0};
+  return true;
+}
+
+bool SimForm::SetClipboardImage(const PixelRows& image) {
+  SimClipboard& clipboard = desktop_.Clipboard();
+  if (clipboard.busy) return false;
+  clipboard = SimClipboard{false, hWnd(), "", {}, image.width, image.height};
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      const std::uint32_t v = image.Row(y)[x];
+      clipboard.image.push_back(image.rgb ? v & 0xFFFFFFU : PixelRows{}.Native(v));
+    }
+  }
+  return true;
+}
+
 // ---- Test driving
 
 bool SimForm::AcceptsInput() const { return !unloaded_ && Visible(); }
@@ -292,6 +312,12 @@ bool SimForm::KeyPress(std::int16_t keyAscii, std::int16_t* after) {
   if (!AcceptsMouseAndKeys()) return false;
   Deliver([&] { events_.OnKeyPress(keyAscii); });
   if (after != nullptr) *after = keyAscii;
+  return true;
+}
+
+bool SimForm::MouseWheel(std::int32_t delta) {
+  if (!AcceptsMouseAndKeys()) return false;
+  Deliver([&] { events_.OnMouseWheel(delta); });
   return true;
 }
 

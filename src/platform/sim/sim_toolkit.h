@@ -132,6 +132,8 @@ class SimForm final : public DesignForm<SimLabel, SimShape, SimPictureBox, SimCo
   void Unload() override;
   bool Loaded() const override { return !unloaded_; }
   void ShowModeless(Form& owner) override;
+  bool SetClipboardText(std::string_view text) override;
+  bool SetClipboardImage(const PixelRows& image) override;
 
   // ---- Test driving ----
   // Each returns whether an event was delivered. A timer fires while the form is loaded;
@@ -147,6 +149,8 @@ class SimForm final : public DesignForm<SimLabel, SimShape, SimPictureBox, SimCo
   // `after`, when given, receives the key code as the handler left it (0 = swallowed).
   bool KeyPress(std::int16_t keyAscii, std::int16_t* after = nullptr);
   bool KeyUp(std::int16_t keyCode, std::int16_t shift = 0);
+  // The wheel turned over the window, `delta` in 120ths of a notch.
+  bool MouseWheel(std::int32_t delta);
   // A menu command as a popup of its top-level menu delivers it; false, without an event,
   // for an item a user cannot click (see MenuNode::Clickable).
   bool ClickMenu(std::string_view name, std::int16_t index = 0);

@@ -86,6 +86,14 @@ bool Win32ApiImpl::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, i
   return ::SetWindowPos(Wnd(hwnd), Wnd(insertAfter), x, y, cx, cy, flags) != FALSE;
 }
 
+bool Win32ApiImpl::ScreenToClient(Handle hwnd, Point* point) {
+  if (point == nullptr) return false;
+  POINT p{point->x, point->y};
+  if (::ScreenToClient(Wnd(hwnd), &p) == FALSE) return false;
+  *point = Point{p.x, p.y};
+  return true;
+}
+
 std::int32_t Win32ApiImpl::GetWindowLong(Handle hwnd, int index) {
   return static_cast<std::int32_t>(::GetWindowLongW(Wnd(hwnd), index));
 }
@@ -173,6 +181,10 @@ bool Win32ApiImpl::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src
 bool Win32ApiImpl::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                           std::uint32_t rop) {
   return ::BitBlt(Dc(dst), x, y, w, h, Dc(src), sx, sy, rop) != FALSE;
+}
+
+Colour Win32ApiImpl::GetPixel(Handle hdc, int x, int y) {
+  return static_cast<Colour>(::GetPixel(Dc(hdc), x, y));
 }
 
 bool Win32ApiImpl::GetCursorInfo(CursorInfo* info) {

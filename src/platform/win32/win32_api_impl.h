@@ -24,6 +24,7 @@ class Win32ApiImpl final : public Win32Api {
   bool GetWindowRect(Handle hwnd, Rect* rect) override;
   bool SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
                     std::uint32_t flags) override;
+  bool ScreenToClient(Handle hwnd, Point* point) override;
   std::int32_t GetWindowLong(Handle hwnd, int index) override;
   std::int32_t SetWindowLong(Handle hwnd, int index, std::int32_t value) override;
   bool SetLayeredWindowAttributes(Handle hwnd, Colour key, std::uint8_t alpha,
@@ -52,6 +53,7 @@ class Win32ApiImpl final : public Win32Api {
                   int sh, std::uint32_t rop) override;
   bool BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
               std::uint32_t rop) override;
+  Colour GetPixel(Handle hdc, int x, int y) override;
 
   bool GetCursorInfo(CursorInfo* info) override;
   bool GetIconInfo(Handle icon, IconInfo* info) override;

@@ -155,6 +155,8 @@ class Win32Form final
   void Unload() override;
   bool Loaded() const override { return hwnd_ != nullptr; }
   void ShowModeless(Form& owner) override;
+  bool SetClipboardText(std::string_view text) override;
+  bool SetClipboardImage(const PixelRows& image) override;
 
   // For the controls and the toolkit.
   HWND Window() const { return hwnd_; }
@@ -207,6 +209,8 @@ class Win32Form final
   void Raise(const MouseEvents& events);
   void KeyPress(WPARAM wParam);
   void KeyUp(WPARAM wParam);
+  // WM_MOUSEWHEEL: true where the pointer was over the window and the wheel went to it.
+  bool Wheel(WPARAM wParam, LPARAM lParam);
   void Command(WPARAM wParam);
   void TimerFired(WPARAM id);
 

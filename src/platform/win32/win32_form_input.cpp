@@ -2,6 +2,12 @@
 // timers, each delivered as an event through the dispatcher.
 #include "platform/win32/win32_form.h"
 
+#include <windowsx.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
 namespace vimo::win32 {
 namespace {
 
@@ -88,6 +94,91 @@ void Win32Form::KeyUp(WPARAM wParam) {
   const auto key = static_cast<std::int16_t>(wParam);
   const std::int16_t shift = KeyShift();
   Deliver([&] { events_.OnKeyUp(key, shift); });
+}
+
+// The wheel goes to the focused window wherever the pointer is; it turns the factor only
+// over this window (its point is on the screen).
+bool Win32Form::Wheel(WPARAM wParam, LPARAM lParam) {
+  const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  RECT window{};
+  if (GetWindowRect(hwnd_, &window) == FALSE || PtInRect(&window, at) == FALSE) return false;
+  const std::int32_t delta = GET_WHEEL_DELTA_WPARAM(wParam);
+  Deliver([&] { events_.OnMouseWheel(delta); });
+  return true;
+}
+
+namespace {
+
+// The clipboard is opened for this window; another program holding it open refuses.
+class ClipboardLease {
+ public:
+  explicit ClipboardLease(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ~ClipboardLease() {
+    if (open_) CloseClipboard();
+  }
+  ClipboardLease(const ClipboardLease&) = delete;
+  ClipboardLease& operator=(const ClipboardLease&) = delete;
+  bool Open() const { return open_; }
+
+  // Hands `bytes` to the clipboard as `format`; what was on it goes.
+  bool Put(UINT format, const void* bytes, std::size_t size) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (memory == nullptr) return false;
+    void* at = GlobalLock(memory);
+    if (at == nullptr) {
+      GlobalFree(memory);
+      return false;
+    }
+    std::memcpy(at, bytes, size);
+    GlobalUnlock(memory);
+    if (EmptyClipboard() == FALSE || SetClipboardData(format, memory) == nullptr) {
+      GlobalFree(memory);  // still ours: the clipboard did not take it
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  bool open_;
+};
+
+}  // namespace
+
+bool Win32Form::SetClipboardText(std::string_view text) {
+  ClipboardLease clipboard(LiveWindow());
+  if (!clipboard.Open()) return false;
+  const std::string copy(text);
+  return clipboard.Put(CF_TEXT, copy.c_str(), copy.size() + 1);
+}
+
+// A 24-bit bottom-up CF_DIB, which every program that pastes pictures reads (a 32-bit one
+// is taken by some as transparent).
+bool Win32Form::SetClipboardImage(const PixelRows& image) {
+  if (image.width <= 0 || image.height <= 0) return true;
+  ClipboardLease clipboard(LiveWindow());
+  if (!clipboard.Open()) return false;
+  const std::size_t stride = (static_cast<std::size_t>(image.width) * 3 + 3) & ~std::size_t{3};
+  std::vector<BYTE> dib(sizeof(BITMAPINFOHEADER) + stride * static_cast<std::size_t>(image.height));
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof(header);
+  header.biWidth = image.width;
+  header.biHeight = image.height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  header.biSizeImage = static_cast<DWORD>(dib.size() - sizeof(header));
+  std::memcpy(dib.data(), &header, sizeof(header));
+  for (int y = 0; y < image.height; ++y) {
+    BYTE* out =
+        dib.data() + sizeof(header) + stride * static_cast<std::size_t>(image.height - 1 - y);
+    for (int x = 0; x < image.width; ++x) {
+      const std::uint32_t v = image.rgb ? image.Row(y)[x] : PixelRows{}.Native(image.Row(y)[x]);
+      *out++ = static_cast<BYTE>(v);        // blue
+      *out++ = static_cast<BYTE>(v >> 8);   // green
+      *out++ = static_cast<BYTE>(v >> 16);  // red
+    }
+  }
+  return clipboard.Put(CF_DIB, dib.data(), dib.size());
 }
 
 void Win32Form::TimerFired(WPARAM id) {

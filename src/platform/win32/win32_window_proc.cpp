@@ -65,6 +65,9 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYUP:
       KeyUp(wParam);
       return 0;
+    case WM_MOUSEWHEEL:
+      if (Wheel(wParam, lParam)) return 0;
+      break;
     case WM_TIMER:
       TimerFired(wParam);
       return 0;

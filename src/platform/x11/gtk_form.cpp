@@ -91,6 +91,12 @@ struct GkForm::Signals {
     form->Guard([&] { used = form->KeyUp(*event); });
     return used ? TRUE : FALSE;
   }
+  static gboolean Scrolled(GtkWidget* /*widget*/, GdkEventScroll* event, gpointer data) {
+    auto* form = static_cast<GkForm*>(data);
+    bool used = false;
+    form->Guard([&] { used = form->Wheel(*event); });
+    return used ? TRUE : FALSE;
+  }
   static void Clicked(GtkButton* /*button*/, gpointer data) {
     auto* button = static_cast<Button*>(data);
     button->form->Guard([&] { button->form->ButtonClicked(*button); });
@@ -147,7 +153,8 @@ void GkForm::Create(const FormDesign& design) {
   G_GNUC_END_IGNORE_DEPRECATIONS
   gtk_widget_add_events(window_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                      GDK_POINTER_MOTION_MASK | GDK_KEY_PRESS_MASK |
-                                     GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
+                                     GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK | GDK_SCROLL_MASK |
+                                     GDK_SMOOTH_SCROLL_MASK);
   gtk_window_set_title(window, initialCaption_.c_str());
   gtk_window_set_resizable(window, border_ == BorderStyle::kSizable ? TRUE : FALSE);
   if (border_ == BorderStyle::kFixedDialog) {
@@ -178,6 +185,7 @@ void GkForm::Create(const FormDesign& design) {
   g_signal_connect(window_, "grab-broken-event", G_CALLBACK(&Signals::GrabBroken), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&Signals::KeyPressed), this);
   g_signal_connect(window_, "key-release-event", G_CALLBACK(&Signals::KeyReleased), this);
+  g_signal_connect(window_, "scroll-event", G_CALLBACK(&Signals::Scrolled), this);
 
   try {
     gtk_widget_realize(window_);

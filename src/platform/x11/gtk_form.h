@@ -130,6 +130,8 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   void Unload() override;
   bool Loaded() const override { return window_ != nullptr; }
   void ShowModeless(Form& owner) override;
+  bool SetClipboardText(std::string_view text) override;
+  bool SetClipboardImage(const PixelRows& image) override;
 
   // For the toolkit (WindowHost) and the controls.
   GtkWindow* Window() const { return window_ != nullptr ? GTK_WINDOW(window_) : nullptr; }
@@ -199,6 +201,7 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   void FollowTooltip(Point at);
   bool KeyTyped(const GdkEventKey& event);
   bool KeyUp(const GdkEventKey& event);
+  bool Wheel(const GdkEventScroll& event);
   void ButtonClicked(const Button& button);
   void TimerFired(Timer& timer);
 

@@ -2,7 +2,9 @@
 // timers, each delivered as an event through the dispatcher.
 #include <gdk/gdkkeysyms.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "platform/x11/gtk_form.h"
@@ -283,6 +285,58 @@ bool GkForm::KeyUp(const GdkEventKey& event) {
   if (key == 18) state &= ~static_cast<guint>(GDK_MOD1_MASK);
   const std::int16_t shift = ShiftBits(state);
   Deliver([&] { events_.OnKeyUp(key, shift); });
+  return true;
+}
+
+// A notch is 120, as WHEEL_DELTA; a smooth scroll's delta_y is in notches, negative away
+// from the user.
+bool GkForm::Wheel(const GdkEventScroll& event) {
+  if (!buttons_.empty()) return false;
+  std::int32_t delta = 0;
+  switch (event.direction) {
+    case GDK_SCROLL_UP:
+      delta = 120;
+      break;
+    case GDK_SCROLL_DOWN:
+      delta = -120;
+      break;
+    case GDK_SCROLL_SMOOTH:
+      delta = static_cast<std::int32_t>(std::lround(std::clamp(-event.delta_y, -1e6, 1e6) * 120.0));
+      break;
+    default:
+      return false;
+  }
+  if (delta != 0) Deliver([&] { events_.OnMouseWheel(delta); });
+  return true;
+}
+
+// The clipboard is an X selection that GTK serves for as long as Vimo runs; claiming it
+// cannot be refused.
+bool GkForm::SetClipboardText(std::string_view text) {
+  GtkClipboard* board = gtk_widget_get_clipboard(GTK_WIDGET(LiveWindow()), GDK_SELECTION_CLIPBOARD);
+  gtk_clipboard_set_text(board, text.data(), static_cast<gint>(text.size()));
+  return true;
+}
+
+// GTK offers the picture as image/png (and the other formats it can write).
+bool GkForm::SetClipboardImage(const PixelRows& image) {
+  GtkClipboard* board = gtk_widget_get_clipboard(GTK_WIDGET(LiveWindow()), GDK_SELECTION_CLIPBOARD);
+  if (image.width <= 0 || image.height <= 0) return true;
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, image.width, image.height);
+  if (pixbuf == nullptr) throw ToolkitError("cannot make the picture for the clipboard");
+  guchar* bytes = gdk_pixbuf_get_pixels(pixbuf);
+  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+  for (int y = 0; y < image.height; ++y) {
+    guchar* out = bytes + static_cast<std::ptrdiff_t>(y) * stride;
+    for (int x = 0; x < image.width; ++x) {
+      const std::uint32_t v = image.rgb ? image.Row(y)[x] : PixelRows{}.Native(image.Row(y)[x]);
+      *out++ = static_cast<guchar>(v >> 16);
+      *out++ = static_cast<guchar>(v >> 8);
+      *out++ = static_cast<guchar>(v);
+    }
+  }
+  gtk_clipboard_set_image(board, pixbuf);
+  g_object_unref(pixbuf);
   return true;
 }
 

@@ -242,6 +242,19 @@ bool X11Api::SetWindowPos(Handle hwnd, Handle insertAfter, int x, int y, int cx,
   return windows_.Place(hwnd, insertAfter, x, y, cx, cy, flags);
 }
 
+bool X11Api::ScreenToClient(Handle hwnd, Point* point) {
+  if (point == nullptr || hwnd == 0) return false;
+  ErrorTrap trap(display_);
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  const bool done = XTranslateCoordinates(display_, root_, static_cast<Window>(hwnd), point->x,
+                                          point->y, &x, &y, &child) != False;
+  if (!done || trap.Failed()) return false;
+  *point = Point{x, y};
+  return true;
+}
+
 std::int32_t X11Api::GetWindowLong(Handle hwnd, int index) {
   const auto found = windowLongs_.find({hwnd, index});
   return found == windowLongs_.end() ? 0 : found->second;
@@ -418,6 +431,23 @@ bool X11Api::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, 
   const Window window = WindowOf(dst);
   if (!Accepts(window)) return false;
   return from->Put(window, gc_, sx, sy, x, y, w, h);
+}
+
+// One pixel of the screen, read on its own (a "c" key press, not a frame).
+Colour X11Api::GetPixel(Handle hdc, int x, int y) {
+  if (hdc != kScreenDc || x < monitors_.desktop.left || y < monitors_.desktop.top ||
+      x >= monitors_.desktop.right || y >= monitors_.desktop.bottom) {
+    return win::CLR_INVALID;
+  }
+  ErrorTrap trap(display_);
+  XImage* image = XGetImage(display_, root_, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (image == nullptr || trap.Failed()) {
+    if (image != nullptr) XDestroyImage(image);
+    return win::CLR_INVALID;
+  }
+  const unsigned long rgb = XGetPixel(image, 0, 0);
+  XDestroyImage(image);
+  return static_cast<Colour>(((rgb >> 16) & 0xFFU) | (rgb & 0xFF00U) | ((rgb & 0xFFU) << 16));
 }
 
 void X11Api::RefreshPointer() {

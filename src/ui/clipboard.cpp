@@ -1,0 +1,94 @@
+// The clipboard: Ctrl+C copies the view as it stands, "c" the colour of the screen pixel
+// under the pointer as "#RRGGBB", which the caption shows for a while.
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "app/main_window.h"
+#include "platform/win32_constants.h"
+
+namespace vimo {
+namespace {
+
+constexpr std::int32_t kNoticeTicks = 133;  // about two seconds of 15 ms ticks
+constexpr const char* kBusy = "clipboard busy";
+
+bool Contains(const Rect& r, Point p) {
+  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+}
+
+}  // namespace
+
+void MainWindow::ShowNotice(std::string text) {
+  s_.NoticeText = std::move(text);
+  s_.NoticeTicks = kNoticeTicks;
+  UpdateCaption();
+}
+
+// The pixels the last frame copied onto the window, with the marker lines inverted as the
+// window's pen inverts them; the frame and the read-out band are left out.
+void MainWindow::CopyView() {
+  const Rect shown = ShownView();
+  const PixelRows from = buffPic_->Pixels();
+  const int w = std::min(shown.right, from.width) - shown.left;
+  const int h = std::min(shown.bottom, from.height) - shown.top;
+  if (w <= 0 || h <= 0) return;
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  const auto at = [&](int x, int y) -> std::uint32_t& {
+    return pixels[static_cast<std::size_t>(y - shown.top) * static_cast<std::size_t>(w) +
+                  static_cast<std::size_t>(x - shown.left)];
+  };
+  for (int y = shown.top; y < shown.top + h; ++y) {
+    const std::uint32_t* row = from.Row(y);
+    for (int x = shown.left; x < shown.left + w; ++x) {
+      const std::uint32_t v = row[x];
+      // As 0x00RRGGBB, whichever way the picture box holds its colours.
+      at(x, y) =
+          from.rgb ? v & 0xFFFFFFU : ((v & 0xFFU) << 16) | (v & 0xFF00U) | ((v >> 16) & 0xFFU);
+    }
+  }
+  std::array<Segment, 4> lines;
+  const std::size_t n = MarkerLines(lines);
+  for (std::size_t i = 0; i < n; ++i) {
+    const Segment& line = lines[i];
+    const int dx = line.to.x > line.from.x ? 1 : (line.to.x < line.from.x ? -1 : 0);
+    const int dy = line.to.y > line.from.y ? 1 : (line.to.y < line.from.y ? -1 : 0);
+    for (Point p = line.from; p.x != line.to.x || p.y != line.to.y; p.x += dx, p.y += dy) {
+      if (p.x >= shown.left && p.x < shown.left + w && p.y >= shown.top && p.y < shown.top + h) {
+        at(p.x, p.y) ^= 0xFFFFFFU;
+      }
+    }
+  }
+  const PixelRows image{pixels.data(), w, w, h, true};
+  if (!form_->SetClipboardImage(image)) ShowNotice(kBusy);
+}
+
+// Over Vimo's own window only the view has a colour to give: the screen pixel its block
+// under the pointer shows, as the measuring points map it. Over the frame, the margin or
+// the band nothing is copied and nothing said.
+void MainWindow::CopyColour() {
+  Point pointer;
+  if (!api_.GetCursorPos(&pointer)) return;
+  Point pixel = pointer;
+  const Handle hwnd = form_->hWnd();
+  Rect window;
+  if (api_.GetWindowRect(hwnd, &window) && Contains(window, pointer)) {
+    Point client = pointer;
+    if (!api_.ScreenToClient(hwnd, &client) || !Contains(ShownView(), client)) return;
+    const std::int32_t column = (client.x - 1) / s_.Factor;
+    const std::int32_t row = (client.y - 1) / s_.Factor;
+    if (column >= s_.SrcWidth || row >= s_.SrcHeight) return;
+    pixel = Point{s_.SrcX + column, s_.SrcY + row};
+  }
+  const Handle desktop = api_.GetDesktopWindow();
+  const Handle screen = api_.GetDC(desktop);
+  const Colour colour = api_.GetPixel(screen, pixel.x, pixel.y);
+  api_.ReleaseDC(desktop, screen);
+  if (colour == win::CLR_INVALID) return;
+  std::array<char, 8> text{};
+  std::snprintf(text.data(), text.size(), "#%02X%02X%02X", colour & 0xFFU, (colour >> 8) & 0xFFU,
+                (colour >> 16) & 0xFFU);
+  ShowNotice(form_->SetClipboardText(text.data()) ? text.data() : kBusy);
+}
+
+}  // namespace vimo
