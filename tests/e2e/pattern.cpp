@@ -9,9 +9,6 @@
 //   close TITLE [minimized]  posts WM_CLOSE to that window (minimises it first)
 //   hold PATH, release       opens the file without sharing, as another program holding it
 //                            does, and closes it again
-//   clipboard                the state with "clipboard": its CF_TEXT as "text" and its
-//                            CF_DIB as "size" [w, h] and "rgb", 6 hex digits a pixel, top
-//                            row first
 // The state: "ok" (the command succeeded), "cursor" (GetCursorPos) and "windows", every
 // visible top-level window from the top down with its title, class, outer and client
 // rects on the screen, topmost and foreground flags and visible child windows (class,
@@ -37,7 +34,6 @@ HWND g_pattern = nullptr;
 BITMAPINFO g_info{};
 std::vector<DWORD> g_pixels;
 HANDLE g_held = INVALID_HANDLE_VALUE;
-std::string g_extra;  // added to the next state
 
 LRESULT CALLBACK PatternProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_PAINT) {
@@ -122,49 +118,6 @@ HWND FindByTitle(const std::wstring& prefix) {
   return nullptr;
 }
 
-// CF_TEXT and a 24- or 32-bit CF_DIB, as JSON fields.
-bool ReadClipboard() {
-  if (OpenClipboard(nullptr) == FALSE) return false;
-  std::string text;
-  if (HANDLE handle = GetClipboardData(CF_TEXT)) {
-    if (const auto* chars = static_cast<const char*>(GlobalLock(handle))) {
-      for (const char* c = chars; *c != '\0'; ++c) {
-        if (*c == '"' || *c == '\\') text += '\\';
-        text += *c;
-      }
-      GlobalUnlock(handle);
-    }
-  }
-  long w = 0;
-  long h = 0;
-  std::string rgb;
-  if (HANDLE handle = GetClipboardData(CF_DIB)) {
-    if (const auto* info = static_cast<const BITMAPINFOHEADER*>(GlobalLock(handle))) {
-      const int bits = info->biBitCount;
-      if ((bits == 24 || bits == 32) && info->biPlanes == 1) {
-        w = info->biWidth;
-        h = info->biHeight < 0 ? -info->biHeight : info->biHeight;
-        const BYTE* pixels = reinterpret_cast<const BYTE*>(info) + info->biSize +
-                             (info->biCompression == BI_BITFIELDS ? 12 : 0);
-        const long stride = ((w * bits + 31) / 32) * 4;
-        for (long y = 0; y < h; ++y) {
-          const BYTE* row = pixels + stride * (info->biHeight < 0 ? y : h - 1 - y);
-          for (long x = 0; x < w; ++x, row += bits / 8) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "%02x%02x%02x", row[2], row[1], row[0]);
-            rgb += hex;
-          }
-        }
-      }
-      GlobalUnlock(handle);
-    }
-  }
-  CloseClipboard();
-  g_extra = ", \"clipboard\": {\"text\": \"" + text + "\", \"size\": [" + std::to_string(w) + ", " +
-            std::to_string(h) + "], \"rgb\": \"" + rgb + "\"}";
-  return true;
-}
-
 std::string State(bool ok) {
   POINT cursor{};
   GetCursorPos(&cursor);
@@ -186,16 +139,13 @@ std::string State(bool ok) {
            ", \"foreground\": " + Json(GetForegroundWindow() == hwnd) + ", \"children\": [" +
            children + "]}";
   }
-  out += "]" + g_extra + "}";
-  g_extra.clear();
-  return out;
+  return out + "]}";
 }
 
 bool Run(const std::vector<std::wstring>& arg) {
   const std::wstring& cmd = arg[0];
   if (cmd == L"state") return true;
   if (cmd == L"release") return CloseHandle(g_held) != 0;
-  if (cmd == L"clipboard") return ReadClipboard();
   if (cmd == L"hold" && arg.size() == 2) {
     g_held = CreateFileW(arg[1].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     return g_held != INVALID_HANDLE_VALUE;

@@ -98,6 +98,13 @@ class X11Server : public testing::Test {
     return window;
   }
 
+  // The 6 x 4 pixels at the window's top left in one colour.
+  void Fill(Window window, unsigned long colour) {
+    XSetForeground(display_, DefaultGC(display_, DefaultScreen(display_)), colour);
+    XFillRectangle(display_, window, DefaultGC(display_, DefaultScreen(display_)), 0, 0, 6, 4);
+    XSync(display_, False);
+  }
+
   // Gives every waiting event to the API, as the toolkit's filter does; how many it took.
   int Pump(X11Api& api) {
     XSync(display_, False);
@@ -256,11 +263,7 @@ TEST_F(X11Server, AreaReadAheadWithThePointerIsTheScreenOfThatMoment) {
   X11Image view(display_);
   ASSERT_TRUE(view.Resize(12, 8));
   const Handle screen = api.GetDC(0);
-  const auto fill = [&](unsigned long colour) {
-    XSetForeground(display_, DefaultGC(display_, DefaultScreen(display_)), colour);
-    XFillRectangle(display_, shown, DefaultGC(display_, DefaultScreen(display_)), 0, 0, 6, 4);
-    XSync(display_, False);
-  };
+  const auto fill = [&](unsigned long colour) { Fill(shown, colour); };
   const auto frame = [&](int x) {
     EXPECT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 12, 8, screen, x, 200, 6, 4, win::SRCCOPY));
     return view.Pixels().Row(5)[11] & 0xFFFFFFU;  // the area's pixel (5, 2)
@@ -293,32 +296,27 @@ TEST_F(X11Server, AreaReadAheadWithThePointerIsTheScreenOfThatMoment) {
 // going, first has the plan that reads it drawn.
 TEST_F(X11Server, PlannedViewIsDrawnBeforeItsSourceChangesOrGoes) {
   const Window shown = ShowWindow(100, 200, 6, 4, false);
-  const auto fill = [&](unsigned long colour) {
-    XSetForeground(display_, DefaultGC(display_, DefaultScreen(display_)), colour);
-    XFillRectangle(display_, shown, DefaultGC(display_, DefaultScreen(display_)), 0, 0, 6, 4);
-    XSync(display_, False);
-  };
   X11Image capture(display_);
   X11Image view(display_);
-  ASSERT_TRUE(capture.Resize(6, 4));
-  ASSERT_TRUE(view.Resize(12, 8));
-  fill(0x102030);
-  ASSERT_TRUE(capture.Read(root_, 100, 200));
-  view.Stretch(0, 0, 12, 8, capture);
-  fill(0x405060);
-  ASSERT_TRUE(capture.Read(root_, 100, 200));
+  ASSERT_TRUE(capture.Resize(6, 4) && view.Resize(12, 8));
+  const auto plan = [&](X11Image& source, unsigned long colour) {
+    Fill(shown, colour);
+    ASSERT_TRUE(source.Read(root_, 100, 200));
+    view.Stretch(0, 0, 12, 8, source);
+  };
+  plan(capture, 0x102030);
+  Fill(shown, 0x405060);
+  ASSERT_TRUE(capture.Read(root_, 100, 200));  // read again
   EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x102030U);
-
   {
     X11Image passing(display_);
     ASSERT_TRUE(passing.Resize(6, 4));
-    ASSERT_TRUE(passing.Read(root_, 100, 200));
-    view.Stretch(0, 0, 12, 8, passing);
-  }
-  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x405060U);
-  view.Stretch(0, 0, 12, 8, capture);
-  ASSERT_TRUE(capture.Resize(3, 3));
-  EXPECT_EQ(view.Pixels().Row(0)[0] & 0xFFFFFFU, 0x405060U);
+    plan(passing, 0x708090);
+  }  // gone
+  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x708090U);
+  plan(capture, 0xA0B0C0);
+  ASSERT_TRUE(capture.Resize(3, 3));  // made anew
+  EXPECT_EQ(view.Pixels().Row(0)[0] & 0xFFFFFFU, 0xA0B0C0U);
 }
 
 TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
@@ -515,11 +513,6 @@ TEST_F(X11Server, SettingsFolderFilesWindowsAndBrowser) {
   EXPECT_FALSE(api.MakeSureDirectoryPathExists(file + "/below/a.ini"));  // a file in the way
   std::filesystem::remove_all(temp);
 
-  EXPECT_EQ(api.GetWindowLong(7, win::GWL_EXSTYLE), 0);
-  EXPECT_EQ(api.SetWindowLong(7, win::GWL_EXSTYLE, win::WS_EX_LAYERED), 0);
-  EXPECT_EQ(api.GetWindowLong(7, win::GWL_EXSTYLE), win::WS_EX_LAYERED);
-  EXPECT_EQ(api.GetWindowLong(8, win::GWL_EXSTYLE), 0);
-  EXPECT_TRUE(api.SetLayeredWindowAttributes(7, 0, 255, win::LWA_ALPHA));
   EXPECT_FALSE(api.ExcludeFromCapture(7));
   Rect outer;
   ASSERT_TRUE(api.GetWindowRect(7, &outer));
