@@ -174,12 +174,13 @@ def view_errors(shot: Shot, client: list[int], s: ViewState, cursor: tuple[int, 
 def clipboard(h: "Harness") -> tuple[str, int, int, bytes, list[bytes]]:
     """The X CLIPBOARD selection (Wine's clipboard is one too): its text, its picture as a
     BMP (which GTK makes of its picture, Wine of a CF_DIB) and the formats it offers."""
-    def read(*target: str) -> bytes:
-        return subprocess.run(["xclip", "-selection", "clipboard", "-o", *target], env=h.env(),
-                              capture_output=True, timeout=10).stdout
-    targets = read("-t", "TARGETS").split()
-    picture = bmp_pixels(read("-t", "image/bmp")) if b"image/bmp" in targets else (0, 0, b"")
-    return read().decode(errors="replace"), *picture, targets
+    def read(target: str) -> bytes:  # only what is offered: Wine leaves the rest unanswered
+        return subprocess.run(["xclip", "-selection", "clipboard", "-o", "-t", target],
+                              env=h.env(), capture_output=True, timeout=10).stdout
+    targets = read("TARGETS").split()
+    picture = bmp_pixels(read("image/bmp")) if b"image/bmp" in targets else (0, 0, b"")
+    text = read("UTF8_STRING").decode() if b"UTF8_STRING" in targets else ""
+    return text, *picture, targets
 
 
 def bmp_pixels(data: bytes) -> tuple[int, int, bytes]:

@@ -310,11 +310,12 @@ bool GkForm::Wheel(const GdkEventScroll& event) {
   return true;
 }
 
-// The clipboard is an X selection that GTK serves for as long as Vimo runs; claiming it
-// cannot be refused.
+// The clipboard is an X selection that GTK serves while Vimo runs, and that a clipboard
+// manager may keep once it has ended; claiming it cannot be refused.
 bool GkForm::SetClipboardText(std::string_view text) {
   GtkClipboard* board = gtk_widget_get_clipboard(GTK_WIDGET(LiveWindow()), GDK_SELECTION_CLIPBOARD);
   gtk_clipboard_set_text(board, text.data(), static_cast<gint>(text.size()));
+  gtk_clipboard_set_can_store(board, nullptr, 0);
   return true;
 }
 
@@ -336,6 +337,7 @@ bool GkForm::SetClipboardImage(const PixelRows& image) {
     }
   }
   gtk_clipboard_set_image(board, pixbuf);
+  gtk_clipboard_set_can_store(board, nullptr, 0);
   g_object_unref(pixbuf);
   return true;
 }

@@ -245,6 +245,9 @@ int GkToolkit::Run() {
   if (main_ == nullptr || mainGone_) return 0;
   if (loop_ == nullptr) loop_ = g_main_loop_new(nullptr, FALSE);
   g_main_loop_run(loop_);
+  // What Vimo put on the clipboard goes to the clipboard manager, where one runs, before
+  // Vimo ends (nothing happens otherwise).
+  gtk_clipboard_store(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
   return 0;
 }
 
