@@ -929,8 +929,9 @@ def case_wheel_and_clipboard(h: Harness) -> None:
 
     h.press("ctrl+c")
     lay, (left, top), shot = layout(h.state, P1), h.vimo_window()["client"][:2], h.screenshot()
-    view = b"".join(shot.pixel(left + 1 + x, top + 1 + y) for y in range(lay.h) for x in range(lay.w))
-    copied = h.wait_for("the view on the clipboard", lambda: (c := clipboard(h))[1:3] == lay[2:] and c)
+    w, h_ = (n - (h.state.grid and h.state.factor > 1) for n in lay[2:])  # the grid's frame
+    view = b"".join(shot.pixel(left + 1 + x, top + 1 + y) for y in range(h_) for x in range(w))
+    copied = h.wait_for("the view on the clipboard", lambda: (c := clipboard(h))[1:3] == (w, h_) and c)
     if h.target.name == "linux" and b"image/png" not in copied[4]:
         raise CaseFailure(f"the picture is not offered as image/png: {copied[4]}")
     if copied[3] != view:
