@@ -41,6 +41,7 @@
 
 #include "alloc_counter.h"
 #include "app/main_window.h"
+#include "rows.h"
 #include "soak_path.h"
 
 namespace vimo::bench {
@@ -48,8 +49,6 @@ namespace {
 
 constexpr int kDefaultTicks = 2000;
 constexpr long long kDefaultSoakTicks = 100000;
-constexpr int kBatch = 100;
-constexpr int kSettleTicks = 20;
 constexpr int kLargeClient = 1002;
 // Left of and above the window wherever it is placed, so the view never shows it.
 constexpr POINT kPointer{200, 200};
@@ -135,13 +134,6 @@ const char* GdiCountingName() {
       break;
   }
   return "not counted (GetGuiResources does not count here)";
-}
-
-std::string Delta(long before, long after) {
-  if (before < 0 || after < 0) return "n/a";
-  char text[32];
-  std::snprintf(text, sizeof(text), "%+ld (%ld)", after - before, after);
-  return text;
 }
 
 // The Wine version when running under Wine, otherwise empty.
@@ -421,13 +413,10 @@ class Bench {
 
     for (std::size_t c = 0; c < configs.size(); ++c) {
       Row& row = rows[c];
-      std::vector<double>& times = samples[c];
-      std::sort(times.begin(), times.end());
-      row.median = times[times.size() / 2];
-      row.p95 = times[static_cast<std::size_t>(std::ceil(0.95 * ticks_)) - 1];
-      double sum = 0;
-      for (const double t : times) sum += t;
-      row.mean = sum / ticks_;
+      const Spread spread = SpreadOf(samples[c]);
+      row.median = spread.median;
+      row.p95 = spread.p95;
+      row.mean = spread.mean;
       row.allocsPerTick = static_cast<double>(allocations[c]) / ticks_;
       row.gdiBefore = gdiBefore;
       row.gdiAfter = gdiAfter;

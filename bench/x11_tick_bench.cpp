@@ -40,6 +40,7 @@
 #include "platform/x11/gtk_toolkit.h"
 #include "platform/x11/x11_api.h"
 #include "platform/x11/x11_image.h"
+#include "rows.h"
 #include "soak_path.h"
 
 namespace vimo::bench {
@@ -47,8 +48,6 @@ namespace {
 
 constexpr int kDefaultTicks = 2000;
 constexpr long long kDefaultSoakTicks = 100000;
-constexpr int kBatch = 100;
-constexpr int kSettleTicks = 20;
 constexpr int kLargeClient = 1002;
 // Left of and above the window wherever it is placed, so the view never shows it.
 constexpr Point kPointer{200, 200};
@@ -121,13 +120,6 @@ long XResources(Window own) {
   return total;
 }
 
-std::string Delta(long before, long after) {
-  if (before < 0 || after < 0) return "n/a";
-  char text[48];
-  std::snprintf(text, sizeof(text), "%+ld (%ld)", after - before, after);
-  return text;
-}
-
 struct Row {
   std::string name;
   int viewW = 0;
@@ -197,13 +189,10 @@ class Bench {
     }
     for (std::size_t c = 0; c < configs.size(); ++c) {
       Row& row = rows[c];
-      std::vector<double>& times = samples[c];
-      std::sort(times.begin(), times.end());
-      row.median = times[times.size() / 2];
-      row.p95 = times[static_cast<std::size_t>(std::ceil(0.95 * ticks_)) - 1];
-      double sum = 0;
-      for (const double t : times) sum += t;
-      row.mean = sum / ticks_;
+      const Spread spread = SpreadOf(samples[c]);
+      row.median = spread.median;
+      row.p95 = spread.p95;
+      row.mean = spread.mean;
       row.newsPerTick = static_cast<double>(news[c]) / ticks_;
       row.mallocsPerTick = static_cast<double>(mallocs[c]) / ticks_;
     }

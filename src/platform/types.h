@@ -52,6 +52,11 @@ constexpr Rect Intersection(const Rect& a, const Rect& b) {
 
 // Pixel memory a backend holds: `width` x `height` 32-bit pixels, row 0 at `bits`,
 // each row `pitch` pixels after the one above it (negative for bottom-up memory).
+// 0x00BBGGRR as 0x00RRGGBB and back: red and blue change places.
+constexpr std::uint32_t SwapRedBlue(std::uint32_t v) {
+  return ((v & 0xFFU) << 16) | (v & 0xFF00U) | ((v >> 16) & 0xFFU);
+}
+
 struct PixelRows {
   std::uint32_t* bits = nullptr;
   std::ptrdiff_t pitch = 0;
@@ -63,8 +68,11 @@ struct PixelRows {
 
   std::uint32_t* Row(int y) const { return bits + static_cast<std::ptrdiff_t>(y) * pitch; }
   std::uint32_t Native(Colour colour) const {
-    if (!rgb) return colour & 0x00FFFFFFU;
-    return ((colour & 0xFFU) << 16) | (colour & 0xFF00U) | ((colour >> 16) & 0xFFU);
+    return rgb ? SwapRedBlue(colour) : colour & 0x00FFFFFFU;
+  }
+  // A pixel of these rows as 0x00RRGGBB.
+  std::uint32_t Rgb(std::uint32_t pixel) const {
+    return rgb ? pixel & 0x00FFFFFFU : SwapRedBlue(pixel);
   }
 };
 

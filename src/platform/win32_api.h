@@ -101,4 +101,20 @@ class Win32Api {
                                      int show) = 0;
 };
 
+// Gives a device context back however the caller's work ends, so a failing call cannot
+// leave one taken.
+class DcLease {
+ public:
+  DcLease(Win32Api& api, Handle window) : api_(api), window_(window), dc_(api.GetDC(window)) {}
+  ~DcLease() { api_.ReleaseDC(window_, dc_); }
+  DcLease(const DcLease&) = delete;
+  DcLease& operator=(const DcLease&) = delete;
+  Handle dc() const { return dc_; }
+
+ private:
+  Win32Api& api_;
+  Handle window_;
+  Handle dc_;
+};
+
 }  // namespace vimo

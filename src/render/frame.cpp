@@ -9,22 +9,6 @@
 namespace vimo {
 namespace {
 
-// Gives a device context back however the frame ends, so a failing toolkit call cannot
-// leave one taken.
-class DcLease {
- public:
-  DcLease(Win32Api& api, Handle window) : api_(api), window_(window), dc_(api.GetDC(window)) {}
-  ~DcLease() { api_.ReleaseDC(window_, dc_); }
-  DcLease(const DcLease&) = delete;
-  DcLease& operator=(const DcLease&) = delete;
-  Handle dc() const { return dc_; }
-
- private:
-  Win32Api& api_;
-  Handle window_;
-  Handle dc_;
-};
-
 // Grid lines across a view of `view` pixels: one at each multiple of the factor short
 // of the view's far edge.
 std::size_t GridLines(std::int32_t view, std::int32_t factor) {

@@ -41,10 +41,7 @@ void MainWindow::CopyView() {
   for (int y = shown.top; y < shown.top + h; ++y) {
     const std::uint32_t* row = from.Row(y);
     for (int x = shown.left; x < shown.left + w; ++x) {
-      const std::uint32_t v = row[x];
-      // As 0x00RRGGBB, whichever way the picture box holds its colours.
-      at(x, y) =
-          from.rgb ? v & 0xFFFFFFU : ((v & 0xFFU) << 16) | (v & 0xFF00U) | ((v >> 16) & 0xFFU);
+      at(x, y) = from.Rgb(row[x]);
     }
   }
   std::array<Segment, 4> lines;
@@ -80,10 +77,8 @@ void MainWindow::CopyColour() {
     if (column >= s_.SrcWidth || row >= s_.SrcHeight) return;
     pixel = Point{s_.SrcX + column, s_.SrcY + row};
   }
-  const Handle desktop = api_.GetDesktopWindow();
-  const Handle screen = api_.GetDC(desktop);
-  const Colour colour = api_.GetPixel(screen, pixel.x, pixel.y);
-  api_.ReleaseDC(desktop, screen);
+  const DcLease screen(api_, api_.GetDesktopWindow());
+  const Colour colour = api_.GetPixel(screen.dc(), pixel.x, pixel.y);
   if (colour == win::CLR_INVALID) return;
   std::array<char, 8> text{};
   std::snprintf(text.data(), text.size(), "#%02X%02X%02X", colour & 0xFFU, (colour >> 8) & 0xFFU,

@@ -259,8 +259,7 @@ bool SimForm::SetClipboardImage(const PixelRows& image) {
   clipboard = SimClipboard{false, hWnd(), "", {}, image.width, image.height};
   for (int y = 0; y < image.height; ++y) {
     for (int x = 0; x < image.width; ++x) {
-      const std::uint32_t v = image.Row(y)[x];
-      clipboard.image.push_back(image.rgb ? v & 0xFFFFFFU : PixelRows{}.Native(v));
+      clipboard.image.push_back(image.Rgb(image.Row(y)[x]));
     }
   }
   return true;

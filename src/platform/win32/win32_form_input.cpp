@@ -172,7 +172,7 @@ bool Win32Form::SetClipboardImage(const PixelRows& image) {
     BYTE* out =
         dib.data() + sizeof(header) + stride * static_cast<std::size_t>(image.height - 1 - y);
     for (int x = 0; x < image.width; ++x) {
-      const std::uint32_t v = image.rgb ? image.Row(y)[x] : PixelRows{}.Native(image.Row(y)[x]);
+      const std::uint32_t v = image.Rgb(image.Row(y)[x]);
       *out++ = static_cast<BYTE>(v);        // blue
       *out++ = static_cast<BYTE>(v >> 8);   // green
       *out++ = static_cast<BYTE>(v >> 16);  // red

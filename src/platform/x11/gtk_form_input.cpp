@@ -330,7 +330,7 @@ bool GkForm::SetClipboardImage(const PixelRows& image) {
   for (int y = 0; y < image.height; ++y) {
     guchar* out = bytes + static_cast<std::ptrdiff_t>(y) * stride;
     for (int x = 0; x < image.width; ++x) {
-      const std::uint32_t v = image.rgb ? image.Row(y)[x] : PixelRows{}.Native(image.Row(y)[x]);
+      const std::uint32_t v = image.Rgb(image.Row(y)[x]);
       *out++ = static_cast<guchar>(v >> 16);
       *out++ = static_cast<guchar>(v >> 8);
       *out++ = static_cast<guchar>(v);

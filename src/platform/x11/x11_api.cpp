@@ -445,9 +445,9 @@ Colour X11Api::GetPixel(Handle hdc, int x, int y) {
     if (image != nullptr) XDestroyImage(image);
     return win::CLR_INVALID;
   }
-  const unsigned long rgb = XGetPixel(image, 0, 0);
+  const auto rgb = static_cast<std::uint32_t>(XGetPixel(image, 0, 0));
   XDestroyImage(image);
-  return static_cast<Colour>(((rgb >> 16) & 0xFFU) | (rgb & 0xFF00U) | ((rgb & 0xFFU) << 16));
+  return SwapRedBlue(rgb);
 }
 
 void X11Api::RefreshPointer() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/straight_lines.h"
 #include "platform/x11/x11_pixels.h"
@@ -137,8 +138,9 @@ void FramePlan::Render(const PixelRows& target) {
                   srcW * sizeof(std::uint32_t));
     }
   }
-  last_ = now_;  // the vectors keep their room: no allocation once they are large enough
-  last_.pending = false;
+  // This frame becomes the last one; the next Stretch() clears the other record and
+  // refills it without allocating once its vectors are large enough.
+  std::swap(last_, now_);
   lastValid_ = true;
   lastTargetW_ = target.width;
   lastTargetH_ = target.height;

@@ -143,22 +143,6 @@ void StretchNearest(const PixelRows& dst, int x, int y, int w, int h, const Pixe
   }
 }
 
-void WriteChanged(std::uint32_t* to, const std::uint32_t* from, int count) {
-  int i = 0;
-#if defined(__SSE2__)
-  for (; i + 4 <= count; i += 4) {
-    const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-    auto* at = reinterpret_cast<__m128i*>(to + i);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_loadu_si128(at), four)) != 0xFFFF) {
-      _mm_storeu_si128(at, four);
-    }
-  }
-#endif
-  for (; i < count; ++i) {
-    if (to[i] != from[i]) to[i] = from[i];
-  }
-}
-
 void BlendCursor(const PixelRows& dst, const std::uint32_t* argb, int w, int h, int x, int y,
                  int factor) {
   if (argb == nullptr || w <= 0 || h <= 0 || factor <= 0 || dst.bits == nullptr) return;

@@ -13,10 +13,6 @@ namespace vimo::x11 {
 // j * src.height / h). Clipped to `dst`; an empty source or target draws nothing.
 void StretchNearest(const PixelRows& dst, int x, int y, int w, int h, const PixelRows& src);
 
-// `count` pixels from `from` to `to`, writing only those that differ: memory that the X
-// server reads stays in its core's cache where nothing changed.
-void WriteChanged(std::uint32_t* to, const std::uint32_t* from, int count);
-
 // The w x h pointer image `argb` (premultiplied 0xAARRGGBB, row by row) enlarged by
 // `factor` at (x, y) of `dst`: each source pixel a factor x factor block, blended as
 // dst = src + dst * (255 - alpha) / 255 per channel, rounded. Clipped to `dst`.
