@@ -6,7 +6,7 @@
 #   test     everything ./test.sh builds and runs: both targets, tests, lint, package
 set -euo pipefail
 
-native=(cmake ninja-build g++ pkg-config libgtk-3-dev libx11-dev libxext-dev libxfixes-dev
+native=(cmake ninja-build g++ pkg-config libgtk-3-dev libx11-dev libxext-dev libxdamage-dev libxfixes-dev
   libxrandr-dev libxi-dev libxtst-dev libxres-dev xvfb xauth xdotool xterm openbox imagemagick
   fonts-liberation x11-xserver-utils)
 windows=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick

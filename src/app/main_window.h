@@ -97,8 +97,6 @@ class MainWindow : public FormEvents {
 
   // Commands and options.
   void SetFactor(std::int16_t index);
-  // Always equal to Factor: SetFactor checks the index before any check mark changes.
-  std::int16_t CheckedFactorIndex();
   void ApplyOnTop();
   void ApplyStick();
   void ApplyCentered();
@@ -169,6 +167,9 @@ class MainWindow : public FormEvents {
   std::optional<Handle> tickCursor_;
   // The grid's lines, two points each; sized with the layout.
   std::vector<Point> gridPoints_;
+  Rect gridFor_;  // the view size and factor gridPoints_ holds the lines of
+  std::int32_t gridFactor_ = 0;
+  std::size_t gridLines_ = 0;
   ReadoutText readout1_;
   ReadoutText readout2_;
   std::unique_ptr<AboutWindow> frmAbout_;  // created on first use

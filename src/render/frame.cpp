@@ -56,20 +56,26 @@ void MainWindow::RenderFrame() {
   // All lines in one walk over the surface's memory; each leaves out its end point, so a
   // vertical line covers rows 1 to ViewHeight - 1 and a horizontal one columns 1 to
   // ViewWidth - 1.
+  // The points are worked out again only for a new view size or factor.
   if (grid) {
-    ReserveGrid();  // already done by the layout, unless the view was changed behind it
-    std::size_t n = 0;
-    const std::int32_t lastColumn = viewW - 1;
-    for (std::int32_t x = f; x <= lastColumn; x += f) {
-      gridPoints_[n++] = {x, 1};
-      gridPoints_[n++] = {x, viewH};
+    if (gridFor_ != Rect{0, 0, viewW, viewH} || gridFactor_ != f) {
+      ReserveGrid();  // already done by the layout, unless the view was changed behind it
+      std::size_t n = 0;
+      const std::int32_t lastColumn = viewW - 1;
+      for (std::int32_t x = f; x <= lastColumn; x += f) {
+        gridPoints_[n++] = {x, 1};
+        gridPoints_[n++] = {x, viewH};
+      }
+      const std::int32_t lastRow = viewH - 1;
+      for (std::int32_t y = f; y <= lastRow; y += f) {
+        gridPoints_[n++] = {1, y};
+        gridPoints_[n++] = {viewW, y};
+      }
+      gridFor_ = Rect{0, 0, viewW, viewH};
+      gridFactor_ = f;
+      gridLines_ = n / 2;
     }
-    const std::int32_t lastRow = viewH - 1;
-    for (std::int32_t y = f; y <= lastRow; y += f) {
-      gridPoints_[n++] = {1, y};
-      gridPoints_[n++] = {viewW, y};
-    }
-    buffPic_->StraightLines(gridPoints_.data(), n / 2, s_.GridColor);
+    buffPic_->StraightLines(gridPoints_.data(), gridLines_, s_.GridColor);
   }
 
   // The window's device context lives only for this copy.

@@ -18,12 +18,4 @@ void MainWindow::SetFactor(std::int16_t index) {
   form_->Refresh();
 }
 
-std::int16_t MainWindow::CheckedFactorIndex() {
-  const std::int16_t last = mag_->UBound();
-  for (std::int16_t i = 1; i <= last; ++i) {
-    if (mag_->Item(i).Checked()) return i;
-  }
-  return 0;
-}
-
 }  // namespace vimo

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/win32_constants.h"
@@ -41,6 +42,8 @@ class FakeHost final : public WindowHost {
     opened = std::string(uri);
     return browser;
   }
+  Overdrawn TakeOverdrawn(Handle) override { return std::exchange(overdrawn, Overdrawn{}); }
+  Overdrawn overdrawn;
   std::vector<Handle> placed;
   std::string opened;
   bool browser = true;
@@ -71,6 +74,7 @@ class X11Server : public testing::Test {
     XSync(display_, False);
     EXPECT_EQ(errors, 0) << "X errors reached the connection's handler";
     unsetenv("VIMO_NO_SHM");
+    unsetenv("VIMO_NO_DAMAGE");
     XCloseDisplay(display_);
   }
 
@@ -213,7 +217,7 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
   for (int y = 0; y < 14; ++y) std::fill_n(rows.Row(y), 20, 0x00ABCDEFU);
 
   const Handle screen = api.GetDC(api.GetDesktopWindow());
-  ASSERT_TRUE(api.StretchBlt(ImageDc(view), 1, 1, 18, 12, screen, 100, 200, 6, 4, win::SRCCOPY));
+  ASSERT_TRUE(api.StretchBlt(view.Dc(), 1, 1, 18, 12, screen, 100, 200, 6, 4, win::SRCCOPY));
   EXPECT_EQ(api.ReleaseDC(api.GetDesktopWindow(), screen), 1);
   const PixelRows drawn = view.Pixels();  // the enlargement is drawn when it is asked for
   for (int y = 0; y < 14; ++y) {
@@ -226,7 +230,7 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
 
   const Handle window = api.GetDC(static_cast<Handle>(target));
   EXPECT_NE(window, screen);
-  ASSERT_TRUE(api.BitBlt(window, 1, 1, 18, 12, ImageDc(view), 1, 1, win::SRCCOPY));
+  ASSERT_TRUE(api.BitBlt(window, 1, 1, 18, 12, view.Dc(), 1, 1, win::SRCCOPY));
   XImage* shown = XGetImage(display_, target, 0, 0, 20, 14, AllPlanes, ZPixmap);
   for (int y = 0; y < 14; ++y) {
     for (int x = 0; x < 20; ++x) {
@@ -240,7 +244,7 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
   // One to one (1 X), cut off by the image's right and bottom edges: with shared memory
   // the server writes straight into the image.
   for (int y = 0; y < 14; ++y) std::fill_n(view.Pixels().Row(y), 20, 0x00ABCDEFU);
-  ASSERT_TRUE(api.StretchBlt(ImageDc(view), 16, 11, 6, 4, screen, 100, 200, 6, 4, win::SRCCOPY));
+  ASSERT_TRUE(api.StretchBlt(view.Dc(), 16, 11, 6, 4, screen, 100, 200, 6, 4, win::SRCCOPY));
   const PixelRows one = view.Pixels();
   for (int y = 0; y < 14; ++y) {
     for (int x = 0; x < 20; ++x) {
@@ -250,73 +254,134 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
     }
   }
   // Only the screen goes into an image and only an image onto a window.
-  EXPECT_FALSE(api.BitBlt(ImageDc(view), 0, 0, 2, 2, ImageDc(view), 0, 0, win::SRCCOPY));
+  EXPECT_FALSE(api.BitBlt(view.Dc(), 0, 0, 2, 2, view.Dc(), 0, 0, win::SRCCOPY));
   EXPECT_FALSE(api.StretchBlt(window, 0, 0, 2, 2, screen, 0, 0, 2, 2, win::SRCCOPY));
 }
 
-// Where the view stood still for two frames, the pointer's query reads its area again in
-// the same round trip; the frame's read then takes that. The screen of the query's moment
-// it is, and nothing of an older query is ever taken.
-TEST_F(X11Server, AreaReadAheadWithThePointerIsTheScreenOfThatMoment) {
+// Frame after frame, the view shown in a window is what a view drawn afresh shows (a
+// second Vimo on its own connection, made anew for each frame: every pixel read, drawn
+// and put), while the screen under the area, the pointer and the window's own drawings
+// change one at a time; at 3 X and at 1 X, with XDamage and without it.
+class X11Frames : public X11Server, public testing::WithParamInterface<std::tuple<int, bool>> {};
+
+TEST_P(X11Frames, ViewIsTheViewDrawnAfreshWhateverChanges) {
+  const auto [factor, damage] = GetParam();
+  if (!damage) setenv("VIMO_NO_DAMAGE", "1", 1);
+  const Window pattern = ShowWindow(100, 200, 8, 6);
+  const int w = 8 * factor + 2;
+  const int h = 6 * factor + 2;
+  const Window shown[] = {ShowWindow(300, 300, w, h, false), ShowWindow(600, 300, w, h, false)};
+  Display* fresh = XOpenDisplay(nullptr);
+  ASSERT_NE(fresh, nullptr);
+  X11Api api(display_, host_);
+  X11Image view(display_);
+  ASSERT_TRUE(view.Resize(w, h));
+  int frames = 0;
+  Point at;
+  const auto frame = [&](X11Api& a, X11Image& v, Window window) {
+    CursorInfo cursor;
+    ASSERT_TRUE(a.GetCursorInfo(&cursor));
+    const Handle screen = a.GetDC(0);
+    ASSERT_TRUE(
+        a.StretchBlt(v.Dc(), 1, 1, 8 * factor, 6 * factor, screen, 100, 200, 8, 6, win::SRCCOPY));
+    IconInfo icon;
+    ASSERT_TRUE(a.GetIconInfo(cursor.hCursor, &icon));
+    BitmapInfo mask;
+    a.GetObject(icon.hbmMask, sizeof(mask), &mask);
+    const Point p = cursor.ptScreenPos;
+    a.DrawIconEx(v.Dc(), factor * (p.x - 100 - static_cast<int>(icon.xHotspot)) + 1,
+                 factor * (p.y - 200 - static_cast<int>(icon.yHotspot)) + 1, cursor.hCursor,
+                 factor * mask.bmWidth, factor * mask.bmWidth, 0, 0, win::DI_NORMAL);
+    ASSERT_TRUE(a.BitBlt(a.GetDC(window), 1, 1, w - 2, h - 2, v.Dc(), 1, 1, win::SRCCOPY));
+  };
+  const auto check = [&](const char* what) {
+    frame(api, view, shown[0]);
+    {
+      FakeHost host;
+      X11Api afresh(fresh, host);
+      X11Image v(fresh);
+      ASSERT_TRUE(v.Resize(w, h));
+      frame(afresh, v, shown[1]);
+      XSync(fresh, False);
+    }
+    XImage* got[2];
+    for (int i = 0; i < 2; ++i) {
+      got[i] = XGetImage(display_, shown[i], 1, 1, w - 2, h - 2, AllPlanes, ZPixmap);
+    }
+    for (int y = 0; y < h - 2; ++y) {
+      for (int x = 0; x < w - 2; ++x) {
+        ASSERT_EQ(XGetPixel(got[0], x, y), XGetPixel(got[1], x, y))
+            << what << " (frame " << frames << ") at " << x << "," << y;
+      }
+    }
+    for (XImage* image : got) XDestroyImage(image);
+    ++frames;
+  };
+  const auto move = [&](int x, int y) {  // as a hand moves it: raw motion follows
+    XTestFakeMotionEvent(display_, -1, x, y, 0);
+    XSync(display_, False);
+  };
+  move(20, 20);
+  check("first");
+  check("nothing changed");
+  Fill(pattern, 0x204060);
+  check("a window under the area drew");
+  check("nothing changed");
+  for (int i = 0; i < 10; ++i) api.GetCursorPos(&at);  // at rest: asked after raw motion only
+  move(103, 202);
+  check("the pointer came into the area");
+  move(104, 203);
+  check("only the pointer moved");
+  Fill(pattern, 0x608040);
+  check("the window drew under the resting pointer");
+  XMoveWindow(display_, pattern, 97, 201);
+  XSync(display_, False);
+  check("the window moved under the pointer");
+  host_.overdrawn.Add(Rect{5, 1, 6, h - 1});  // a marker line inverted on the window
+  XFillRectangle(display_, shown[0], DefaultGC(display_, DefaultScreen(display_)), 5, 1, 1, h - 2);
+  check("the window was drawn over");
+  move(20, 20);
+  check("the pointer left");
+  XUnmapWindow(display_, pattern);
+  XSync(display_, False);
+  check("the window went");
+  XCloseDisplay(fresh);
+}
+
+INSTANTIATE_TEST_SUITE_P(FactorsWithAndWithoutDamage, X11Frames,
+                         testing::Combine(testing::Values(3, 1), testing::Values(true, false)));
+
+// A view drawn into but not yet put is drawn once its pixels are asked for, or before the
+// next frame reads the screen again.
+TEST_F(X11Server, PlannedViewIsDrawnWhenAskedOrBeforeTheNextRead) {
   const Window shown = ShowWindow(100, 200, 6, 4, false);
   X11Api api(display_, host_);
   X11Image view(display_);
-  ASSERT_TRUE(view.Resize(12, 8));
-  const Handle screen = api.GetDC(0);
-  const auto fill = [&](unsigned long colour) { Fill(shown, colour); };
-  const auto frame = [&](int x) {
-    EXPECT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 12, 8, screen, x, 200, 6, 4, win::SRCCOPY));
-    return view.Pixels().Row(5)[11] & 0xFFFFFFU;  // the area's pixel (5, 2)
-  };
-  Point at;
-  fill(0x102030);
-  EXPECT_EQ(frame(100), 0x102030U);
-  EXPECT_EQ(frame(100), 0x102030U);  // still: the next query reads ahead
-  fill(0x405060);
-  ASSERT_TRUE(api.GetCursorPos(&at));
-  EXPECT_EQ(frame(100), 0x405060U);
-  ASSERT_TRUE(api.GetCursorPos(&at));
-  fill(0xA0B0C0);  // after the query: the frame is the screen as the pointer was asked
-  EXPECT_EQ(frame(100), 0x405060U);
-
-  // A pointer drawn after the frame's read, then the screen changes: read anew.
-  CursorInfo cursor;
-  ASSERT_TRUE(api.GetCursorInfo(&cursor));
-  api.DrawIconEx(ImageDc(view), 0, 0, cursor.hCursor, 16, 16, 0, 0, win::DI_NORMAL);
-  fill(0x708090);
-  EXPECT_EQ(frame(100), 0x708090U);
-
-  // The view moved: the area read ahead is not the frame's.
-  ASSERT_TRUE(api.GetCursorPos(&at));
-  EXPECT_EQ(frame(99), 0x708090U) << "pixel (4, 2) of the window";
-  EXPECT_EQ(view.Pixels().Row(5)[1] & 0xFFFFFFU, 0U) << "left of the window: the black root";
-}
-
-// The view's enlargement is drawn when the view is put or read; a source read again, or
-// going, first has the plan that reads it drawn.
-TEST_F(X11Server, PlannedViewIsDrawnBeforeItsSourceChangesOrGoes) {
-  const Window shown = ShowWindow(100, 200, 6, 4, false);
-  X11Image capture(display_);
-  X11Image view(display_);
-  ASSERT_TRUE(capture.Resize(6, 4) && view.Resize(12, 8));
-  const auto plan = [&](X11Image& source, unsigned long colour) {
+  X11Image other(display_);
+  ASSERT_TRUE(view.Resize(12, 8) && other.Resize(12, 8));
+  const auto plan = [&](X11Image& into, unsigned long colour) {
     Fill(shown, colour);
-    ASSERT_TRUE(source.Read(root_, 100, 200));
-    view.Stretch(0, 0, 12, 8, source);
+    ASSERT_TRUE(api.StretchBlt(into.Dc(), 0, 0, 12, 8, api.GetDC(0), 100, 200, 6, 4, win::SRCCOPY));
   };
-  plan(capture, 0x102030);
-  Fill(shown, 0x405060);
-  ASSERT_TRUE(capture.Read(root_, 100, 200));  // read again
+  plan(view, 0x102030);
   EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x102030U);
+  plan(view, 0x405060);
+  plan(other, 0x708090);  // reads the screen again
+  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x405060U);
+  EXPECT_EQ(other.Pixels().Row(0)[0] & 0xFFFFFFU, 0x708090U);
   {
     X11Image passing(display_);
-    ASSERT_TRUE(passing.Resize(6, 4));
-    plan(passing, 0x708090);
-  }  // gone
-  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x708090U);
-  plan(capture, 0xA0B0C0);
-  ASSERT_TRUE(capture.Resize(3, 3));  // made anew
-  EXPECT_EQ(view.Pixels().Row(0)[0] & 0xFFFFFFU, 0xA0B0C0U);
+    ASSERT_TRUE(passing.Resize(12, 8));
+    plan(passing, 0xA0B0C0);
+  }  // gone before it was drawn: nothing is drawn into it later
+  plan(view, 0xC0D0E0);
+  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0xC0D0E0U);
+  EXPECT_EQ(X11Image::OfDc(view.Dc()), &view);
+  const Handle gone = [&] {
+    X11Image short_lived(display_);
+    return short_lived.Dc();
+  }();
+  EXPECT_EQ(X11Image::OfDc(gone), nullptr);
 }
 
 TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
@@ -333,7 +398,7 @@ TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
     int from;    // its first pixel inside the view is Pattern(from, from)
   };
   for (const Case c : {Case{-2, -2, 2, 2, 0}, Case{1278, 1022, 0, 0, 2}}) {
-    ASSERT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 4, 4, screen, c.x, c.y, 4, 4, win::SRCCOPY));
+    ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, screen, c.x, c.y, 4, 4, win::SRCCOPY));
     const PixelRows rows = view.Pixels();
     for (int y = 0; y < 4; ++y) {
       for (int x = 0; x < 4; ++x) {
@@ -343,7 +408,7 @@ TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
       }
     }
   }
-  ASSERT_TRUE(api.StretchBlt(ImageDc(view), 0, 0, 4, 4, screen, 5000, -300, 4, 4, win::SRCCOPY));
+  ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, screen, 5000, -300, 4, 4, win::SRCCOPY));
   const PixelRows rows = view.Pixels();
   for (int y = 0; y < 4; ++y) EXPECT_EQ(rows.Row(y)[0] | rows.Row(y)[3], 0U);
 }
@@ -390,7 +455,7 @@ TEST_F(X11Server, PointerImageFollowsTheServerAndIsDrawnEnlarged) {
   ASSERT_TRUE(view.Resize(10, 6));
   const PixelRows rows = view.Pixels();
   for (int y = 0; y < 6; ++y) std::fill_n(rows.Row(y), 10, 0x00336699U);
-  ASSERT_TRUE(api.DrawIconEx(ImageDc(view), 1, 1, after.hCursor, 8, 8, 0, 0, win::DI_NORMAL));
+  ASSERT_TRUE(api.DrawIconEx(view.Dc(), 1, 1, after.hCursor, 8, 8, 0, 0, win::DI_NORMAL));
   const char* expected[] = {"__________", "_WWKKWW___", "_WWKKWW___",
                             "_KKWWKKWW_", "_KKWWKKWW_", "__________"};
   for (int y = 0; y < 6; ++y) {

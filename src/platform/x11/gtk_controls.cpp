@@ -176,7 +176,7 @@ void GkPictureBox::Allocate(int width, int height) {
 
 Handle GkPictureBox::hDC() {
   form_.LiveWindow();
-  return ImageDc(image_);
+  return image_.Dc();
 }
 
 PixelRows GkPictureBox::Pixels() {

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/design.h"
@@ -146,6 +147,8 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   cairo_t* Cairo() const { return cairo_; }
   GC Gc() const { return gc_; }
   unsigned long PixelOf(Colour colour) const;
+  // What was drawn on the client area since the last call, other than the view's puts.
+  Overdrawn TakeOverdrawn() { return std::exchange(overdrawn_, Overdrawn{}); }
   // Paints background, shapes and labels inside the given client rectangles at once.
   void RedrawArea(const Rect* rects, int count);
   // Stops event delivery and closes the window without the unload event.
@@ -242,9 +245,10 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   int frameBottom_ = 0;
   bool iconified_ = false;
   bool maximized_ = false;
-  gint64 sizeAsked_ = 0;     // when Vimo last asked for a new size, until it arrives
-  bool frameKnown_ = false;  // the window has shown with its frame, if any
-  Rect wanted_{};            // the last place asked for before that: its corner, its size or both
+  gint64 sizeAsked_ = 0;  // when Vimo last asked for a new size, until it arrives
+  bool frameKnown_ = false;
+  Overdrawn overdrawn_;  // the window has shown with its frame, if any
+  Rect wanted_{};        // the last place asked for before that: its corner, its size or both
   bool wantedMove_ = false;
   bool wantedSize_ = false;
 

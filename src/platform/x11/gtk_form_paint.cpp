@@ -63,6 +63,7 @@ void GkForm::DrawDecorations() const {
 void GkForm::Cls() {
   LiveWindow();
   if (!Drawable()) return;
+  overdrawn_.all = true;
   FillBackground();
   DrawDecorations();
   XFlush(display_);
@@ -77,6 +78,7 @@ void GkForm::Refresh() {
 
 void GkForm::Paint() {
   if (!Drawable()) return;
+  overdrawn_.all = true;
   FillBackground();
   if (!painting_) {
     painting_ = true;
@@ -100,6 +102,10 @@ void GkForm::RedrawArea(const Rect* rects, int count) {
                            static_cast<unsigned short>(r.bottom - r.top)};
   }
   if (n == 0) return;
+  for (int i = 0; i < n; ++i) {
+    overdrawn_.Add(
+        Rect{clip[i].x, clip[i].y, clip[i].x + clip[i].width, clip[i].y + clip[i].height});
+  }
   XSetClipRectangles(display_, gc_, 0, 0, clip.data(), n, Unsorted);
   cairo_save(cairo_);
   for (int i = 0; i < n; ++i) {
@@ -132,12 +138,15 @@ void GkForm::Line(int x1, int y1, int x2, int y2, Colour colour) {
     const int right = x1 == x2 ? x1 + 1 : (x2 > x1 ? x2 : x1 + 1);
     const int top = y1 == y2 ? y1 : (y2 > y1 ? y1 : y2 + 1);
     const int bottom = y1 == y2 ? y1 + 1 : (y2 > y1 ? y2 : y1 + 1);
+    overdrawn_.Add(Rect{left, top, right, bottom});
     if (!(x1 == x2 && y1 == y2) && right > left && bottom > top) {
       XFillRectangle(display_, drawable, gc_, left, top, static_cast<unsigned int>(right - left),
                      static_cast<unsigned int>(bottom - top));
     }
   } else {
     // Any other slope: Bresenham's points, sent in batches.
+    overdrawn_.Add(
+        Rect{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1});
     std::array<XPoint, 256> points{};
     int n = 0;
     const int dx = std::abs(x2 - x1);

@@ -267,6 +267,12 @@ bool GkToolkit::Place(Handle hwnd, Handle insertAfter, int x, int y, int cx, int
   return form->Place(insertAfter, x, y, cx, cy, flags);
 }
 
+Overdrawn GkToolkit::TakeOverdrawn(Handle hwnd) {
+  GkForm* form = FormOf(hwnd);
+  if (form == nullptr) return Overdrawn{.all = true};
+  return form->TakeOverdrawn();
+}
+
 bool GkToolkit::OpenUri(Handle owner, std::string_view uri) {
   GkForm* form = FormOf(owner);
   const std::string address(uri);

@@ -59,6 +59,7 @@ class GkToolkit final : public Toolkit, public WindowHost {
   bool Place(Handle hwnd, Handle insertAfter, int x, int y, int cx, int cy,
              std::uint32_t flags) override;
   bool OpenUri(Handle owner, std::string_view uri) override;
+  Overdrawn TakeOverdrawn(Handle hwnd) override;
 
   // Runs the main loop until the first form is unloaded; the exit code.
   int Run();

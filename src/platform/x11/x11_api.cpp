@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,21 +21,34 @@
 namespace vimo::x11 {
 namespace {
 
-// Device-context handles. An image's is its address (X11Image is 8-aligned, so the low
-// three bits are 0); the screen's and a window's carry a tag in those bits instead.
+// Device-context handles carry a tag in their low three bits: the screen's is 1, a
+// window's 2 (above it the X window), an image's 4 (X11Image::Dc).
 constexpr Handle kScreenDc = 1;
 constexpr Handle kWindowTag = 2;
 constexpr Handle kTagBits = 7;
-static_assert(alignof(X11Image) > kTagBits);
 
 Handle WindowDc(Window window) { return (static_cast<Handle>(window) << 3) | kWindowTag; }
 bool IsWindowDc(Handle dc) { return (dc & kTagBits) == kWindowTag; }
 Window WindowOf(Handle dc) { return static_cast<Window>(dc >> 3); }
-X11Image* ImageOf(Handle dc) {
-  // An image's DC is its address (ImageDc).
-  return dc != 0 && (dc & kTagBits) == 0
-             ? reinterpret_cast<X11Image*>(dc)  // NOLINT(performance-no-int-to-ptr)
-             : nullptr;
+
+// How old an answer about a resting pointer may be before it is asked again though no
+// raw motion came: a warp by another program (xdotool, a remote desktop) moves it
+// silently. And how many answers in a row the same make a pointer that rests.
+constexpr std::int64_t kPointerWatchMs = 100;
+constexpr int kRestingAnswers = 8;
+
+std::int64_t NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+Bool IsRawMotion(Display*, XEvent* event, XPointer opcode) {
+  return event->type == GenericEvent &&
+                 event->xcookie.extension == *reinterpret_cast<const int*>(opcode) &&
+                 event->xcookie.evtype == XI_RawMotion
+             ? True
+             : False;
 }
 
 // GetIconInfo's bitmaps stand for the cached pointer image; nothing is made for them.
@@ -94,12 +108,10 @@ X11Api::X11Api(Display* display, WindowHost& windows)
       windows_(windows),
       root_(DefaultRootWindow(display)),
       monitors_(ReadMonitors(display)),
-      capture_(display) {
+      frame_(display) {
   XGCValues values{};
   values.graphics_exposures = False;
   gc_ = XCreateGC(display_, root_, GCGraphicsExposures, &values);
-  values.subwindow_mode = IncludeInferiors;
-  copyGc_ = XCreateGC(display_, root_, GCGraphicsExposures | GCSubwindowMode, &values);
 
   int events = 0;
   int errors = 0;
@@ -122,24 +134,49 @@ X11Api::X11Api(Display* display, WindowHost& windows)
 }
 
 X11Api::~X11Api() {
-  if (slowing_) SelectRawMotion(display_, root_, false);
+  if (motionSelected_) SelectRawMotion(display_, root_, false);
   if (fixesEvents_ >= 0) XFixesSelectCursorInput(display_, root_, 0);
   if (gc_ != nullptr) XFreeGC(display_, gc_);
-  if (copyGc_ != nullptr) XFreeGC(display_, copyGc_);
   XFlush(display_);
 }
 
 bool X11Api::HandleEvent(XEvent& event) {
+  if (frame_.HandleEvent(event)) return true;
   if (fixesEvents_ >= 0 && event.type == fixesEvents_ + XFixesCursorNotify) {
     pointer_.stale = true;
     return true;
   }
   if (inputOpcode_ >= 0 && event.type == GenericEvent && event.xcookie.extension == inputOpcode_ &&
       event.xcookie.evtype == XI_RawMotion) {
+    pointerMoved_ = true;
+    if (watching_) {  // moving again: asked every time until it rests
+      watching_ = false;
+      stillAnswers_ = 0;
+      SelectMotion();
+    }
     if (slowing_) SlowPointer();
     return true;
   }
   return false;
+}
+
+void X11Api::SelectMotion() {
+  const bool want = inputOpcode_ >= 0 && (watching_ || slowing_);
+  if (want == motionSelected_) return;
+  SelectRawMotion(display_, root_, want);
+  motionSelected_ = want;
+}
+
+void X11Api::TakeRawMotion() {
+  // Only what the connection has read already: the socket is the toolkit's to read.
+  if (inputOpcode_ < 0 || XEventsQueued(display_, QueuedAlready) == 0) return;
+  XEvent event;
+  while (XCheckIfEvent(display_, &event, &IsRawMotion, reinterpret_cast<XPointer>(&inputOpcode_)) !=
+         False) {
+    const bool data = XGetEventData(display_, &event.xcookie) != False;
+    HandleEvent(event);
+    if (data) XFreeEventData(display_, &event.xcookie);
+  }
 }
 
 // The pointer moved by hand since it was last put: it goes speed_ / kFullSpeed of that
@@ -167,31 +204,31 @@ void X11Api::SlowPointer() {
   XWarpPointer(display_, None, None, 0, 0, 0, 0, target.x - x, target.y - y);
   XFlush(display_);
   last_ = target;
+  pointerAt_ = target;
+  pointerMoved_ = false;
+  pointerAskedMs_ = NowMs();
 }
 
-// The pointer's place, and, where the view stood still over the last two frames, the
-// read of its area again in the same round trip: the server copies the area into the
-// capture's memory first, so it is there once the pointer's answer is. The next screen
-// read of that same area takes it instead of asking again.
+// The pointer's place, asked of the server only when it may have moved.
 bool X11Api::GetCursorPos(Point* point) {
-  Prefetch();
-  return QueryPointer(point);
-}
-
-void X11Api::Prefetch() {
-  prefetched_ = false;
-  const Rect& area = lastRead_;
-  if (area != readBefore_ || area.right <= area.left || area.bottom <= area.top) return;
-  if (Intersection(area, monitors_.desktop) != area || capture_.Width() != area.right - area.left ||
-      capture_.Height() != area.bottom - area.top) {
-    return;
+  if (point == nullptr) return false;
+  TakeRawMotion();
+  const std::int64_t now = NowMs();
+  if (!watching_ || pointerMoved_ || now - pointerAskedMs_ >= kPointerWatchMs) {
+    Point at;
+    if (!QueryPointer(&at)) return false;
+    const bool still = at == pointerAt_;
+    stillAnswers_ = still ? stillAnswers_ + 1 : 0;
+    pointerAt_ = at;
+    pointerMoved_ = false;
+    pointerAskedMs_ = now;
+    if (watching_ != (still && (watching_ || stillAnswers_ >= kRestingAnswers))) {
+      watching_ = !watching_;
+      SelectMotion();
+    }
   }
-  const Pixmap pixmap = capture_.SharedPixmap();
-  if (pixmap == None) return;
-  XCopyArea(display_, root_, pixmap, copyGc_, area.left, area.top,
-            static_cast<unsigned>(capture_.Width()), static_cast<unsigned>(capture_.Height()), 0,
-            0);
-  prefetched_ = true;
+  *point = pointerAt_;
+  return true;
 }
 
 bool X11Api::QueryPointer(Point* point) {
@@ -284,13 +321,13 @@ bool X11Api::SetMouseSpeed(std::int32_t speed) {
   speed_ = std::min(speed, kFullSpeed);
   if (slow == slowing_) return true;
   slowing_ = slow;
+  SelectMotion();
   if (slow) {
     last_ = Point{};
-    GetCursorPos(&last_);
+    QueryPointer(&last_);
     restX_ = 0;
     restY_ = 0;
   }
-  SelectRawMotion(display_, root_, slow);
   return true;
 }
 
@@ -342,75 +379,17 @@ Handle X11Api::GetDC(Handle hwnd) {
 
 int X11Api::ReleaseDC(Handle, Handle) { return 1; }
 
-bool X11Api::ReadScreen(int x, int y) {
-  const Rect want{x, y, x + capture_.Width(), y + capture_.Height()};
-  const Rect inside = Intersection(want, monitors_.desktop);
-  if (inside == want) return capture_.Read(root_, x, y);
-
-  // Partly off the screen: black there, the rest read alone.
-  const PixelRows rows = capture_.Pixels();
-  for (int row = 0; row < rows.height; ++row) {
-    std::fill_n(rows.Row(row), rows.width, 0U);
-  }
-  if (inside.left >= inside.right || inside.top >= inside.bottom) return true;
-  const auto width = static_cast<unsigned>(inside.right - inside.left);
-  const auto height = static_cast<unsigned>(inside.bottom - inside.top);
-  ErrorTrap trap(display_);
-  XImage* part =
-      XGetImage(display_, root_, inside.left, inside.top, width, height, AllPlanes, ZPixmap);
-  const bool read = part != nullptr && !trap.Failed() && part->bits_per_pixel == 32;
-  if (read) {
-    for (int row = 0; row < static_cast<int>(height); ++row) {
-      std::memcpy(rows.Row(inside.top - y + row) + (inside.left - x),
-                  part->data + static_cast<std::ptrdiff_t>(row) * part->bytes_per_line,
-                  width * sizeof(std::uint32_t));
-    }
-  }
-  if (part != nullptr) XDestroyImage(part);
-  return read;
-}
-
-// One to one, from inside the screen: the server copies the area straight into the
-// image's memory at its place there, through a pixmap over that memory, so the pixels
-// are not copied a second time by Vimo. False where that cannot be done.
-bool X11Api::CopyOneToOne(X11Image& to, int x, int y, int w, int h, int sx, int sy, int sw,
-                          int sh) {
-  if (w != sw || h != sh) return false;
-  const Rect want{sx, sy, sx + sw, sy + sh};
-  if (Intersection(want, monitors_.desktop) != want) return false;
-  const Pixmap pixmap = to.SharedPixmap();
-  if (pixmap == None) return false;
-  const Rect target = Intersection({x, y, x + w, y + h}, {0, 0, to.Width(), to.Height()});
-  if (target.right > target.left && target.bottom > target.top) {
-    XCopyArea(display_, root_, pixmap, copyGc_, sx + (target.left - x), sy + (target.top - y),
-              static_cast<unsigned>(target.right - target.left),
-              static_cast<unsigned>(target.bottom - target.top), target.left, target.top);
-    XSync(display_, False);  // the pixels are in the memory once the server has answered
-  }
-  return true;
-}
-
 bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw,
                         int sh, std::uint32_t rop) {
-  X11Image* to = ImageOf(dst);
+  X11Image* to = X11Image::OfDc(dst);
   if (to == nullptr || src != kScreenDc || rop != win::SRCCOPY) return false;
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
-  const Rect source{sx, sy, sx + sw, sy + sh};
-  const bool prefetched = std::exchange(prefetched_, false) && source == lastRead_;
-  readBefore_ = lastRead_;
-  lastRead_ = source;
-  if (CopyOneToOne(*to, x, y, w, h, sx, sy, sw, sh)) {
-    lastRead_ = Rect{};  // read into the view itself: nothing to read ahead
-    return true;
-  }
-  if (!capture_.Resize(sw, sh)) return false;
-  if (!prefetched && !ReadScreen(sx, sy)) {
-    // The root window changed its size since the last reading: read it anew, once.
-    monitors_ = ReadMonitors(display_);
-    if (!ReadScreen(sx, sy)) return false;
-  }
-  to->Stretch(x, y, w, h, capture_);  // drawn when the view is put (see FramePlan)
-  return true;
+  const Rect place{x, y, x + w, y + h};
+  const Rect area{sx, sy, sx + sw, sy + sh};
+  if (frame_.Stretch(*to, place, area, monitors_.desktop)) return true;
+  // The root window changed its size since the last reading: read it anew, once.
+  monitors_ = ReadMonitors(display_);
+  return frame_.Stretch(*to, place, area, monitors_.desktop);
 }
 
 bool X11Api::Accepts(Window window) {
@@ -425,12 +404,16 @@ bool X11Api::Accepts(Window window) {
 
 bool X11Api::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                     std::uint32_t rop) {
-  X11Image* from = ImageOf(src);
+  X11Image* from = X11Image::OfDc(src);
   if (from == nullptr || !IsWindowDc(dst) || rop != win::SRCCOPY) return false;
-  if (w <= 0 || h <= 0) return true;
+  if (w <= 0 || h <= 0) {
+    frame_.Finish(*from);
+    return true;
+  }
   const Window window = WindowOf(dst);
   if (!Accepts(window)) return false;
-  return from->Put(window, gc_, sx, sy, x, y, w, h);
+  return frame_.Put(*from, window, gc_, sx, sy, x, y, w, h,
+                    windows_.TakeOverdrawn(static_cast<Handle>(window)));
 }
 
 // One pixel of the screen, read on its own (a "c" key press, not a frame).
@@ -511,13 +494,12 @@ int X11Api::GetObject(Handle bitmap, int size, BitmapInfo* info) {
 
 bool X11Api::DrawIconEx(Handle hdc, int x, int y, Handle icon, int cx, int, std::uint32_t, Handle,
                         std::uint32_t) {
-  prefetched_ = false;  // a pointer asked for after the frame's read is no read ahead
-  X11Image* to = ImageOf(hdc);
+  X11Image* to = X11Image::OfDc(hdc);
   if (to == nullptr || icon == 0) return false;
   if (pointer_.width <= 0 || pointer_.height <= 0) return true;
   // One factor for both sides, so a pointer that is not square keeps its shape.
   const int factor = cx > 0 ? std::max(1, cx / pointer_.width) : 1;
-  to->Cursor(pointer_.argb.data(), pointer_.width, pointer_.height, x, y, factor);
+  frame_.Cursor(*to, pointer_.argb.data(), pointer_.width, pointer_.height, x, y, factor);
   return true;
 }
 

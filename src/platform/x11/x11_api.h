@@ -1,6 +1,6 @@
 // The system operations the logic calls (platform/win32_api.h), over Xlib, MIT-SHM,
-// XFixes, XRandR and XInput 2: the screen read into shared memory, the pointer and its
-// image, the monitors, the slowed pointer, the settings file and the browser.
+// XDamage, XFixes, XRandR and XInput 2: the view's frame (x11_frame.h), the pointer and
+// its image, the monitors, the slowed pointer, the settings file and the browser.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32_api.h"
+#include "platform/x11/x11_frame.h"
 #include "platform/x11/x11_image.h"
 #include "platform/x11/x11_monitors.h"
 #include "platform/x11/x11_windows.h"
@@ -26,8 +27,8 @@ class X11Api final : public Win32Api {
   // every factor from 1 to 10, so speed / factor is exactly 1 / factor of it.
   static constexpr std::int32_t kFullSpeed = 2520;
 
-  // `display` is the toolkit's connection: the events this class selects (pointer image
-  // changes, raw pointer motion) reach it through HandleEvent.
+  // `display` is the toolkit's connection: the events this class selects (screen damage,
+  // pointer image changes, raw pointer motion) reach it through HandleEvent.
   X11Api(Display* display, WindowHost& windows);
   ~X11Api() override;
   X11Api(const X11Api&) = delete;
@@ -87,25 +88,21 @@ class X11Api final : public Win32Api {
   };
 
   void RefreshPointer();
-  // The area of the screen inside the root window into capture_, black elsewhere.
-  bool ReadScreen(int x, int y);
   // Whether `window` can take this connection's images (same depth as the screen).
   bool Accepts(Window window);
   void SlowPointer();
+  // Raw motion the connection has read but the toolkit not yet handed over.
+  void TakeRawMotion();
+  // Raw motion is selected while the pointer rests (to learn that it moves) or is slowed.
+  void SelectMotion();
   bool QueryPointer(Point* point);
-  void Prefetch();
-  bool CopyOneToOne(X11Image& to, int x, int y, int w, int h, int sx, int sy, int sw, int sh);
 
   Display* display_;
   WindowHost& windows_;
   Window root_;
   Monitors monitors_;
-  X11Image capture_;  // the screen area of the last StretchBlt
+  X11Frame frame_;
   GC gc_ = nullptr;
-  GC copyGc_ = nullptr;  // screen to image: the windows on the root included
-  Rect lastRead_;        // the screen areas of the last two reads into capture_
-  Rect readBefore_;
-  bool prefetched_ = false;  // lastRead_ is in capture_ again, read with the pointer
   Window checkedWindow_ = 0;
   bool windowAccepts_ = false;
 
@@ -113,6 +110,15 @@ class X11Api final : public Win32Api {
   Pointer pointer_;
 
   int inputOpcode_ = -1;  // XInput 2's major opcode; -1 without it
+  // The pointer's place as last asked. While it moves it is asked each time; once it
+  // rests, only after raw motion says it moved (a program's warp makes none, so an
+  // answer older than kPointerWatchMs is asked again all the same).
+  Point pointerAt_;
+  bool pointerMoved_ = true;
+  std::int64_t pointerAskedMs_ = 0;
+  int stillAnswers_ = 0;
+  bool watching_ = false;  // resting: asked only after raw motion
+  bool motionSelected_ = false;
   std::int32_t speed_ = kFullSpeed;
   bool slowing_ = false;
   Point last_;              // where the pointer was put last while slowing

@@ -1,195 +1,368 @@
 #include "platform/x11/x11_frame.h"
 
+#include <X11/Xutil.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
-#include "platform/straight_lines.h"
+#include "platform/x11/x11_error_trap.h"
 #include "platform/x11/x11_pixels.h"
 
 namespace vimo::x11 {
 namespace {
+
+bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 bool Inside(const Rect& inner, const Rect& outer) {
   return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
          inner.bottom <= outer.bottom;
 }
 
-bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
-
-bool RowsMeet(const Rect& r, int top, int bottom) {
-  return !Empty(r) && r.top < bottom && r.bottom > top;
+Rect Union(const Rect& a, const Rect& b) {
+  if (Empty(a)) return b;
+  if (Empty(b)) return a;
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+          std::max(a.bottom, b.bottom)};
 }
+
+Rect Moved(const Rect& r, Point by) {
+  return {r.left + by.x, r.top + by.y, r.right + by.x, r.bottom + by.y};
+}
+
+unsigned Width(const Rect& r) { return static_cast<unsigned>(r.right - r.left); }
+unsigned Height(const Rect& r) { return static_cast<unsigned>(r.bottom - r.top); }
 
 }  // namespace
 
-void FramePlan::Stretch(int x, int y, int w, int h, const PixelRows& src) {
-  now_.pending = true;
-  now_.stretch = Rect{x, y, x + w, y + h};
-  now_.srcWidth = src.width;
-  now_.srcHeight = src.height;
-  now_.cursor = false;
-  now_.points.clear();
-  now_.sets.clear();
-  src_ = src;
+X11Frame::X11Frame(Display* display)
+    : display_(display), root_(DefaultRootWindow(display)), capture_(display) {
+  XGCValues values{};
+  values.graphics_exposures = False;
+  values.subwindow_mode = IncludeInferiors;
+  copyGc_ = XCreateGC(display_, root_, GCGraphicsExposures | GCSubwindowMode, &values);
+  // VIMO_NO_DAMAGE=1 takes the path of a server without the Damage extension (for tests).
+  const char* off = std::getenv("VIMO_NO_DAMAGE");
+  int events = 0;
+  int errors = 0;
+  if ((off == nullptr || std::strcmp(off, "1") != 0) &&
+      XDamageQueryExtension(display_, &events, &errors) != False) {
+    int major = 1;
+    int minor = 1;
+    XDamageQueryVersion(display_, &major, &minor);
+    ErrorTrap trap(display_);
+    // An event each time the changed region's bounding box grows, until the frame takes
+    // the region and clears it: one or two a tick however busy the screen is.
+    damage_ = XDamageCreate(display_, root_, XDamageReportBoundingBox);
+    if (trap.Failed(true)) {
+      damage_ = 0;
+    } else {
+      damageEvents_ = events;
+    }
+  }
 }
 
-bool FramePlan::Cursor(const std::uint32_t* argb, int w, int h, int x, int y, int factor) {
-  // The pointer goes under the lines: one drawn after them is drawn at once instead.
-  if (!now_.pending || now_.cursor || !now_.sets.empty()) return false;
-  if (argb == nullptr || w <= 0 || h <= 0 || factor <= 0) return true;  // draws nothing
-  now_.cursor = true;
-  now_.cursorW = w;
-  now_.cursorH = h;
-  now_.factor = factor;
-  now_.cursorRect = Rect{x, y, x + w * factor, y + h * factor};
-  now_.cursorPixels.assign(argb, argb + static_cast<std::ptrdiff_t>(w) * h);
+X11Frame::~X11Frame() {
+  if (target_ != nullptr) target_->planner_ = nullptr;
+  if (damage_ != 0) XDamageDestroy(display_, damage_);
+  if (copyGc_ != nullptr) XFreeGC(display_, copyGc_);
+  XFlush(display_);
+}
+
+bool X11Frame::HandleEvent(const XEvent& event) {
+  if (damageEvents_ < 0 || event.type != damageEvents_ + XDamageNotify) return false;
+  const auto& notify = reinterpret_cast<const XDamageNotifyEvent&>(event);
+  if (notify.damage != damage_) return false;
+  // What changes away from the area read last does not matter: an area that moves is
+  // read whole.
+  const Rect drawn{notify.area.x, notify.area.y, notify.area.x + notify.area.width,
+                   notify.area.y + notify.area.height};
+  const Rect hit = Intersection(drawn, readArea_);
+  if (!Empty(hit)) dirty_ = Union(dirty_, hit);
   return true;
 }
 
-bool FramePlan::Lines(const Point* points, std::size_t lines, Colour colour) {
-  if (!now_.pending) return false;
-  if (points == nullptr || lines == 0) return true;
-  now_.sets.push_back({now_.points.size() / 2, lines, colour});
-  now_.points.insert(now_.points.end(), points, points + 2 * lines);
-  return true;
+// The part of `area` to read: where the last read was of the same area (`steady`), what
+// changed since; the whole area otherwise.
+//
+// The server reports the changed region's box only when it grows. So a box that meets
+// the area is cleared from the region before the area is read: what changes after that
+// reports itself anew, and what changed before lies in a box already taken. While the
+// area moves (read whole every frame) nothing is cleared, and the reports soon stop; the
+// first steady frame then reads whole once more, after clearing.
+Rect X11Frame::ChangedPart(bool steady, const Rect& area) {
+  if (damageEvents_ >= 0 && XEventsQueued(display_, QueuedAlready) > 0) {
+    XEvent event;
+    while (XCheckTypedEvent(display_, damageEvents_ + XDamageNotify, &event) != False) {
+      HandleEvent(event);
+    }
+  }
+  if (damage_ == 0 || !steady) {
+    trusted_ = false;
+    return area;
+  }
+  const Rect part = trusted_ ? dirty_ : area;
+  if (!trusted_ || !Empty(dirty_)) XDamageSubtract(display_, damage_, None, None);
+  trusted_ = true;
+  return part;
 }
 
-bool FramePlan::SameCursor() const {
-  if (now_.cursor != last_.cursor) return false;
-  if (!now_.cursor) return true;
-  return now_.cursorRect == last_.cursorRect && now_.cursorW == last_.cursorW &&
-         now_.cursorH == last_.cursorH && now_.factor == last_.factor &&
-         now_.cursorPixels == last_.cursorPixels;
+void X11Frame::Begin(X11Image& view, Mode mode) {
+  target_ = &view;
+  view.planner_ = this;
+  mode_ = mode;
 }
 
-bool FramePlan::SameShape(const PixelRows& target) const {
-  if (!lastValid_ || target.width != lastTargetW_ || target.height != lastTargetH_ ||
-      now_.stretch != last_.stretch || now_.srcWidth != last_.srcWidth ||
-      now_.srcHeight != last_.srcHeight || now_.points != last_.points ||
-      now_.sets.size() != last_.sets.size()) {
+bool X11Frame::Stretch(X11Image& view, const Rect& to, const Rect& area, const Rect& desktop) {
+  if (target_ != nullptr) Finish(*target_);  // a frame never put is drawn before its source goes
+  const int w = area.right - area.left;
+  const int h = area.bottom - area.top;
+
+  // One to one from inside the screen: the server copies into the view itself.
+  if (to.right - to.left == w && to.bottom - to.top == h && Inside(area, desktop) &&
+      view.SharedPixmap() != None) {
+    const Rect changed =
+        ChangedPart(readMode_ == Mode::kDirect && readArea_ == area && readView_ == view.Dc() &&
+                        readTo_ == to && readWrites_ == view.writes_,
+                    area);
+    directTo_ = Intersection(to, Rect{0, 0, view.Width(), view.Height()});
+    offset_ = Point{area.left - to.left, area.top - to.top};
+    const Rect copy = Intersection(changed, Moved(directTo_, offset_));
+    copied_ = Empty(copy) ? Rect{} : Moved(copy, Point{-offset_.x, -offset_.y});
+    if (!Empty(copy)) CopyIntoView(view, copy, Point{copied_.left, copied_.top});
+    readMode_ = Mode::kDirect;
+    readArea_ = area;
+    readView_ = view.Dc();
+    readTo_ = to;
+    readWrites_ = view.writes_;
+    dirty_ = Rect{};
+    now_.on = false;
+    Begin(view, Mode::kDirect);
+    return true;
+  }
+
+  const Rect part = ChangedPart(readMode_ == Mode::kPlan && readArea_ == area &&
+                                    capture_.Width() == w && capture_.Height() == h,
+                                area);
+  if (!capture_.Resize(w, h)) {
+    readMode_ = Mode::kNone;
     return false;
   }
-  for (std::size_t i = 0; i < now_.sets.size(); ++i) {
-    const Frame::LineSet& a = now_.sets[i];
-    const Frame::LineSet& b = last_.sets[i];
-    if (a.first != b.first || a.lines != b.lines || a.colour != b.colour) return false;
+  if (!Empty(part)) {
+    if (!(part == area ? ReadWhole(area, desktop) : ReadPart(Intersection(part, desktop), area))) {
+      readMode_ = Mode::kNone;
+      return false;
+    }
+    readSinceRender_ = true;
   }
-  // Drawn again over the same pixels, lines and the enlargement give what they gave, but
-  // a pointer blended over itself does not: kept bands may hold one only inside the
-  // enlargement, which is drawn anew under it.
-  if (!now_.cursor) return true;
-  const Rect shown = Intersection(now_.cursorRect, Rect{0, 0, target.width, target.height});
-  return Empty(shown) || Inside(shown, now_.stretch);
+  readMode_ = Mode::kPlan;
+  readArea_ = area;
+  dirty_ = Rect{};
+  Begin(view, Mode::kPlan);
+  plan_.Stretch(to.left, to.top, to.right - to.left, to.bottom - to.top, capture_.Rows());
+  return true;
 }
 
-void FramePlan::Render(const PixelRows& target) {
-  if (!now_.pending) return;
-  now_.pending = false;
-  if (target.bits == nullptr || target.width <= 0 || target.height <= 0) return;
-  const Rect& s = now_.stretch;
-  const long long w = s.right - s.left;
-  const long long h = s.bottom - s.top;
-  const bool same = SameShape(target) && w > 0 && h > 0 && src_.bits != nullptr;
-  const auto srcW = static_cast<std::size_t>(std::max(0, src_.width));
-  const auto srcH = static_cast<std::size_t>(std::max(0, src_.height));
-  if (changedRows_.size() != srcH) changedRows_.assign(srcH, 1);
-  if (same) {
-    for (std::size_t sy = 0; sy < srcH; ++sy) {
-      changedRows_[sy] = std::memcmp(src_.Row(static_cast<int>(sy)), lastSrc_.data() + sy * srcW,
-                                     srcW * sizeof(std::uint32_t)) != 0
-                             ? 1
-                             : 0;
+bool X11Frame::ReadWhole(const Rect& area, const Rect& desktop) {
+  const Rect inside = Intersection(area, desktop);
+  if (inside == area) return capture_.Read(root_, area.left, area.top);
+
+  // Partly off the screen: black there, the rest read alone.
+  const PixelRows rows = capture_.Rows();
+  for (int row = 0; row < rows.height; ++row) std::fill_n(rows.Row(row), rows.width, 0U);
+  if (Empty(inside)) return true;
+  ErrorTrap trap(display_);
+  XImage* part = XGetImage(display_, root_, inside.left, inside.top, Width(inside), Height(inside),
+                           AllPlanes, ZPixmap);
+  const bool read = part != nullptr && !trap.Failed() && part->bits_per_pixel == 32;
+  if (read) {
+    for (int row = 0; row < static_cast<int>(Height(inside)); ++row) {
+      std::memcpy(rows.Row(inside.top - area.top + row) + (inside.left - area.left),
+                  part->data + static_cast<std::ptrdiff_t>(row) * part->bytes_per_line,
+                  Width(inside) * sizeof(std::uint32_t));
     }
   }
-  const bool sameCursor = SameCursor();
-  for (int top = 0; top < target.height; top += kBandRows) {
-    const int bottom = std::min(top + kBandRows, target.height);
-    bool draw = !same;
-    if (!draw && !sameCursor) {
-      draw = (now_.cursor && RowsMeet(now_.cursorRect, top, bottom)) ||
-             (last_.cursor && RowsMeet(last_.cursorRect, top, bottom));
-    }
-    const int first = std::max(top, s.top);
-    const int end = std::min(bottom, s.bottom);
-    // Of the source rows the band's rows show (as StretchNearest picks them), how many
-    // changed.
-    std::size_t shown = 0;
-    std::size_t changed = 0;
-    if (same && first < end) {
-      const auto from =
-          static_cast<std::size_t>(static_cast<long long>(first - s.top) * src_.height / h);
-      const auto to =
-          static_cast<std::size_t>(static_cast<long long>(end - 1 - s.top) * src_.height / h);
-      shown = to - from + 1;
-      for (std::size_t sy = from; sy <= to; ++sy) changed += changedRows_[sy];
-    }
-    if (draw || changed > 0) {
-      // A band that is new everywhere is drawn straight into the image: comparing would
-      // only cost.
-      DrawBand(target, top, bottom, !same || changed == shown);
-    }
-  }
-  // The source as drawn, for the next frame's comparison.
-  if (lastSrc_.size() != srcW * srcH) lastSrc_.resize(srcW * srcH);
-  for (std::size_t sy = 0; sy < srcH; ++sy) {
-    if (!same || changedRows_[sy] != 0) {
-      std::memcpy(lastSrc_.data() + sy * srcW, src_.Row(static_cast<int>(sy)),
-                  srcW * sizeof(std::uint32_t));
-    }
-  }
-  // This frame becomes the last one; the next Stretch() clears the other record and
-  // refills it without allocating once its vectors are large enough.
-  std::swap(last_, now_);
-  lastValid_ = true;
-  lastTargetW_ = target.width;
-  lastTargetH_ = target.height;
+  if (part != nullptr) XDestroyImage(part);
+  return read;
 }
 
-void FramePlan::DrawBand(const PixelRows& target, int top, int bottom, bool direct) {
-  const Rect& s = now_.stretch;
-  if (direct) {
-    Draw(PixelRows{target.Row(top), target.pitch, target.width, bottom - top, target.rgb}, top);
+bool X11Frame::ReadPart(const Rect& part, const Rect& area) {
+  const Point at{part.left - area.left, part.top - area.top};
+  const Pixmap pixmap = capture_.SharedPixmap();
+  ErrorTrap trap(display_);
+  if (pixmap != None) {
+    XCopyArea(display_, root_, pixmap, copyGc_, part.left, part.top, Width(part), Height(part),
+              at.x, at.y);
+    return !trap.Failed(true);  // the pixels are in the memory once the server has answered
+  }
+  return XGetSubImage(display_, root_, part.left, part.top, Width(part), Height(part), AllPlanes,
+                      ZPixmap, capture_.image_, at.x, at.y) != nullptr &&
+         !trap.Failed();
+}
+
+void X11Frame::CopyIntoView(X11Image& view, const Rect& part, Point at) {
+  XCopyArea(display_, root_, view.SharedPixmap(), copyGc_, part.left, part.top, Width(part),
+            Height(part), at.x, at.y);
+  XSync(display_, False);
+  MarkRows(view, at.y, at.y + static_cast<int>(Height(part)));
+}
+
+void X11Frame::Cursor(X11Image& view, const std::uint32_t* argb, int w, int h, int x, int y,
+                      int factor) {
+  if (argb == nullptr || w <= 0 || h <= 0 || factor <= 0) return;
+  if (target_ == &view && mode_ == Mode::kDirect) {
+    now_.on = true;
+    now_.rect = Rect{x, y, x + w * factor, y + h * factor};
+    now_.w = w;
+    now_.h = h;
+    now_.factor = factor;
+    now_.argb.assign(argb, argb + static_cast<std::ptrdiff_t>(w) * h);
     return;
   }
-  const auto width = static_cast<std::size_t>(target.width);
-  const std::size_t room = width * kBandRows;
-  if (band_.size() < room) band_.resize(room);
-  const PixelRows band{band_.data(), target.width, target.width, bottom - top, target.rgb};
-  // What the enlargement does not cover keeps the image's pixels.
-  const int left = std::clamp(s.left, 0, target.width);
-  const int right = std::clamp(s.right, left, target.width);
-  for (int r = 0; r < band.height; ++r) {
-    const int y = top + r;
-    const bool covered = y >= s.top && y < s.bottom;
-    const int from = covered ? left : target.width;
-    std::memcpy(band.Row(r), target.Row(y), static_cast<std::size_t>(from) * sizeof(std::uint32_t));
-    if (covered) {
-      std::memcpy(band.Row(r) + right, target.Row(y) + right,
-                  (width - static_cast<std::size_t>(right)) * sizeof(std::uint32_t));
+  if (target_ == &view && plan_.Cursor(argb, w, h, x, y, factor)) return;
+  // Nothing under way that could take it: drawn at once over what the view holds.
+  BlendCursor(view.Pixels(), argb, w, h, x, y, factor);
+}
+
+bool X11Frame::Lines(X11Image& view, const Point* points, std::size_t lines, Colour colour) {
+  return target_ == &view && mode_ == Mode::kPlan && plan_.Lines(points, lines, colour);
+}
+
+void X11Frame::Finish(X11Image& view) {
+  if (target_ != &view) return;
+  const Mode mode = std::exchange(mode_, Mode::kNone);
+  target_ = nullptr;
+  view.planner_ = nullptr;
+  if (mode == Mode::kDirect) {
+    FinishDirect(view);
+    return;
+  }
+  if (mode != Mode::kPlan || !plan_.Pending()) return;
+  // Pixels written by others since the plan last drew here are not what it drew.
+  if (renderView_ != view.Dc() || renderWrites_ != view.writes_) plan_.Forget();
+  AwaitPut();
+  plan_.Render(view.Rows(), !readSinceRender_, Changed(view));
+  readSinceRender_ = false;
+  renderView_ = view.Dc();
+  renderWrites_ = view.writes_;
+}
+
+// The pointer over what the server copied: where it is again as it was, on pixels not
+// copied anew, it is still there; otherwise the pixels under the last one come back from
+// the screen and the new one is blended over them.
+void X11Frame::FinishDirect(X11Image& view) {
+  const Rect shown = now_.on ? Intersection(now_.rect, directTo_) : Rect{};
+  const bool kept = now_ == last_ && Empty(Intersection(shown, copied_));
+  if (!kept) {
+    const Rect under = last_.on ? Intersection(last_.rect, directTo_) : Rect{};
+    if (!Empty(under) && !Inside(under, copied_)) {
+      CopyIntoView(view, Moved(under, offset_), Point{under.left, under.top});
+    }
+    if (now_.on) {
+      AwaitPut();
+      BlendCursor(view.Rows(), now_.argb.data(), now_.w, now_.h, now_.rect.left, now_.rect.top,
+                  now_.factor);
+      MarkRows(view, now_.rect.top, now_.rect.bottom);
     }
   }
-  Draw(band, top);
-  // A row is written whole where it differs (a row of a moving picture differs nearly
-  // everywhere), and not at all where it does not.
-  for (int r = 0; r < band.height; ++r) {
-    std::uint32_t* to = target.Row(top + r);
-    if (std::memcmp(to, band.Row(r), width * sizeof(std::uint32_t)) != 0) {
-      std::memcpy(to, band.Row(r), width * sizeof(std::uint32_t));
-    }
+  std::swap(last_, now_);
+  now_.on = false;
+}
+
+void X11Frame::Forget(X11Image& view) {
+  if (target_ == &view) {
+    target_ = nullptr;
+    mode_ = Mode::kNone;
+    view.planner_ = nullptr;
+    plan_.Drop();
+  }
+  if (renderView_ == view.Dc()) plan_.Forget();
+  if (readView_ == view.Dc() && readMode_ == Mode::kDirect) readMode_ = Mode::kNone;
+  if (changedView_ == view.Dc()) changedView_ = 0;
+}
+
+void X11Frame::AwaitPut() {
+  if (putRequest_ != 0 && XLastKnownRequestProcessed(display_) < putRequest_) {
+    XSync(display_, False);
   }
 }
 
-void FramePlan::Draw(const PixelRows& band, int top) {
-  const Rect& s = now_.stretch;
-  StretchNearest(band, s.left, s.top - top, s.right - s.left, s.bottom - s.top, src_);
-  if (now_.cursor) {
-    BlendCursor(band, now_.cursorPixels.data(), now_.cursorW, now_.cursorH, now_.cursorRect.left,
-                now_.cursorRect.top - top, now_.factor);
+std::uint8_t* X11Frame::Changed(X11Image& view) {
+  const auto rows = static_cast<std::size_t>(std::max(0, view.Height()));
+  if (changedView_ != view.Dc() || changed_.size() != rows) {
+    changed_.assign(rows, 1);
+    changedView_ = view.Dc();
   }
-  for (const Frame::LineSet& set : now_.sets) {
-    WriteStraightLines(band, now_.points.data() + 2 * set.first, set.lines, set.colour, top);
+  return changed_.data();
+}
+
+void X11Frame::MarkRows(X11Image& view, int top, int bottom) {
+  std::uint8_t* rows = Changed(view);
+  top = std::clamp(top, 0, view.Height());
+  bottom = std::clamp(bottom, top, view.Height());
+  std::fill(rows + top, rows + bottom, 1);
+}
+
+bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx, int dy, int w,
+                   int h, const Overdrawn& overdrawn) {
+  Finish(view);
+  if (sx < 0) {
+    dx -= sx;
+    w += sx;
+    sx = 0;
   }
+  if (sy < 0) {
+    dy -= sy;
+    h += sy;
+    sy = 0;
+  }
+  w = std::min(w, view.Width() - sx);
+  h = std::min(h, view.Height() - sy);
+  if (w <= 0 || h <= 0) return true;
+
+  const Place place{view.Dc(), window, sx, sy, dx, dy, w, h};
+  const bool whole =
+      overdrawn.all || place != lastPut_ || view.writes_ != putWrites_ || changedView_ != view.Dc();
+  const Rect from{sx, sy, sx + w, sy + h};
+  bool done = true;
+  bool sent = false;
+  const auto put = [&](const Rect& r) {
+    done = view.Put(window, gc, r.left, r.top, dx + r.left - sx, dy + r.top - sy, r.right - r.left,
+                    r.bottom - r.top) &&
+           done;
+    sent = true;
+  };
+  if (whole) {
+    put(from);
+  } else {
+    // Runs of changed rows, each one request; then what was drawn over on the window.
+    const std::uint8_t* rows = changed_.data();
+    const void* first = std::memchr(rows + sy, 1, static_cast<std::size_t>(h));
+    for (int y = first == nullptr
+                     ? sy + h
+                     : static_cast<int>(static_cast<const std::uint8_t*>(first) - rows);
+         y < sy + h;) {
+      if (rows[y] == 0) {
+        ++y;
+        continue;
+      }
+      int end = y + 1;
+      while (end < sy + h && rows[end] != 0) ++end;
+      put(Rect{sx, y, sx + w, end});
+      y = end;
+    }
+    for (int i = 0; i < overdrawn.count; ++i) {
+      const Rect over = Intersection(
+          Moved(overdrawn.rects[static_cast<std::size_t>(i)], Point{sx - dx, sy - dy}), from);
+      if (!Empty(over)) put(over);
+    }
+  }
+  std::fill_n(Changed(view), changed_.size(), 0);
+  lastPut_ = place;
+  putWrites_ = view.writes_;
+  if (sent) putRequest_ = XNextRequest(display_) - 1;
+  return done;
 }
 
 }  // namespace vimo::x11

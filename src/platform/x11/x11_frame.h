@@ -1,93 +1,132 @@
-// A frame of the view, drawn when it is put rather than call by call: the enlargement of
-// the captured area, the pointer over it and straight lines over both are kept as a plan,
-// and Render() draws them band by band into a small buffer that stays in the processor's
-// cache, then writes into the image only the pixels that differ from what it holds.
+// The view's frame on X11, in one place. Each tick it goes through three steps, in this
+// order, each a call of the system side:
 //
-// The image is shared with the X server, which has just read all of it for the last
-// put; every write takes a line of it back from the server's core. Drawn call by call,
-// the grid's pixels were written twice a frame (the enlargement, then the line) even
-// when nothing on the screen had moved. Drawn here, a band whose inputs are those of the
-// frame before (the same source rows, pointer and lines, at the same places) already
-// holds its pixels and is not drawn at all.
+//   1. Read (StretchBlt): the captured screen area, but only where the screen changed
+//      since the last read (XDamage on the root window), unless the area moved, changed
+//      its size or the server cannot say; at one to one, from inside the screen, the
+//      server copies straight into the view's shared memory instead.
+//   2. Plan (StretchBlt, DrawIconEx, the picture box's lines): the enlargement, the
+//      pointer and the lines, kept as a FramePlan and drawn band by band into the view
+//      when it is put (or its pixels are asked for): bands whose inputs are those of the
+//      last frame are not drawn, and only rows that differ are written.
+//   3. Put (BitBlt): of a view put at the same place before, only the rows that changed
+//      since, and what was drawn over on the window by other means; nothing at all when
+//      nothing changed.
+//
+// A still screen under a resting pointer thus costs the X server nothing.
 #pragma once
+
+#include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "platform/types.h"
+#include "platform/x11/x11_image.h"
+#include "platform/x11/x11_plan.h"
+#include "platform/x11/x11_windows.h"
 
 namespace vimo::x11 {
 
-class FramePlan {
+class X11Frame {
  public:
-  // Rows drawn at a time: 64 rows of a 1000-pixel view are 256 KiB.
-  static constexpr int kBandRows = 64;
+  explicit X11Frame(Display* display);
+  ~X11Frame();
+  X11Frame(const X11Frame&) = delete;
+  X11Frame& operator=(const X11Frame&) = delete;
 
-  // Starts a plan: `src` enlarged at (x, y), w x h, as StretchNearest does. `src` must
-  // stay as it is until the plan is rendered or dropped.
-  void Stretch(int x, int y, int w, int h, const PixelRows& src);
-  // The pointer image over the enlargement, as BlendCursor does; the pixels are copied.
-  // False where it cannot be planned (no plan, or lines or a pointer planned already):
-  // the caller renders the plan and draws it at once.
-  bool Cursor(const std::uint32_t* argb, int w, int h, int x, int y, int factor);
-  // Lines over both, as WriteStraightLines does; the points are copied. False without a
-  // plan.
-  bool Lines(const Point* points, std::size_t lines, Colour colour);
-  // Whether a plan was started and not yet rendered.
-  bool Pending() const { return now_.pending; }
+  // A Damage event of the connection; true when it was one and is used up.
+  bool HandleEvent(const XEvent& event);
 
-  // Draws the plan into `target` and ends it. Bands whose inputs equal those of the last
-  // frame rendered (into a target of the same size, not touched since: see Forget) are
-  // left as they are; the others are drawn and only their changed pixels written.
-  void Render(const PixelRows& target);
-  // Ends the plan without drawing it.
-  void Drop() { now_.pending = false; }
-  // The target was written by other means since the last Render: the next frame is
-  // drawn whole.
-  void Forget() { lastValid_ = false; }
+  // 1 and 2: the screen's `area` enlarged into `view` at `to`; `desktop` is the screen's
+  // extent, outside which the area is black. False when the screen could not be read.
+  bool Stretch(X11Image& view, const Rect& to, const Rect& area, const Rect& desktop);
+  // The pointer (w x h premultiplied 0xAARRGGBB, each pixel a factor x factor block) at
+  // (x, y) of the view, over the enlargement, as BlendCursor draws it.
+  void Cursor(X11Image& view, const std::uint32_t* argb, int w, int h, int x, int y, int factor);
+  // Lines over both, as WriteStraightLines writes them; false where nothing is being drawn
+  // into `view` (the caller then writes them itself).
+  bool Lines(X11Image& view, const Point* points, std::size_t lines, Colour colour);
+  // What is planned into `view` drawn now.
+  void Finish(X11Image& view);
+  // `view` is going or made anew: nothing planned is drawn into it.
+  void Forget(X11Image& view);
+
+  // 3: w x h of the view from (sx, sy) onto `window` at (dx, dy), as much of it as changed
+  // since it was last put there; `overdrawn` (window coordinates) is put again too.
+  bool Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx, int dy, int w, int h,
+           const Overdrawn& overdrawn);
 
  private:
-  struct Frame {
-    bool pending = false;
-    Rect stretch;  // x, y, x + w, y + h
-    int srcWidth = 0;
-    int srcHeight = 0;
-    bool cursor = false;
-    Rect cursorRect;  // the enlarged pointer's place
-    int cursorW = 0;
-    int cursorH = 0;
+  enum class Mode { kNone, kPlan, kDirect };
+  struct Pointer {
+    bool on = false;
+    Rect rect;  // in the view, enlarged
+    int w = 0;
+    int h = 0;
     int factor = 1;
-    std::vector<std::uint32_t> cursorPixels;
-    std::vector<Point> points;
-    struct LineSet {
-      std::size_t first;
-      std::size_t lines;
-      Colour colour;
-    };
-    std::vector<LineSet> sets;
+    std::vector<std::uint32_t> argb;  // grows only
+    bool operator==(const Pointer&) const = default;
+  };
+  struct Place {
+    Handle view = 0;
+    Window window = 0;
+    int sx = 0, sy = 0, dx = 0, dy = 0, w = 0, h = 0;
+    bool operator==(const Place&) const = default;
   };
 
-  // Whether everything but the source's pixels and the pointer is as in the last frame,
-  // and the pointer lies inside the enlargement, so that a band's pixels depend on
-  // nothing else.
-  bool SameShape(const PixelRows& target) const;
-  bool SameCursor() const;
-  // Rows [top, bottom) of the target drawn anew: straight into it (`direct`), or into
-  // band_ and then only the rows that differ written.
-  void DrawBand(const PixelRows& target, int top, int bottom, bool direct);
-  // The plan drawn into `band`, the picture's rows from `top`.
-  void Draw(const PixelRows& band, int top);
+  Rect ChangedPart(bool steady, const Rect& area);
+  // The screen's part `part` of `area` into the capture; the whole area (black outside
+  // the desktop) or a part inside it.
+  bool ReadWhole(const Rect& area, const Rect& desktop);
+  bool ReadPart(const Rect& part, const Rect& area);
+  // The server copies the screen's `part` into the view's memory at `at`.
+  void CopyIntoView(X11Image& view, const Rect& part, Point at);
+  void FinishDirect(X11Image& view);
+  // Before Vimo writes into the view's memory: the server has read it for the last put.
+  void AwaitPut();
+  // The rows of the view written since its last put, one byte a row.
+  std::uint8_t* Changed(X11Image& view);
+  void MarkRows(X11Image& view, int top, int bottom);
+  void Begin(X11Image& view, Mode mode);
 
-  Frame now_;
-  Frame last_;
-  bool lastValid_ = false;
-  int lastTargetW_ = 0;
-  int lastTargetH_ = 0;
-  PixelRows src_;
-  std::vector<std::uint32_t> lastSrc_;     // the source pixels of the last frame, row by row
-  std::vector<std::uint8_t> changedRows_;  // per source row: differs from lastSrc_
-  std::vector<std::uint32_t> band_;
+  Display* display_;
+  Window root_;
+  GC copyGc_ = nullptr;  // screen to image, the windows on the root included
+  int damageEvents_ = -1;
+  Damage damage_ = 0;
+  bool trusted_ = false;  // the region was cleared before the last read, of this area
+
+  X11Image capture_;
+  FramePlan plan_;
+  Mode mode_ = Mode::kNone;  // what is under way into target_
+  X11Image* target_ = nullptr;
+
+  // The last read: its area and how it was read, and what of it changed on the screen.
+  Mode readMode_ = Mode::kNone;
+  Rect readArea_;
+  Handle readView_ = 0;  // for a direct read: the view, its place and its writes then
+  Rect readTo_;
+  std::uint64_t readWrites_ = 0;
+  Rect dirty_;
+  bool readSinceRender_ = false;
+
+  // A direct frame: what the server copied into the view, and the pointers blended.
+  Rect copied_;            // in the view
+  Rect directTo_;          // the view's part the area goes to
+  Point offset_;           // a screen pixel's place less its place in the view
+  Handle renderView_ = 0;  // the view the plan drew last, and its writes then
+  std::uint64_t renderWrites_ = 0;
+  Pointer now_;
+  Pointer last_;
+
+  std::vector<std::uint8_t> changed_;
+  Handle changedView_ = 0;
+  Place lastPut_;
+  std::uint64_t putWrites_ = 0;
+  unsigned long putRequest_ = 0;  // the last request of the last put
 };
 
 }  // namespace vimo::x11

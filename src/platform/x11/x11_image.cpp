@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/straight_lines.h"
 #include "platform/x11/x11_error_trap.h"
-#include "platform/x11/x11_pixels.h"
+#include "platform/x11/x11_frame.h"
 
 namespace vimo::x11 {
 namespace {
@@ -30,58 +31,48 @@ bool RgbVisual(Display* display) {
          visual->green_mask == 0x00FF00UL && visual->blue_mask == 0x0000FFUL;
 }
 
+// The live images, for their device-context handles: an image's handle is a serial
+// number of its own, tagged in its low three bits (the screen's and a window's handles
+// carry other tags), so a handle outliving its image finds nothing.
+std::vector<X11Image*>& LiveImages() {
+  static std::vector<X11Image*> images;
+  return images;
+}
+constexpr Handle kImageTag = 4;
+Handle NextImageDc() {
+  static Handle serial = 0;
+  return (++serial << 3) | kImageTag;
+}
+
 }  // namespace
 
 X11Image::X11Image(Display* display, bool shared)
-    : display_(display), wantShared_(shared && SharedMemoryWanted(display)) {}
+    : display_(display), wantShared_(shared && SharedMemoryWanted(display)), dc_(NextImageDc()) {
+  LiveImages().push_back(this);
+}
 
 X11Image::~X11Image() {
+  if (planner_ != nullptr) planner_->Forget(*this);
   Release();
-  Unlink();
+  std::erase(LiveImages(), this);
 }
 
-void X11Image::Unlink() {
-  if (source_ != nullptr) source_->borrower_ = nullptr;
-  source_ = nullptr;
-  if (borrower_ != nullptr) {
-    borrower_->plan_.Drop();  // its source is going: nothing is left to draw from
-    borrower_->source_ = nullptr;
+X11Image* X11Image::OfDc(Handle dc) {
+  if ((dc & 7) != kImageTag) return nullptr;
+  for (X11Image* image : LiveImages()) {
+    if (image->dc_ == dc) return image;
   }
-  borrower_ = nullptr;
-}
-
-void X11Image::BeforeWrite() {
-  if (borrower_ != nullptr) borrower_->Flush();
-  Flush();
-  plan_.Forget();
-}
-
-void X11Image::Flush() {
-  if (plan_.Pending()) plan_.Render(Rows());
-  if (source_ != nullptr) source_->borrower_ = nullptr;
-  source_ = nullptr;
-}
-
-void X11Image::Stretch(int x, int y, int w, int h, X11Image& source) {
-  Flush();
-  if (source.borrower_ != nullptr && source.borrower_ != this) source.borrower_->Flush();
-  source.borrower_ = this;
-  source_ = &source;
-  plan_.Stretch(x, y, w, h, source.Rows());
-}
-
-void X11Image::Cursor(const std::uint32_t* argb, int w, int h, int x, int y, int factor) {
-  if (plan_.Cursor(argb, w, h, x, y, factor)) return;
-  BlendCursor(Pixels(), argb, w, h, x, y, factor);
+  return nullptr;
 }
 
 void X11Image::Lines(const Point* points, std::size_t lines, Colour colour) {
-  if (plan_.Lines(points, lines, colour)) return;
+  if (planner_ != nullptr && planner_->Lines(*this, points, lines, colour)) return;
   WriteStraightLines(Pixels(), points, lines, colour);
 }
 
 void X11Image::Release() {
-  BeforeWrite();
+  if (planner_ != nullptr) planner_->Forget(*this);
+  ++writes_;  // new memory: whatever was put or drawn from the old is gone
   if (pixmap_ != None) XFreePixmap(display_, pixmap_);
   pixmap_ = None;
   if (image_ != nullptr && shm_.shmaddr != nullptr) {
@@ -166,7 +157,8 @@ bool X11Image::Resize(int width, int height) {
 }
 
 PixelRows X11Image::Pixels() {
-  BeforeWrite();
+  if (planner_ != nullptr) planner_->Finish(*this);
+  ++writes_;
   return Rows();
 }
 
@@ -178,7 +170,7 @@ PixelRows X11Image::Rows() const {
 
 bool X11Image::Read(Drawable from, int x, int y) {
   if (image_ == nullptr) return false;
-  BeforeWrite();
+  ++writes_;
   ErrorTrap trap(display_);
   bool read = false;
   if (Shared()) {
@@ -192,7 +184,6 @@ bool X11Image::Read(Drawable from, int x, int y) {
 }
 
 Pixmap X11Image::SharedPixmap() {
-  BeforeWrite();
   if (pixmap_ != None || !Shared() || image_->bytes_per_line != width_ * 4) return pixmap_;
   int major = 0;
   int minor = 0;
@@ -210,7 +201,6 @@ Pixmap X11Image::SharedPixmap() {
 }
 
 bool X11Image::Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, int h) {
-  Flush();
   if (image_ == nullptr) return false;
   if (sx < 0) {
     dx -= sx;

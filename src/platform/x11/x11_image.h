@@ -11,9 +11,10 @@
 #include <cstdint>
 
 #include "platform/types.h"
-#include "platform/x11/x11_frame.h"
 
 namespace vimo::x11 {
+
+class X11Frame;
 
 class X11Image {
  public:
@@ -29,36 +30,32 @@ class X11Image {
   int Width() const { return width_; }
   int Height() const { return height_; }
   bool Shared() const { return shm_.shmaddr != nullptr; }
-  // Row 0 at the top, 0x00RRGGBB, for reading and writing: what is planned into this
-  // image, or from it into another, is drawn first.
+  // Row 0 at the top, 0x00RRGGBB, for reading and writing by anyone but the frame: what
+  // the frame has planned into the image is drawn first, and its next put is whole.
   PixelRows Pixels();
-
-  // Drawing planned (see FramePlan) and done when the image is put or its pixels are
-  // asked for: `source` enlarged at (x, y), w x h, as StretchNearest does (`source` keeps
-  // its pixels until then: whatever writes into it draws this plan first); the pointer
-  // as BlendCursor draws it; straight lines as WriteStraightLines writes them.
-  void Stretch(int x, int y, int w, int h, X11Image& source);
-  void Cursor(const std::uint32_t* argb, int w, int h, int x, int y, int factor);
+  // Straight lines as WriteStraightLines writes them; planned with the frame's drawing
+  // where the frame is drawing into the image.
   void Lines(const Point* points, std::size_t lines, Colour colour);
-  // Draws what is planned into this image now.
-  void Flush();
+
+  // The image's device context (a picture box's hDC), and the image a handle stands for:
+  // none for a handle that is not a live image's.
+  Handle Dc() const { return dc_; }
+  static X11Image* OfDc(Handle dc);
 
   // The whole image from `from` at (x, y); the area must lie inside `from`.
   bool Read(Drawable from, int x, int y);
   // w x h of the image from (sx, sy) onto `to` at (dx, dy), clipped to the image.
   bool Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, int h);
   // A server pixmap over the image's own shared memory, made on first use, for the
-  // server to draw into: what it draws is in Pixels() once it has done it (XSync). None
+  // server to draw into: what it draws is in the pixels once it has done it (XSync). None
   // where the image is not shared or the server has no shared pixmaps.
   Pixmap SharedPixmap();
 
  private:
+  friend class X11Frame;  // draws into the image without making its next put whole
+
   void Release();
   PixelRows Rows() const;
-  // Before the image's memory is written by other means than its plan: the plans that
-  // read it or draw into it are drawn, and the next plan is drawn whole.
-  void BeforeWrite();
-  void Unlink();
 
   Display* display_;
   bool wantShared_;
@@ -67,12 +64,9 @@ class X11Image {
   Pixmap pixmap_ = None;
   int width_ = 0;
   int height_ = 0;
-  FramePlan plan_;
-  X11Image* source_ = nullptr;    // what plan_ enlarges
-  X11Image* borrower_ = nullptr;  // the image whose plan enlarges this one
+  Handle dc_;
+  std::uint64_t writes_ = 0;     // how often Pixels() handed the pixels out
+  X11Frame* planner_ = nullptr;  // the frame with drawing planned into this image
 };
-
-// The device-context handle of an image (a picture box's hDC): the image's address.
-inline Handle ImageDc(X11Image& image) { return reinterpret_cast<Handle>(&image); }
 
 }  // namespace vimo::x11

@@ -2,12 +2,31 @@
 // (hWnd) on X11 is the X window of a form's top level; its client area is that window.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
 #include "platform/types.h"
 
 namespace vimo::x11 {
+
+// The parts of a window's client area drawn by other means than the frame's put since
+// the frame last asked: a few rectangles, or all of it.
+struct Overdrawn {
+  static constexpr int kMost = 8;
+  std::array<Rect, kMost> rects{};
+  int count = 0;
+  bool all = false;
+
+  void Add(const Rect& r) {
+    if (all || r.right <= r.left || r.bottom <= r.top) return;
+    if (count == kMost) {
+      all = true;
+      return;
+    }
+    rects[static_cast<std::size_t>(count++)] = r;
+  }
+};
 
 class WindowHost {
  public:
@@ -21,6 +40,9 @@ class WindowHost {
                      std::uint32_t flags) = 0;
   // Opens an address in the user's browser; false when nothing could be started.
   virtual bool OpenUri(Handle owner, std::string_view uri) = 0;
+  // What was drawn over on the window's client area since the last call (all of it for a
+  // window the host does not know), and forgets it.
+  virtual Overdrawn TakeOverdrawn(Handle hwnd) = 0;
 };
 
 }  // namespace vimo::x11

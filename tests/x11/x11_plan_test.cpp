@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/straight_lines.h"
-#include "platform/x11/x11_frame.h"
 #include "platform/x11/x11_pixels.h"
+#include "platform/x11/x11_plan.h"
 
 namespace vimo::x11 {
 namespace {
@@ -57,10 +57,14 @@ class PlannedFrames : public testing::Test {
     EXPECT_TRUE(!f.pointer ||
                 plan_.Cursor(pointer_.data(), kPointerW, kPointerH, p.x, p.y, f.factor));
     EXPECT_TRUE(plan_.Lines(points_.data(), lines, Colour(f.grid)));
-    plan_.Render(planned_);
+    const std::vector<std::uint32_t> before = pixels_[1];
+    std::vector<std::uint8_t> written(152, 0);
+    plan_.Render(planned_, false, written.data());
     for (std::size_t i = 0; i < pixels_[0].size(); ++i) {
       ASSERT_EQ(pixels_[1][i], pixels_[0][i])
           << "frame " << frames_ << " at " << i % kW << ", " << i / kW;
+      // The put takes only the rows written: a changed row must be among them.
+      ASSERT_TRUE(written[i / kW] != 0 || pixels_[1][i] == before[i]) << "row " << i / kW;
     }
     ++frames_;
   }
