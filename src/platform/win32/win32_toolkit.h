@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "platform/dispatcher.h"
+#include "platform/form_parts.h"
 #include "platform/toolkit.h"
 
 namespace vimo::win32 {
 
 class Win32Form;
 
+// At the system's scale until the main window is moved to a monitor of another.
 class Win32Screen final : public Screen {
  public:
   Win32Screen();
@@ -21,10 +23,12 @@ class Win32Screen final : public Screen {
   float Height() const override;
   float TwipsPerPixelX() const override { return twipsPerPixelX_; }
   float TwipsPerPixelY() const override { return twipsPerPixelY_; }
-  int DpiY() const { return dpiY_; }
+  void Follow(const TwipsForm& main) {
+    twipsPerPixelX_ = main.TwipsPerPixelX();
+    twipsPerPixelY_ = main.TwipsPerPixelY();
+  }
 
  private:
-  int dpiY_ = 96;
   float twipsPerPixelX_ = 15.0F;
   float twipsPerPixelY_ = 15.0F;
 };
@@ -53,7 +57,7 @@ class Win32Toolkit final : public Toolkit {
   // For the forms.
   HINSTANCE Instance() const { return instance_; }
   Dispatcher& Events() { return dispatcher_; }
-  const Win32Screen& ScreenMetrics() const { return screen_; }
+  Win32Screen& ScreenMetrics() { return screen_; }
   const wchar_t* WindowClass(bool greenPointer) const;
   // The window that owns forms kept out of the taskbar.
   HWND OwnerFor(const Win32Form& form);
