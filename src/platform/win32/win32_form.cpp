@@ -268,7 +268,8 @@ void Win32Form::DpiChanged(WPARAM wParam) {
   const int dpiX = LOWORD(wParam);
   const int dpiY = HIWORD(wParam);
   if (dpiX <= 0 || dpiY <= 0 || !Rescale(TwipsPerPixelAt(dpiX), TwipsPerPixelAt(dpiY))) return;
-  if (toolkit_.IsMainForm(*this)) toolkit_.ScreenMetrics().Follow(*this);
+  if (toolkit_.IsMainForm(*this))
+    toolkit_.ScreenMetrics().Follow(TwipsPerPixelX(), TwipsPerPixelY());
   Deliver([&] { events_.OnDpiChanged(); });
 }
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/dispatcher.h"
-#include "platform/form_parts.h"
 #include "platform/toolkit.h"
 
 namespace vimo::win32 {
@@ -23,9 +22,9 @@ class Win32Screen final : public Screen {
   float Height() const override;
   float TwipsPerPixelX() const override { return twipsPerPixelX_; }
   float TwipsPerPixelY() const override { return twipsPerPixelY_; }
-  void Follow(const TwipsForm& main) {
-    twipsPerPixelX_ = main.TwipsPerPixelX();
-    twipsPerPixelY_ = main.TwipsPerPixelY();
+  void Follow(float tppX, float tppY) {
+    twipsPerPixelX_ = tppX;
+    twipsPerPixelY_ = tppY;
   }
 
  private:
