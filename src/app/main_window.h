@@ -65,6 +65,7 @@ class MainWindow : public FormEvents {
   void OnLoad() override;
   void OnUnload(int& cancel) override;
   void OnResize() override;
+  void OnDpiChanged() override;
   void OnPaint() override;
   void OnClick() override;
   void OnMouseDown(std::string_view control, std::int16_t button, std::int16_t shift, float x,
@@ -80,6 +81,7 @@ class MainWindow : public FormEvents {
   void OnHandlerFailure(std::string_view what) override;
 
   // Magnifier core.
+  void SizeReadoutFonts();
   void Tick();
   std::int32_t MetricOrDefault(std::int32_t index, std::int32_t fallback);
   void ReadDesktopBounds();
@@ -148,11 +150,15 @@ class MainWindow : public FormEvents {
   std::int32_t StoredValue(std::string_view key, std::int32_t fallback);
   float StoredSize(std::string_view key, float present, float client, float tpp, float screen);
   float StoredPosition(std::string_view key, float screen, float window);
+  float StoredTwips(float twips, bool vertical) const;
 
   Win32Api& api_;
   Toolkit& toolkit_;
   Screen& screen_;
   MagnifierState s_;
+  // The screen's scale when the settings were read.
+  float readTwipsPerPixelX_ = 15.0F;
+  float readTwipsPerPixelY_ = 15.0F;
 
   Form* form_ = nullptr;
   PictureBox* buffPic_ = nullptr;

@@ -34,13 +34,22 @@ void MainWindow::OnLoad() {
   s_.ViewHeight = 300;
   s_.SrcWidth = ToInt16(RoundHalfEven(300.0 / 3.0));
   s_.SrcHeight = ToInt16(RoundHalfEven(300.0 / 3.0));
-  label1_->SetFontSize(screen_.TwipsPerPixelY() * 8.0F / 15.0F);
-  label2_->SetFontSize(screen_.TwipsPerPixelY() * 8.0F / 15.0F);
+  SizeReadoutFonts();
   label1_->SetHeight(kLabelHeight);
   label2_->SetHeight(kLabelHeight);
   api_.GetMouseSpeed(&s_.SavedMouseSpeed);
   LoadSettings();
 }
+
+// 8 points at 96 DPI, as many pixels at any other scale: the lines keep to the band.
+void MainWindow::SizeReadoutFonts() {
+  label1_->SetFontSize(screen_.TwipsPerPixelY() * 8.0F / 15.0F);
+  label2_->SetFontSize(screen_.TwipsPerPixelY() * 8.0F / 15.0F);
+}
+
+// Moved to a monitor of another scale, the window keeps its pixels (the toolkit applies no
+// new size) and so does the read-out, sized again in the new scale's points.
+void MainWindow::OnDpiChanged() { SizeReadoutFonts(); }
 
 void MainWindow::OnUnload(int& /*cancel*/) {
   // The speed comes back before anything is written, so a failing save cannot leave

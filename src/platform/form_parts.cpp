@@ -60,6 +60,13 @@ int BasicShape::ChangedEdges(const Rect& before, Rect (&edges)[8]) const {
   return count + OutlineEdges(Bounds(), edges + count);
 }
 
+bool TwipsForm::Rescale(float tppX, float tppY) {
+  if (tppX == tppX_ && tppY == tppY_) return false;
+  tppX_ = tppX;
+  tppY_ = tppY;
+  return true;
+}
+
 float TwipsForm::Width() const {
   const Rect r = NormalRect();
   return TwipsFromPixels(r.right - r.left, TwipsPerPixelX());
@@ -99,16 +106,18 @@ void TwipsForm::SetTop(float twips) {
 
 // ---- Labels
 
-BasicLabel::BasicLabel(const ControlDesign& design, float tppX, float tppY)
+BasicLabel::BasicLabel(const ControlDesign& design, const TwipsForm& form)
     : name_(design.name),
       caption_(design.caption),
       tooltip_(design.tooltip),
-      left_(PixelsFromTwips(design.left, tppX)),
-      top_(PixelsFromTwips(design.top, tppY)),
-      width_(PixelsFromTwips(design.width, tppX)),
-      height_(PixelsFromTwips(design.height, tppY)),
+      left_(form.PixelsFromTwipsX(design.left)),
+      top_(form.PixelsFromTwipsY(design.top)),
+      width_(form.PixelsFromTwipsX(design.width)),
+      height_(form.PixelsFromTwipsY(design.height)),
       visible_(design.visible),
-      fontSize_(design.font.size) {}
+      form_(form),
+      fontSize_(design.font.size),
+      fontTpp_(form.TwipsPerPixelY()) {}
 
 void BasicLabel::SetCaption(std::string_view text) {
   if (text == caption_) return;
@@ -137,13 +146,17 @@ void BasicLabel::SetVisible(bool visible) {
 
 void BasicLabel::SetFontSize(float points) {
   if (!(points > 0.0F)) throw ToolkitError("invalid font size for " + name_);
-  if (points == fontSize_) return;
+  const float tpp = form_.TwipsPerPixelY();
+  if (points == fontSize_ && tpp == fontTpp_) return;
   const float previous = fontSize_;
+  const float previousTpp = fontTpp_;
   fontSize_ = points;
+  fontTpp_ = tpp;
   try {
     Changed(Change::kFont, Bounds());
   } catch (...) {
     fontSize_ = previous;
+    fontTpp_ = previousTpp;
     throw;
   }
 }

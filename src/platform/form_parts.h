@@ -14,11 +14,12 @@
 #include "platform/mouse_routing.h"
 #include "platform/toolkit.h"
 #include "platform/types.h"
+#include "platform/units.h"
 
 namespace vimo {
 
 // A form's outer size and position in twips over the backend's pixel rectangle,
-// converted as platform/units.h does.
+// converted as platform/units.h does at the window's own scale.
 class TwipsForm : public Form {
  public:
   float Width() const final;
@@ -34,23 +35,37 @@ class TwipsForm : public Form {
   int PixelsFromTwipsX(double twips) const;
   int PixelsFromTwipsY(double twips) const;
 
+  // The window's scale: the screen's when it was made, then that of each monitor of another
+  // scale it is moved to.
+  float TwipsPerPixelX() const { return tppX_; }
+  float TwipsPerPixelY() const { return tppY_; }
+
  protected:
+  explicit TwipsForm(const Screen& screen)
+      : tppX_(screen.TwipsPerPixelX()), tppY_(screen.TwipsPerPixelY()) {}
+  // The window is now on a monitor of this scale; false where it had it already. Nothing
+  // moves: only its twips change.
+  bool Rescale(float tppX, float tppY);
+
   // The outer rectangle in screen pixels; while minimised, that of the normal state.
   virtual Rect NormalRect() const = 0;
   // Moves and sizes the window (the resize event runs when the size changes).
   // ToolkitError for a minimised or maximised window or a negative size.
   virtual void MoveOuter(const Rect& outer) = 0;
-  virtual float TwipsPerPixelX() const = 0;
-  virtual float TwipsPerPixelY() const = 0;
+
+ private:
+  float tppX_;
+  float tppY_;
 };
 
 // A label's design data and state. Geometry is whole client pixels (rounded as
 // WholePixels does); a negative size raises ToolkitError. Each change reaches the backend
 // through Changed() after the state has changed; a font the backend cannot make (Changed
-// raises for kFont) leaves the size as it was.
+// raises for kFont) leaves the size as it was. The font is made for the window's scale
+// when its size is set: a new scale alone leaves it as many pixels high as it was.
 class BasicLabel : public Label {
  public:
-  BasicLabel(const ControlDesign& design, float tppX, float tppY);
+  BasicLabel(const ControlDesign& design, const TwipsForm& form);
 
   std::string Caption() const final { return caption_; }
   void SetCaption(std::string_view text) final;
@@ -67,6 +82,8 @@ class BasicLabel : public Label {
 
   std::string_view Name() const { return name_; }
   std::string_view Tooltip() const { return tooltip_; }
+  // The font's character height, whole pixels.
+  int FontPixels() const { return PixelsFromPoints(fontSize_, fontTpp_); }
   Rect Bounds() const { return {left_, top_, left_ + width_, top_ + height_}; }
   bool Hit(Point at) const { return visible_ && PtInRect(Bounds(), at); }
 
@@ -86,7 +103,9 @@ class BasicLabel : public Label {
   int width_;
   int height_;
   bool visible_;
+  const TwipsForm& form_;
   float fontSize_;
+  float fontTpp_;  // the window's twips per pixel (vertical) when the font was made
 };
 
 // A 1-pixel outline rectangle in whole client pixels; Changed() follows a new size.
@@ -208,8 +227,8 @@ MouseHit HitLabels(const Labels& labels, Point at, bool inClient) {
 template <class LabelType, class ShapeType, class PictureType, class DialogType>
 class DesignForm : public TwipsForm {
  public:
-  DesignForm(const FormDesign& design, MenuListener* menus)
-      : name_(design.name), menus_(design.menus, design.name, menus) {}
+  DesignForm(const FormDesign& design, MenuListener* menus, const Screen& screen)
+      : TwipsForm(screen), name_(design.name), menus_(design.menus, design.name, menus) {}
 
   std::string_view Name() const final { return name_; }
   PictureType& Picture(std::string_view name) final {

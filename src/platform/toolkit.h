@@ -176,6 +176,10 @@ class FormEvents {
   virtual void OnLoad() {}
   virtual void OnUnload(int& /*cancel*/) {}
   virtual void OnResize() {}
+  // The window is now on a monitor of another scale (dots per inch). It keeps its place and
+  // its size in pixels; its twips and, for the first window loaded, the screen's twips per
+  // pixel follow the new scale. Fonts keep their pixels until their size is set again.
+  virtual void OnDpiChanged() {}
   virtual void OnPaint() {}
   virtual void OnClick() {}
   virtual void OnMouseDown(std::string_view /*control*/, std::int16_t /*button*/,
@@ -199,6 +203,8 @@ class FormEvents {
   virtual void OnControlClick(std::string_view /*control*/) {}
 };
 
+// The primary screen's size, in the twips of the monitor the first window loaded is on: the
+// system's scale until that window is moved to a monitor of another.
 class Screen {
  public:
   virtual ~Screen() = default;

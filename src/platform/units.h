@@ -28,4 +28,12 @@ inline float TwipsFromPixels(int pixels, float twipsPerPixel) {
   return static_cast<float>(pixels) * twipsPerPixel;
 }
 
+// The twips per pixel of a monitor of `dpi` dots per inch (15 at 96).
+inline float TwipsPerPixelAt(int dpi) { return 1440.0F / static_cast<float>(dpi); }
+
+// A font's character height in whole pixels: a point is 20 twips.
+inline int PixelsFromPoints(float points, float twipsPerPixel) {
+  return WholePixels(static_cast<double>(points) * 20.0 / static_cast<double>(twipsPerPixel));
+}
+
 }  // namespace vimo

@@ -10,6 +10,7 @@
 
 #include "app/arith.h"
 #include "app/main_window.h"
+#include "platform/units.h"
 #include "ui/designs.h"
 
 namespace vimo {
@@ -170,26 +171,26 @@ std::span<const MainWindow::Setting> MainWindow::SettingsTable() {
              w.form_->SetWidth(w.StoredSize(row.key, w.form_->Width(), w.form_->ScaleWidth(),
                                             w.screen_.TwipsPerPixelX(), w.screen_.Width()));
            },
-       .write = [](W& w) { return TwipsText(w.form_->Width()); }},
+       .write = [](W& w) { return TwipsText(w.StoredTwips(w.form_->Width(), false)); }},
       {.key = "Height",
        .read =
            [](W& w, const Setting& row) {
              w.form_->SetHeight(w.StoredSize(row.key, w.form_->Height(), w.form_->ScaleHeight(),
                                              w.screen_.TwipsPerPixelY(), w.screen_.Height()));
            },
-       .write = [](W& w) { return TwipsText(w.form_->Height()); }},
+       .write = [](W& w) { return TwipsText(w.StoredTwips(w.form_->Height(), true)); }},
       {.key = "Left",
        .read =
            [](W& w, const Setting& row) {
              w.form_->SetLeft(w.StoredPosition(row.key, w.screen_.Width(), w.form_->Width()));
            },
-       .write = [](W& w) { return TwipsText(w.form_->Left()); }},
+       .write = [](W& w) { return TwipsText(w.StoredTwips(w.form_->Left(), false)); }},
       {.key = "Top",
        .read =
            [](W& w, const Setting& row) {
              w.form_->SetTop(w.StoredPosition(row.key, w.screen_.Height(), w.form_->Height()));
            },
-       .write = [](W& w) { return TwipsText(w.form_->Top()); }},
+       .write = [](W& w) { return TwipsText(w.StoredTwips(w.form_->Top(), true)); }},
       {.key = "SlowMouse",
        .flag = &S::SlowMouseOn,
        .item = "SlowMouse",
@@ -198,7 +199,18 @@ std::span<const MainWindow::Setting> MainWindow::SettingsTable() {
   return kRows;
 }
 
+// The window's size and place are stored in the twips of the scale they were read at,
+// whatever monitor the window is on now: the next start, at the system's scale again, puts
+// it back in the same pixels.
+float MainWindow::StoredTwips(float twips, bool vertical) const {
+  const float now = vertical ? screen_.TwipsPerPixelY() : screen_.TwipsPerPixelX();
+  const float then = vertical ? readTwipsPerPixelY_ : readTwipsPerPixelX_;
+  return TwipsFromPixels(PixelsFromTwips(twips, now), then);
+}
+
 void MainWindow::LoadSettings() {
+  readTwipsPerPixelX_ = screen_.TwipsPerPixelX();
+  readTwipsPerPixelY_ = screen_.TwipsPerPixelY();
   Guarded([&] {
     // Joined with the separator of the folder's own path: "\" on Windows (also for an
     // empty one, as ever), "/" for a folder like Linux's ~/.config.

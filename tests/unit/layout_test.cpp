@@ -80,6 +80,56 @@ TEST(Layout, TheReadOutLabelsFillTheBandAtEveryScaleAndMeasuringWithoutTheLockHa
   }
 }
 
+// Dragged between monitors of 200% and 100%, and with a monitor set to 150% under it, the
+// window keeps its pixels and the read-out its 11-pixel font in its lines of the band; the
+// twips the logic reads, and the points of that font, follow the scale. What is stored at
+// exit is in the scale of the start, so the next start has the same pixels again.
+TEST(Layout, OnAMonitorOfAnotherScaleTheWindowKeepsItsPixelsAndTheReadOutItsBand) {
+  const std::vector<Rect> monitors{kFullHd, {1920, 0, 3840, 1080}};
+  Vimo v(monitors);
+  v.toolkit.SetTwipsPerPixel(7.5F, 7.5F);  // the system's scale: the primary's 192 DPI
+  v.desktop.SetMonitorDpi(0, 192);
+  v.desktop.SetMonitorDpi(1, 96);
+  v.Start();
+  v.form->ClickMenu("LockMen");
+  v.form->ClickMenu("Meas");
+  const Rect start = v.form->Window().outer;
+  const int w = start.right - start.left, h = start.bottom - start.top;
+  const int cw = v.form->ClientWidth(), ch = v.form->ClientHeight();
+  const struct {
+    std::size_t monitor;
+    int dpi, x;  // the monitor's scale is set, then the window dragged to (x, 50)
+    float tpp, points;
+  } steps[] = {{1, 96, 2000, 15.0F, 8.0F},
+               {0, 192, 100, 7.5F, 4.0F},
+               {0, 144, 100, 10.0F, 16.0F / 3.0F},
+               {1, 96, 2000, 15.0F, 8.0F}};
+  for (const auto& step : steps) {
+    v.desktop.SetMonitorDpi(step.monitor, step.dpi);
+    v.form->DragTo(step.x, 50);
+    EXPECT_EQ(v.form->Window().outer, (Rect{step.x, 50, step.x + w, 50 + h})) << step.dpi;
+    EXPECT_FLOAT_EQ(v.toolkit.GetScreen().TwipsPerPixelY(), step.tpp);
+    EXPECT_FLOAT_EQ(v.form->Width(), static_cast<float>(w) * step.tpp);
+    EXPECT_FLOAT_EQ(v.form->Left(), static_cast<float>(step.x) * step.tpp);
+    for (const char* name : {"Label1", "Label2"}) {
+      EXPECT_FLOAT_EQ(v.form->LabelControl(name).FontSize(), step.points) << name;
+      EXPECT_EQ(v.form->LabelControl(name).FontPixels(), 11) << name << " at " << step.dpi;
+    }
+    EXPECT_EQ(v.form->LabelControl("Label1").Bounds(), (Rect{0, ch - 24, cw, ch - 12}));
+    EXPECT_EQ(v.form->LabelControl("Label2").Bounds(), (Rect{0, ch - 12, cw, ch}));
+  }
+  v.form->ClickMenu("Meas");
+  EXPECT_EQ(v.form->ClientHeight(), ch - 24) << "the band is 24 pixels at 96 DPI too";
+  v.form->Close();
+  Vimo next(monitors);
+  next.toolkit.SetTwipsPerPixel(7.5F, 7.5F);
+  next.desktop.UseFilesOf(v.desktop);
+  next.Start();
+  EXPECT_EQ(next.form->ClientWidth(), cw);
+  EXPECT_EQ(next.form->ClientHeight(), ch - 24);
+  EXPECT_TRUE(v.form->Failures().empty() && next.form->Failures().empty());
+}
+
 // Only a normal window more than one row high is laid out again; the surface always
 // follows the client area, after the repaint (the next tick draws it whole: render_test.cpp),
 // and a restored window is repainted at once.

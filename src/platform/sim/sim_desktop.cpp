@@ -181,6 +181,7 @@ void SimDesktop::Relayout(std::vector<Rect> monitors) {
   for (std::size_t i = 0; i < shown.size(); ++i) {
     if (shown[i] == 0) all[i] = 0;
   }
+  dpis_.assign(monitors.size(), 0);
   monitors_ = std::move(monitors);
   virtual_ = bounds;
   pixels_ = std::move(next);
@@ -196,21 +197,43 @@ Rect SimDesktop::PrimaryMonitor() const {
   return monitors_.front();
 }
 
-Rect SimDesktop::WorkAreaFor(const Rect& window) const {
-  const Rect primary = PrimaryMonitor();
-  Rect best = primary;
+std::optional<std::size_t> SimDesktop::MonitorHolding(const Rect& window) const {
+  std::optional<std::size_t> best;
   long long most = 0;
-  for (const Rect& m : monitors_) {
-    const Rect common = Intersection(m, window);
+  for (std::size_t i = 0; i < monitors_.size(); ++i) {
+    const Rect common = Intersection(monitors_[i], window);
     const long long area =
         static_cast<long long>(common.right - common.left) * (common.bottom - common.top);
     if (common.right > common.left && common.bottom > common.top && area > most) {
       most = area;
-      best = m;
+      best = i;
     }
   }
+  return best;
+}
+
+Rect SimDesktop::WorkAreaFor(const Rect& window) const {
+  const Rect primary = PrimaryMonitor();
+  const std::optional<std::size_t> holding = MonitorHolding(window);
+  Rect best = holding ? monitors_[*holding] : primary;
   if (best == primary) best.bottom -= kTaskbarHeight;
   return best;
+}
+
+void SimDesktop::SetMonitorDpi(std::size_t monitor, int dpi) {
+  if (monitor >= dpis_.size() || dpi < 0) throw std::invalid_argument("no such monitor or dpi");
+  dpis_[monitor] = dpi;
+  for (auto& [hwnd, w] : windows_) {
+    if (w->alive && !w->minimized) CheckScale(*w);
+  }
+}
+
+// A window off every monitor keeps its scale.
+void SimDesktop::CheckScale(SimWindow& w) {
+  const std::optional<std::size_t> holding = MonitorHolding(w.outer);
+  if (!holding || dpis_[*holding] == w.dpi) return;
+  w.dpi = dpis_[*holding];
+  if (w.onDpiChanged) w.onDpiChanged();
 }
 
 // ---- Desktop pixels
@@ -401,6 +424,7 @@ bool SimDesktop::PlaceWindow(Handle hwnd, const Rect& outer) {
   const int oldH = w->client.Height();
   w->client.Resize(std::max(0, outer.right - outer.left - kFrameLeft - kFrameRight),
                    std::max(0, outer.bottom - outer.top - kFrameTop - kFrameBottom), w->background);
+  CheckScale(*w);
   return oldW != w->client.Width() || oldH != w->client.Height();
 }
 
@@ -432,6 +456,7 @@ void SimDesktop::DestroyWindow(Handle hwnd) {
   w->alive = false;
   w->visible = false;
   w->onResized = nullptr;
+  w->onDpiChanged = nullptr;
   if (activeWindow_ == hwnd) activeWindow_ = 0;
 }
 

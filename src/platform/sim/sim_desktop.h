@@ -138,8 +138,10 @@ struct SimWindow {
   std::int32_t exStyle = 0;
   bool excludedFromCapture = false;
   int z = 0;  // stacking order within its band (topmost or not): higher is nearer the top
-  Handle clientCursor = 0;          // the pointer over the client area; 0 keeps the desktop's
-  std::function<void()> onResized;  // run when SetWindowPos changed the size
+  Handle clientCursor = 0;             // the pointer over the client area; 0 keeps the desktop's
+  std::function<void()> onResized;     // run when SetWindowPos changed the size
+  int dpi = 0;                         // its monitor's DPI; 0 for the system's
+  std::function<void()> onDpiChanged;  // run when it is on a monitor of another scale
 
   // The client area in screen pixels.
   Rect ClientRect() const;
@@ -319,6 +321,9 @@ class SimDesktop final : public Win32Api {
   Rect WorkAreaFor(const Rect& window) const;
   // false makes SM_CMONITORS report 0, as a system without multi-monitor support does.
   void SetMultiMonitorSupport(bool supported) { multiMonitor_ = supported; }
+  // The scale of a monitor, by its place in the list: dots per inch, or 0 (as each starts,
+  // and after SetMonitors) for the system's. Windows then on it are told, as Windows does.
+  void SetMonitorDpi(std::size_t monitor, int dpi);
 
   // ---- Desktop pixels (screen coordinates; nothing lives outside the monitors) ----
   void SetPixel(int x, int y, Colour colour);
@@ -345,7 +350,8 @@ class SimDesktop final : public Win32Api {
   SimWindow* Window(Handle hwnd);
   const SimWindow* Window(Handle hwnd) const;
   // New outer rect (the restored one while minimised); the client area follows. Returns
-  // whether the client size changed. Does not run onResized.
+  // whether the client size changed. Does not run onResized (its caller does, after); runs
+  // onDpiChanged where the monitor holding the most of the window has another scale.
   bool PlaceWindow(Handle hwnd, const Rect& outer);
   void SetMinimized(Handle hwnd, bool minimized);
   // Shows or hides the window; shown, it comes to the top of its band.
@@ -433,8 +439,12 @@ class SimDesktop final : public Win32Api {
   Dc* FindDc(Handle hdc) { return dcs_.Find(hdc); }
   const Dc* FindDc(Handle hdc) const { return dcs_.Find(hdc); }
   void Relayout(std::vector<Rect> monitors);
+  // The monitor that holds the most of `window`; none where none holds any of it.
+  std::optional<std::size_t> MonitorHolding(const Rect& window) const;
+  void CheckScale(SimWindow& w);
 
   std::vector<Rect> monitors_;
+  std::vector<int> dpis_;
   Rect virtual_;
   PixelBuffer pixels_;               // the virtual screen
   std::vector<std::uint8_t> shown_;  // 1 where a monitor shows the pixel

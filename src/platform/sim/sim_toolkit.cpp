@@ -87,7 +87,7 @@ std::optional<Colour> SimCommonDialog::Choose(std::int32_t flags, Colour current
 // SimForm
 
 SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& events)
-    : DesignForm(design, nullptr),
+    : DesignForm(design, nullptr, toolkit.GetScreen()),
       toolkit_(toolkit),
       desktop_(toolkit.Desktop()),
       events_(events),
@@ -96,8 +96,8 @@ SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& even
   if (drawMode_ != 6 && drawMode_ != 13) {
     throw ToolkitError("draw mode " + std::to_string(drawMode_) + " is not supported");
   }
-  const float tppX = toolkit.TwipsPerPixelX();
-  const float tppY = toolkit.TwipsPerPixelY();
+  const float tppX = TwipsPerPixelX();
+  const float tppY = TwipsPerPixelY();
   const int clientW = PixelsFromTwips(design.clientWidth, tppX);
   const int clientH = PixelsFromTwips(design.clientHeight, tppY);
   hwnd_ = desktop_.AddWindow(
@@ -109,7 +109,7 @@ SimForm::SimForm(SimToolkit& toolkit, const FormDesign& design, FormEvents& even
   for (const ControlDesign& c : design.controls) {
     switch (c.kind) {
       case ControlKind::kLabel:
-        labels_.push_back(std::make_unique<SimLabel>(c, tppX, tppY));
+        labels_.push_back(std::make_unique<SimLabel>(c, *this));
         break;
       case ControlKind::kShape:
         shapes_.push_back(std::make_unique<SimShape>(c, tppX, tppY, *this));
@@ -138,6 +138,7 @@ void SimForm::Deliver(Handler&& handler) {
 }
 
 void SimForm::RunLoad() {
+  Win().onDpiChanged = [this] { ScaleChanged(); };
   Deliver([this] { events_.OnCreate(*this); });
   Deliver([this] { events_.OnLoad(); });
 }
@@ -160,8 +161,14 @@ WindowState SimForm::State() const {
 
 bool SimForm::Visible() const { return Window().visible; }
 
-float SimForm::TwipsPerPixelX() const { return toolkit_.TwipsPerPixelX(); }
-float SimForm::TwipsPerPixelY() const { return toolkit_.TwipsPerPixelY(); }
+void SimForm::ScaleChanged() {
+  const int dpi = Window().dpi;
+  const float tppX = dpi == 0 ? toolkit_.TwipsPerPixelX() : TwipsPerPixelAt(dpi);
+  const float tppY = dpi == 0 ? toolkit_.TwipsPerPixelY() : TwipsPerPixelAt(dpi);
+  if (!Rescale(tppX, tppY)) return;
+  if (toolkit_.IsMainForm(*this)) toolkit_.GetScreen().Follow(tppX, tppY);
+  Deliver([this] { events_.OnDpiChanged(); });
+}
 
 void SimForm::MoveOuter(const Rect& outer) {
   if (unloaded_) throw ToolkitError("the window " + name_ + " is not loaded");
@@ -349,6 +356,11 @@ void SimForm::SetClientSize(int width, int height) {
   if (desktop_.PlaceWindow(hwnd_, r)) Deliver([this] { events_.OnResize(); });
 }
 
+void SimForm::DragTo(int x, int y) {
+  const Rect r = NormalRect();
+  desktop_.PlaceWindow(hwnd_, {x, y, x + r.right - r.left, y + r.bottom - r.top});
+}
+
 void SimForm::Minimize() {
   desktop_.SetMinimized(hwnd_, true);
   Deliver([this] { events_.OnResize(); });
@@ -380,16 +392,13 @@ Colour SimForm::ClientPixel(int x, int y) const {
 
 float SimScreen::Width() const {
   const Rect m = toolkit_.Desktop().PrimaryMonitor();
-  return TwipsFromPixels(m.right - m.left, toolkit_.TwipsPerPixelX());
+  return TwipsFromPixels(m.right - m.left, tppX_);
 }
 
 float SimScreen::Height() const {
   const Rect m = toolkit_.Desktop().PrimaryMonitor();
-  return TwipsFromPixels(m.bottom - m.top, toolkit_.TwipsPerPixelY());
+  return TwipsFromPixels(m.bottom - m.top, tppY_);
 }
-
-float SimScreen::TwipsPerPixelX() const { return toolkit_.TwipsPerPixelX(); }
-float SimScreen::TwipsPerPixelY() const { return toolkit_.TwipsPerPixelY(); }
 
 SimToolkit::SimToolkit(SimDesktop& desktop)
     : desktop_(desktop), versionMajor_(VIMO_VERSION_MAJOR), versionMinor_(VIMO_VERSION_MINOR) {}
@@ -400,6 +409,7 @@ void SimToolkit::SetTwipsPerPixel(float x, float y) {
   if (!(x > 0.0F) || !(y > 0.0F)) throw std::invalid_argument("twips per pixel must be > 0");
   tppX_ = x;
   tppY_ = y;
+  screen_.Follow(x, y);
 }
 
 SimForm& SimToolkit::LoadForm(const FormDesign& design, FormEvents& events) {

@@ -163,6 +163,8 @@ class SimForm final : public DesignForm<SimLabel, SimShape, SimPictureBox, SimCo
   bool ClickControl(std::string_view button);
   // The user drags the border: new client size, then the resize event.
   void SetClientSize(int width, int height);
+  // The user drags the window by its caption bar: its top-left corner goes to (x, y).
+  void DragTo(int x, int y);
   // Window state changes by the user, each followed by the resize event.
   void Minimize();
   void Restore();
@@ -195,8 +197,8 @@ class SimForm final : public DesignForm<SimLabel, SimShape, SimPictureBox, SimCo
   // is neither moved nor sized (ToolkitError), as in the Win32 backend.
   void MoveOuter(const Rect& outer) override;
   Rect NormalRect() const override;
-  float TwipsPerPixelX() const override;
-  float TwipsPerPixelY() const override;
+  // On a monitor of another scale: the twips follow it, as the Win32 backend's do.
+  void ScaleChanged();
   SimWindow& Win();
 
   SimToolkit& toolkit_;
@@ -216,16 +218,23 @@ class SimForm final : public DesignForm<SimLabel, SimShape, SimPictureBox, SimCo
   std::vector<PopupRecord> popups_;
 };
 
+// At the system's scale until the first window loaded is moved to a monitor of another.
 class SimScreen final : public Screen {
  public:
   explicit SimScreen(const SimToolkit& toolkit) : toolkit_(toolkit) {}
   float Width() const override;
   float Height() const override;
-  float TwipsPerPixelX() const override;
-  float TwipsPerPixelY() const override;
+  float TwipsPerPixelX() const override { return tppX_; }
+  float TwipsPerPixelY() const override { return tppY_; }
+  void Follow(float tppX, float tppY) {
+    tppX_ = tppX;
+    tppY_ = tppY;
+  }
 
  private:
   const SimToolkit& toolkit_;
+  float tppX_ = 15.0F;
+  float tppY_ = 15.0F;
 };
 
 struct MessageBoxRecord {
@@ -252,9 +261,14 @@ class SimToolkit final : public Toolkit {
 
   SimDesktop& Desktop() { return desktop_; }
   const SimDesktop& Desktop() const { return desktop_; }
+  // The system's scale: the screen's at start, and that of every monitor without a DPI of
+  // its own (SimDesktop::SetMonitorDpi).
   void SetTwipsPerPixel(float x, float y);
   float TwipsPerPixelX() const { return tppX_; }
   float TwipsPerPixelY() const { return tppY_; }
+  bool IsMainForm(const SimForm& form) const {
+    return !forms_.empty() && forms_.front().get() == &form;
+  }
   // The most recently loaded form of that design name; ToolkitError if none.
   SimForm& FindForm(std::string_view name);
   // The pointer that designs with greenPointer show over their client area.

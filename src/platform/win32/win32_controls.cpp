@@ -20,7 +20,7 @@ COLORREF ResolveColour(Colour colour) {
 // --- Label -------------------------------------------------------------------------
 
 Win32Label::Win32Label(Win32Form& form, const ControlDesign& design)
-    : BasicLabel(design, form.TwipsPerPixelX(), form.TwipsPerPixelY()),
+    : BasicLabel(design, form),
       form_(form),
       text_(Widen(design.caption)),
       font_(design.font),
@@ -37,7 +37,7 @@ void Win32Label::ReleaseResources() {
 }
 
 void Win32Label::MakeFont() {
-  HFONT font = PointFont(font_, FontSize(), form_.Toolkit().ScreenMetrics().DpiY());
+  HFONT font = DesignFont(font_, FontPixels());
   if (font == nullptr) throw ToolkitError("cannot create the font of " + std::string(Name()));
   ReleaseResources();
   hfont_ = font;

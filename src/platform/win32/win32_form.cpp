@@ -19,7 +19,7 @@ constexpr UINT_PTR kFirstTimerId = 1;
 }  // namespace
 
 Win32Form::Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents& events)
-    : DesignForm(design, &menuViews_),
+    : DesignForm(design, &menuViews_, toolkit.GetScreen()),
       toolkit_(toolkit),
       events_(events),
       caption_(Widen(design.caption)),
@@ -39,9 +39,6 @@ Win32Form::Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents
 }
 
 Win32Form::~Win32Form() { Discard(); }
-
-float Win32Form::TwipsPerPixelX() const { return toolkit_.ScreenMetrics().TwipsPerPixelX(); }
-float Win32Form::TwipsPerPixelY() const { return toolkit_.ScreenMetrics().TwipsPerPixelY(); }
 
 HWND Win32Form::LiveWindow() const {
   if (hwnd_ == nullptr) throw ToolkitError("the window " + name_ + " is not loaded");
@@ -95,7 +92,7 @@ void Win32Form::Create(const FormDesign& design) {
   if (hwnd_ == nullptr) throw ToolkitError("cannot create the window " + name_);
 
   backBrush_ = CreateSolidBrush(backColour_);
-  formFont_ = PointFont(font_, font_.size, toolkit_.ScreenMetrics().DpiY());
+  formFont_ = DesignFont(font_, PixelsFromPoints(font_.size, TwipsPerPixelY()));
   try {
     if (backBrush_ == nullptr) throw ToolkitError("cannot create the background of " + name_);
     BuildControls(design);
@@ -261,6 +258,19 @@ void Win32Form::MoveOuter(const Rect& outer) {
   if (SetWindowPos(hwnd, nullptr, outer.left, outer.top, width, height, flags) == FALSE) {
     throw ToolkitError("cannot move the window " + name_);
   }
+}
+
+// WM_DPICHANGED: the window is on a monitor of another scale. It keeps its place and its
+// size in pixels, so the suggested rectangle is not applied: Vimo's view, band and frame are
+// pixels, and the place is where the user or stick mode has just put it. Its twips, and the
+// screen's for the main window, follow the new scale before the logic hears of it.
+void Win32Form::DpiChanged(WPARAM wParam) {
+  const int dpiX = LOWORD(wParam);
+  const int dpiY = HIWORD(wParam);
+  if (dpiX <= 0 || dpiY <= 0 || !Rescale(TwipsPerPixelAt(dpiX), TwipsPerPixelAt(dpiY))) return;
+  if (toolkit_.IsMainForm(*this))
+    toolkit_.ScreenMetrics().Follow(TwipsPerPixelX(), TwipsPerPixelY());
+  Deliver([&] { events_.OnDpiChanged(); });
 }
 
 float Win32Form::ScaleWidth() const {

@@ -163,8 +163,6 @@ class Win32Form final
   HWND LiveWindow() const;  // raises ToolkitError once the window is gone
   bool HasButtons() const { return !buttons_.empty(); }
   Win32Toolkit& Toolkit() { return toolkit_; }
-  float TwipsPerPixelX() const override;
-  float TwipsPerPixelY() const override;
   // Paints background, shapes and labels inside the given client rectangles at once.
   void RedrawArea(const Rect* rects, int count);
   void LabelMoved(const Win32Label& label);
@@ -213,6 +211,7 @@ class Win32Form final
   bool Wheel(WPARAM wParam, LPARAM lParam);
   void Command(WPARAM wParam);
   void TimerFired(WPARAM id);
+  void DpiChanged(WPARAM wParam);
 
   // The window procedure (win32_window_proc.cpp).
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

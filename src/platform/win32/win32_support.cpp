@@ -1,7 +1,5 @@
 #include "platform/win32/win32_support.h"
 
-#include <cmath>
-
 namespace vimo::win32 {
 
 std::wstring Widen(std::string_view utf8) {
@@ -40,9 +38,8 @@ BITMAPINFO DibHeader(int width, int height) {
   return info;
 }
 
-HFONT PointFont(const FontDesign& font, float points, int dpi) {
-  const int height = -static_cast<int>(std::lround(points * static_cast<float>(dpi) / 72.0F));
-  return CreateFontW(height, 0, 0, 0, font.weight, FALSE, font.underline ? TRUE : FALSE, FALSE,
+HFONT DesignFont(const FontDesign& font, int pixels) {
+  return CreateFontW(-pixels, 0, 0, 0, font.weight, FALSE, font.underline ? TRUE : FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_DONTCARE, Widen(font.name).c_str());
 }

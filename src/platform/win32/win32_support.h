@@ -19,8 +19,8 @@ std::string Narrow(std::wstring_view wide);
 
 // A 32-bit BI_RGB DIB whose first row in memory is the top one.
 BITMAPINFO DibHeader(int width, int height);
-// The design's font at `points` for a screen of `dpi` dots per inch; null on failure.
-HFONT PointFont(const FontDesign& font, float points, int dpi);
+// The design's face with characters `pixels` high; null on failure.
+HFONT DesignFont(const FontDesign& font, int pixels);
 
 inline RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 inline Rect FromRECT(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }

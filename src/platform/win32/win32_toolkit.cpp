@@ -62,16 +62,13 @@ HCURSOR CreateGreenPointer() {
 // --- Screen ------------------------------------------------------------------------
 
 Win32Screen::Win32Screen() {
-  int dpiX = 96;
   if (HDC screen = GetDC(nullptr)) {
     const int x = GetDeviceCaps(screen, LOGPIXELSX);
     const int y = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    if (x > 0) dpiX = x;
-    if (y > 0) dpiY_ = y;
+    if (x > 0) twipsPerPixelX_ = TwipsPerPixelAt(x);
+    if (y > 0) twipsPerPixelY_ = TwipsPerPixelAt(y);
   }
-  twipsPerPixelX_ = 1440.0F / static_cast<float>(dpiX);
-  twipsPerPixelY_ = 1440.0F / static_cast<float>(dpiY_);
 }
 
 float Win32Screen::Width() const {

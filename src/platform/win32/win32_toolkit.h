@@ -14,6 +14,7 @@ namespace vimo::win32 {
 
 class Win32Form;
 
+// At the system's scale until the main window is moved to a monitor of another.
 class Win32Screen final : public Screen {
  public:
   Win32Screen();
@@ -21,10 +22,12 @@ class Win32Screen final : public Screen {
   float Height() const override;
   float TwipsPerPixelX() const override { return twipsPerPixelX_; }
   float TwipsPerPixelY() const override { return twipsPerPixelY_; }
-  int DpiY() const { return dpiY_; }
+  void Follow(float tppX, float tppY) {
+    twipsPerPixelX_ = tppX;
+    twipsPerPixelY_ = tppY;
+  }
 
  private:
-  int dpiY_ = 96;
   float twipsPerPixelX_ = 15.0F;
   float twipsPerPixelY_ = 15.0F;
 };
@@ -53,7 +56,7 @@ class Win32Toolkit final : public Toolkit {
   // For the forms.
   HINSTANCE Instance() const { return instance_; }
   Dispatcher& Events() { return dispatcher_; }
-  const Win32Screen& ScreenMetrics() const { return screen_; }
+  Win32Screen& ScreenMetrics() { return screen_; }
   const wchar_t* WindowClass(bool greenPointer) const;
   // The window that owns forms kept out of the taskbar.
   HWND OwnerFor(const Win32Form& form);

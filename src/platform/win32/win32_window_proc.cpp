@@ -35,6 +35,9 @@ LRESULT Win32Form::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (!showing_) Deliver([&] { events_.OnResize(); });
       return 0;
+    case WM_DPICHANGED:
+      DpiChanged(wParam);
+      return 0;
     case WM_LBUTTONDOWN:
       MouseDown(kLeftButton, wParam, lParam);
       return 0;

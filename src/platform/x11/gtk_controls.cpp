@@ -44,7 +44,7 @@ Colour ResolveColour(Colour colour) {
 // --- Label -------------------------------------------------------------------------
 
 GkLabel::GkLabel(GkForm& form, const ControlDesign& design)
-    : BasicLabel(design, form.TwipsPerPixelX(), form.TwipsPerPixelY()),
+    : BasicLabel(design, form),
       form_(form),
       font_(design.font),
       colour_(ResolveColour(design.foreColor)),

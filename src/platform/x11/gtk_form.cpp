@@ -111,7 +111,7 @@ struct GkForm::Signals {
 void GkMenus::Changing(const MenuNode& /*item*/) { form_.LiveWindow(); }
 
 GkForm::GkForm(GkToolkit& toolkit, const FormDesign& design, FormEvents& events)
-    : DesignForm(design, &menuViews_),
+    : DesignForm(design, &menuViews_, toolkit.GetScreen()),
       toolkit_(toolkit),
       events_(events),
       display_(toolkit.XDisplay()),
@@ -132,9 +132,6 @@ GkForm::GkForm(GkToolkit& toolkit, const FormDesign& design, FormEvents& events)
 }
 
 GkForm::~GkForm() { Discard(); }
-
-float GkForm::TwipsPerPixelX() const { return toolkit_.ScreenMetrics().TwipsPerPixelX(); }
-float GkForm::TwipsPerPixelY() const { return toolkit_.ScreenMetrics().TwipsPerPixelY(); }
 
 GtkWindow* GkForm::LiveWindow() const {
   if (window_ == nullptr) throw ToolkitError("the window " + name_ + " is not loaded");

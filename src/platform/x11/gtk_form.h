@@ -142,8 +142,6 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   bool Place(Handle insertAfter, int x, int y, int cx, int cy, std::uint32_t flags);
   GkToolkit& Toolkit() { return toolkit_; }
   Display* XDisplay() const { return display_; }
-  float TwipsPerPixelX() const override;
-  float TwipsPerPixelY() const override;
   cairo_t* Cairo() const { return cairo_; }
   GC Gc() const { return gc_; }
   unsigned long PixelOf(Colour colour) const;

@@ -19,7 +19,7 @@ namespace vimo::x11 {
 class GkForm;
 
 // The primary monitor in twips; twips per pixel from the X resource Xft.dpi (96 DPI
-// where it is not set).
+// where it is not set), one scale for every monitor: no window is told of another.
 class GkScreen final : public Screen {
  public:
   explicit GkScreen(Display* display);
