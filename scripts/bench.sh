@@ -12,7 +12,13 @@
 # and then the ratios between rows: pointer shown / not shown, 1002 x 1002 with / without
 # the grid, stuck to the resting pointer / not stuck.
 #
-# Usage: scripts/bench.sh [sim|wine|linux|all|soak] [tick_bench arguments...]
+# scripts/bench.sh idle [seconds] [another vimo]: what the running native program costs
+# the machine, Vimo's CPU time and the X server's from /proc, on its own Xvfb display
+# (bench/idle_cpu.py): idle at the start size and at 1002 x 1002 with the grid, the pointer
+# moving beside the large view and over it locked. With another build's vimo (an older
+# commit's, say) its rows follow in the same run, for a before and after.
+#
+# Usage: scripts/bench.sh [sim|wine|linux|all|soak|idle] [tick_bench arguments...]
 #   (wine: vimo.exe alone; linux: vimo_bench and vimo.exe in one display; all: every one)
 #   e.g. scripts/bench.sh sim --benchmark_filter=1002 --benchmark_repetitions=5
 #   VIMO_BENCH_ARGS="--calls 5000" scripts/bench.sh wine
@@ -34,12 +40,23 @@ what="${1:-all}"
 [ $# -gt 0 ] && shift
 case "$what" in
   sim | wine | linux | all) ;;
+  idle)
+    scripts/ensure-deps.sh test
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux --target vimo
+    seconds="${1:-20}"
+    python3 bench/idle_cpu.py build/linux/vimo --seconds "$seconds" --label "(this build)"
+    if [ -n "${2:-}" ]; then
+      python3 bench/idle_cpu.py "$2" --seconds "$seconds" --label "($2)"
+    fi
+    exit 0
+    ;;
   soak)
     [ $# -gt 0 ] || set -- --soak
     VIMO_BENCH_ARGS="${VIMO_BENCH_ARGS:---soak}"
     ;;
   *)
-    echo "usage: $0 [sim|wine|linux|all|soak] [tick_bench arguments...]" >&2
+    echo "usage: $0 [sim|wine|linux|all|soak|idle] [tick_bench arguments...]" >&2
     exit 2
     ;;
 esac

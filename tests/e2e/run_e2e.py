@@ -99,6 +99,7 @@ class ViewState:
     client: tuple[int, int] = (200, 199)  # set from the design by fresh_state()
     grid_colour: bytes = GREY
     locked: bool = False
+    shift: tuple[int, int] = (0, 0)  # the pattern window moved by this from PATTERN
 
 
 def fresh_state() -> ViewState:
@@ -147,6 +148,9 @@ def view_errors(shot: Shot, client: list[int], s: ViewState, cursor: tuple[int, 
     back, ahead = (n * DPI // 96 for n in POINTER_REACH)  # the system's pointer scales too
     drawn = pointer_blocks(image, cursor, lay, f) if s.pointer and image else None
     errors = []
+
+    def pattern(x: int, y: int) -> bytes:
+        return pattern_colour(x - s.shift[0], y - s.shift[1])
     for cy in range(s.client[1]):
         for cx in range(s.client[0]):
             got = shot.pixel(client[0] + cx, client[1] + cy)
@@ -163,9 +167,9 @@ def view_errors(shot: Shot, client: list[int], s: ViewState, cursor: tuple[int, 
             elif grid and (cx % f == 0 or cy % f == 0):
                 want = s.grid_colour
             elif drawn and (cx, cy) in drawn:
-                want = blend(drawn[cx, cy], pattern_colour(sx, sy))
+                want = blend(drawn[cx, cy], pattern(sx, sy))
             else:
-                want = pattern_colour(sx, sy)
+                want = pattern(sx, sy)
             if got != want:
                 errors.append(f"client ({cx},{cy}) is {describe(got)}, want {describe(want)}")
     return errors
@@ -729,6 +733,26 @@ def case_views(h: Harness) -> None:
         raise CaseFailure(h.misplaced)
 
 
+def case_still_screen(h: Harness) -> None:
+    """The pointer rests while the window under it moves (the screen changes under a still
+    view), then only the pointer moves, by a pixel: the view follows each pixel for pixel."""
+    h.ensure(factor=3, pointer=True, grid=False)
+    h.point_at(*P1)
+    h.expect_view(P1)
+    try:
+        for shift in ((3, 2), (0, 0)):
+            h.ask("move", "vimo_pattern", PATTERN[0] + shift[0], PATTERN[1] + shift[1])
+            h.state = replace(h.state, shift=shift)
+            h.expect_view(P1, "still-moved.png" if shift[0] else None)
+            h.point_at(P1[0] + 1, P1[1])
+            h.expect_view((P1[0] + 1, P1[1]))
+            h.point_at(*P1)
+            h.expect_view(P1)
+    finally:
+        h.ask("move", "vimo_pattern", *PATTERN[:2])
+        h.state = replace(h.state, shift=(0, 0))
+
+
 def case_keys(h: Harness) -> None:
     """Space (un)locks; "m" sticks, Escape frees, "M" does nothing; an arrow opens the menu."""
     h.ensure(factor=3, pointer=False)
@@ -1085,7 +1109,7 @@ def case_session_end(h: Harness) -> None:
 
 # Each case but the settings ones works with the Vimo running, started fresh before the
 # first case and after a failure; the hint case with the one the first case saw start.
-CASES = [case_views, case_keys, case_measure, case_about, case_grid_colour, case_hint_expires,
+CASES = [case_views, case_still_screen, case_keys, case_measure, case_about, case_grid_colour, case_hint_expires,
          case_wheel_and_clipboard, case_settings_survive, case_settings_write_protected, case_settings_garbage,
          case_slow_mouse, case_session_end]  # last: the end of the session ends the helper too
 
