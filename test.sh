@@ -58,6 +58,9 @@ echo "== end-to-end of the native Linux build"
 e2e_linux() { python3 tests/e2e/run_e2e.py --target linux --exe build/linux/vimo \
   --pattern build/linux/tests/e2e/vimo_pattern_x11 "$@"; }
 e2e_linux --out build/e2e-linux
+echo "== end-to-end of the Linux build on a composited screen (xcompmgr)"
+e2e_linux --out build/e2e-linux/composited --compositor --case views --case still_screen \
+  --case measure
 for dpi in 144 192; do  # 150% and 200% scaling
   echo "== end-to-end of the Linux build at $dpi DPI"
   e2e_linux --out "build/e2e-linux/dpi$dpi" --dpi "$dpi" --case views --case keys --case measure \

@@ -16,7 +16,7 @@ case "${1:-test}" in
   windows) want=("${windows[@]}") ;;
   test)
     want=("${native[@]}" "${windows[@]}" x11-utils libgtest-dev libgmock-dev libbenchmark-dev
-      python3 clang-format clang-tidy dpkg-dev file xclip)
+      python3 clang-format clang-tidy dpkg-dev file xclip xcompmgr)
     ;;
   *)
     echo "usage: $0 [run|windows|test]" >&2

@@ -30,6 +30,7 @@ from typing import Callable, Optional
 REPO = Path(__file__).resolve().parents[2]
 W, H = 1280, 1024                    # the screen
 DPI = 96                             # the prefix's LogPixels (--dpi)
+COMPOSITOR = False                   # Linux: xcompmgr composites the screen (--compositor)
 PATTERN = (760, 560, W, H)           # the pattern window: left, top, right, bottom
 HOME = (40, 40)                      # Vimo's window, away from every area it magnifies
 P1, P2, CORNER = (1000, 780), (1037, 803), (W - 1, H - 1)
@@ -319,6 +320,8 @@ class Linux:
         h.wait_for("openbox", lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in subprocess.run(
             ["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=h.env(), capture_output=True,
             text=True).stdout, 15)
+        if COMPOSITOR:  # as on desktops that composite: the screen is painted by xcompmgr
+            h.spawn(["xcompmgr"], "xcompmgr.log")
         subprocess.run(["xset", "m", "1", "1"], env=h.env(), check=True)  # no acceleration
         if DPI != 96:  # a scaled display, as the desktop's settings make it
             subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {DPI}\n", text=True,
@@ -1124,6 +1127,8 @@ def main() -> int:
     parser.add_argument("--dpi", type=int, default=96, choices=(96, 120, 144, 168, 192),
                         help="the screen's scale (Wine's LogPixels, X's Xft.dpi): 144 is "
                         "150%%, 192 200%%")
+    parser.add_argument("--compositor", action="store_true",
+                        help="Linux: run a compositing manager (xcompmgr) beside openbox")
     parser.add_argument("--case", action="append", default=[], metavar="NAME",
                         help="run only this case (the name without case_); repeatable")
     args = parser.parse_args()
@@ -1132,8 +1137,8 @@ def main() -> int:
     args.pattern = args.pattern or REPO / ("build/linux/tests/e2e/vimo_pattern_x11" if linux else
                                            "build/mingw/tests/e2e/vimo_pattern.exe")
     args.out = args.out or REPO / ("build/e2e-linux" if linux else "build/e2e")
-    global DPI
-    DPI = args.dpi
+    global DPI, COMPOSITOR
+    DPI, COMPOSITOR = args.dpi, args.compositor
     cases = {case.__name__[5:]: case for case in CASES}
     if set(args.case) - cases.keys():
         parser.error(f"the cases are {', '.join(cases)}")
