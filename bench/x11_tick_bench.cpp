@@ -17,6 +17,7 @@
 // allocations inside the ticks, before and after.
 #include <X11/Xlib.h>
 #include <X11/extensions/XRes.h>
+#include <X11/extensions/XTest.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
@@ -78,9 +79,11 @@ void PumpFor(int ms) {
 
 Display* XDisplay() { return gdk_x11_display_get_xdisplay(gdk_display_get_default()); }
 
+// As a hand moves it (XTest): the X server reports raw motion, which tells Vimo that the
+// pointer moved (a warp would go unseen for up to 100 ms).
 void MovePointer(Point at) {
   Display* display = XDisplay();
-  XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0, at.x, at.y);
+  XTestFakeMotionEvent(display, -1, at.x, at.y, 0);
   XSync(display, False);
 }
 
