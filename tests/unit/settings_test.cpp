@@ -1,5 +1,6 @@
 // The settings file: what Vimo writes at exit, what it makes of what it reads at start.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -273,6 +274,39 @@ TEST(Settings, AFailingWriteStopsTheSaveWithOneMessage) {
                                          {"Grid", "0"},
                                          {"Sticked", "0"},
                                          {"Centered", "-1"}}));
+}
+
+// A settings path Vimo cannot read starts it as a first run does; one it cannot replace
+// fails the save with the message.
+TEST(Settings, ASettingsFileThatCannotBeReadGivesEveryDefault) {
+  const struct {
+    const char* what;
+    void (*make)(Vimo&);
+    std::size_t messages;
+  } cases[] = {
+      {"a folder", [](Vimo& v) { std::filesystem::create_directories(v.desktop.HostPath(kIni)); },
+       1},
+      {"a FIFO",
+       [](Vimo& v) {
+         std::filesystem::create_directories(v.desktop.HostPath(kIni).parent_path());
+         mkfifo(v.desktop.HostPath(kIni).c_str(), 0644);
+       },
+       1},
+      {"a read that fails", [](Vimo& v) { v.desktop.FailProfileReads(true); }, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Vimo v;
+    c.make(v);
+    v.Start();
+    EXPECT_EQ(v.form->Caption(), "Vimo (3x)  Right click for a menu");
+    EXPECT_TRUE(v.Mag(3).Checked());
+    EXPECT_EQ(v.form->Window().outer, (Rect{852, 421, 852 + 216, 421 + 238}));
+    v.Ticks(1);
+    EXPECT_EQ(v.Client(1, 1), Pattern(467, 268)) << "the view, centred on the pointer";
+    v.form->Close();
+    EXPECT_EQ(v.toolkit.MessageBoxes().size(), c.messages);
+  }
 }
 
 TEST(Settings, OtherSectionsAndKeysStayAndKnownKeysAreReplacedInPlace) {
