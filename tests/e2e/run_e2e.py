@@ -201,7 +201,9 @@ class Wine:
     # Vimo does not ask to be left out of captures.
     sees_itself = True
     menu_at = (1000, 570)  # over the pattern, with room below for the whole menu at 200%
-    skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)"}
+    skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)",
+             "settings_odd_paths": "the settings file is Wine's profile functions' (Vimo's own "
+             "engine is the Linux build's)"}
 
     def __init__(self):
         self.prefix: Optional[Path] = None
@@ -380,12 +382,10 @@ class Linux:
         h.key("alt+s")
 
     def protect(self, h: "Harness", path: Path, native: str) -> None:
-        """The file and its folder read-only for Vimo's user."""
+        """The file read-only for Vimo's user, in a folder where it could make a new one."""
         path.chmod(0o444)
-        path.parent.chmod(0o555)
 
     def unprotect(self, h: "Harness", path: Path) -> None:
-        path.parent.chmod(0o755)
         path.chmod(0o644)
 
     def activate(self, h: "Harness") -> None:
@@ -969,6 +969,42 @@ def case_settings_survive(h: Harness) -> None:
     h.expect_view(P1, "settings-restored.png")  # still locked at P1
 
 
+def answer_save_error(h: Harness) -> None:
+    """The "Vimo Error" box of a failed save: under Wine its message naming the file and
+    its one OK button read from its controls, and OK clicked; GTK draws its texts itself,
+    so under X the box must show five lines of text (the message's four and OK's), and
+    Return (its one button is the default) answers it. Vimo then exits."""
+    box = h.wait_for("Vimo Error message", lambda: h.window("Vimo Error"))
+    time.sleep(0.3)  # drawn
+    shot = h.screenshot()
+    shot.save(h.out / "settings-error.png", box["window"], 8)
+    if box["children"]:  # Win32 controls: the text and the button can be read
+        want = ("File access denied. Cannot save settings.\r\nPlease make sure that the "
+                f"file\r\n{h.settings_path()[1]}\r\nis not write protected or opened by "
+                "another program.")
+        texts = [c["text"] for c in box["children"] if c["class"].lower() == "static" and c["text"]]
+        buttons = [c for c in box["children"] if c["class"].lower() == "button"]
+        if texts != [want] or [b["text"].replace("&", "") for b in buttons] != ["OK"]:
+            raise CaseFailure(f"the message box has the texts {texts} and the buttons {buttons}")
+        rect = buttons[0]["rect"]
+        h.xdotool("mousemove", (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2, "click", 1)
+    else:
+        if h.vimo.poll() is not None:
+            raise CaseFailure(f"Vimo ended ({h.vimo.poll()}) before OK")
+        # The message's four lines and the button's one: bands of rows with text, a row or
+        # two of a line's own (the tail of a "g") taken into its band.
+        left, top, right, bottom = box["client"]
+        inked = [y for y in range(top, bottom)
+                 if any(sum(shot.pixel(x, y)) < 300 for x in range(left, right))]
+        bands = sum(1 for a, b in zip([top - 9] + inked, inked) if b - a > 3)
+        if bands != 5:
+            raise CaseFailure(f"the message box shows {bands} lines of text, not the "
+                              "message's 4 and OK (settings-error.png)")
+        h.focus("^Vimo Error$", box["window"])
+        h.key("Return")
+    h.wait_for("exit of Vimo after OK", lambda: h.vimo.poll() is not None, 10)
+
+
 def case_settings_write_protected(h: Harness) -> None:
     """A settings file Vimo cannot write: "Vimo Error" at exit, nothing written, the exit
     after OK."""
@@ -981,41 +1017,73 @@ def case_settings_write_protected(h: Harness) -> None:
         h.target.protect(h, path, native)
         if not h.ask("close", "Vimo (")["ok"]:
             raise CaseFailure("could not close Vimo")
-        box = h.wait_for("Vimo Error message", lambda: h.window("Vimo Error"))
-        time.sleep(0.3)  # drawn
-        shot = h.screenshot()
-        shot.save(h.out / "settings-error.png", box["window"], 8)
-        if box["children"]:  # Win32 controls: the text and the button can be read
-            want = ("File access denied. Cannot save settings.\r\nPlease make sure that the "
-                    f"file\r\n{native}\r\nis not write protected or opened by another program.")
-            texts = [c["text"] for c in box["children"]
-                     if c["class"].lower() == "static" and c["text"]]
-            buttons = [c for c in box["children"] if c["class"].lower() == "button"]
-            if texts != [want] or [b["text"].replace("&", "") for b in buttons] != ["OK"]:
-                raise CaseFailure(f"the message box has the texts {texts} and the buttons "
-                                  f"{buttons}")
-            rect = buttons[0]["rect"]
-            h.xdotool("mousemove", (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2, "click", 1)
-        else:  # a GTK dialog draws its texts itself: its one button is the default
-            if h.vimo.poll() is not None:
-                raise CaseFailure(f"Vimo ended ({h.vimo.poll()}) before OK")
-            # The message's four lines and the button's one: bands of rows with text, a
-            # row or two of a line's own (the tail of a "g") taken into its band.
-            left, top, right, bottom = box["client"]
-            inked = [y for y in range(top, bottom)
-                     if any(sum(shot.pixel(x, y)) < 300 for x in range(left, right))]
-            bands = sum(1 for a, b in zip([top - 9] + inked, inked) if b - a > 3)
-            if bands != 5:
-                raise CaseFailure(f"the message box shows {bands} lines of text, not the "
-                                  "message's 4 and OK (settings-error.png)")
-            h.focus("^Vimo Error$", box["window"])
-            h.key("Return")
-        h.wait_for("exit of Vimo after OK", lambda: h.vimo.poll() is not None, 10)
+        answer_save_error(h)
     finally:
         h.target.unprotect(h, path)
     if path.read_bytes() != before or sorted(p.name for p in path.parent.iterdir()) != [path.name]:
         raise CaseFailure(f"the settings file changed to {path.read_bytes()!r} or other files "
                           f"were left: {sorted(p.name for p in path.parent.iterdir())}")
+
+
+def fill_tmpfs(h: Harness, data: bytes) -> None:
+    """The settings folder a small tmpfs holding `data` as the settings file, Vimo's user's,
+    and a filler that takes every byte left."""
+    folder = h.settings_path()[0].parent
+    folder.mkdir(parents=True)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32k,mode=0755", "vimo-full", folder],
+                   check=True)
+    h.target.write_settings(data)
+    fd = os.open(folder / "filler", os.O_WRONLY | os.O_CREAT, 0o644)
+    try:
+        while os.write(fd, b"f" * 1024):
+            pass
+    except OSError:
+        pass
+    os.close(fd)
+    if os.statvfs(folder).f_bavail:
+        raise CaseFailure(f"{os.statvfs(folder).f_bavail} blocks are left on the tmpfs")
+
+
+def case_settings_odd_paths(h: Harness) -> None:
+    """Settings Vimo cannot replace or read: the file on a full file system, a folder or a
+    FIFO in its place. Each start comes up with every default, centred, the view drawn;
+    closing (the close button; SIGTERM) shows "Vimo Error" and leaves all as it was."""
+    path, end = h.settings_path()[0], h.target.line_end
+    # A user's file of about 4 KB with a section of their own, that Vimo's keys would make
+    # larger than one page of the tmpfs.
+    users = (f"[Settings]{end}FactorIndex=3{end}Grid=0{end}[Mine]{end}Note={'n' * 3900}{end}"
+             f"Other=1{end}").encode()
+    rows = [("full", lambda: fill_tmpfs(h, users), lambda: h.ask("close", "Vimo (")),
+            ("folder", path.mkdir, lambda: os.kill(h.vimo.pid, signal.SIGTERM)),
+            ("fifo", lambda: os.mkfifo(path), lambda: os.kill(h.vimo.pid, signal.SIGTERM))]
+    for name, make, close in rows:
+        if name == "full" and os.geteuid() != 0:
+            print("  SKIP the full file system: mounting a tmpfs needs root", flush=True)
+            continue
+        shutil.rmtree(path.parent, ignore_errors=True)
+        try:
+            if name != "full":
+                h.target.write_settings(b"")  # its folders Vimo's user's, as for a file
+                path.unlink()
+            make()
+            before = sorted((p.name, p.stat().st_mode, p.read_bytes() if p.is_file() else b"")
+                            for p in path.parent.iterdir())
+            h.start_vimo(fresh=False)
+            if h.misplaced or h.vimo_window()["title"] != f"Vimo (3x){HINT}":
+                raise CaseFailure(f"{name}: {h.misplaced or h.vimo_window()['title']!r}")
+            h.set()  # on top
+            h.point_at(*P1)
+            h.expect_view(P1, f"settings-{name}.png")
+            close()
+            answer_save_error(h)
+            after = sorted((p.name, p.stat().st_mode, p.read_bytes() if p.is_file() else b"")
+                           for p in path.parent.iterdir())
+            if after != before:
+                raise CaseFailure(f"{name}: the folder held {[b[:2] for b in before]}, now "
+                                  f"{[a[:2] for a in after]}, or a file changed")
+        finally:
+            if name == "full":
+                subprocess.run(["umount", "--lazy", path.parent], check=False)
 
 
 def case_settings_garbage(h: Harness) -> None:
@@ -1086,8 +1154,9 @@ def case_session_end(h: Harness) -> None:
 # Each case but the settings ones works with the Vimo running, started fresh before the
 # first case and after a failure; the hint case with the one the first case saw start.
 CASES = [case_views, case_keys, case_measure, case_about, case_grid_colour, case_hint_expires,
-         case_wheel_and_clipboard, case_settings_survive, case_settings_write_protected, case_settings_garbage,
-         case_slow_mouse, case_session_end]  # last: the end of the session ends the helper too
+         case_wheel_and_clipboard, case_settings_survive, case_settings_write_protected,
+         case_settings_odd_paths, case_settings_garbage, case_slow_mouse,
+         case_session_end]  # last: the end of the session ends the helper too
 
 
 def main() -> int:
