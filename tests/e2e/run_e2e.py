@@ -202,8 +202,7 @@ class Wine:
     sees_itself = True
     menu_at = (1000, 570)  # over the pattern, with room below for the whole menu at 200%
     skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)",
-             "settings_odd_paths": "the settings file is Wine's profile functions' (Vimo's own "
-             "engine is the Linux build's)"}
+             "settings_odd_paths": "Wine's profile functions write the file, not Vimo's own"}
 
     def __init__(self):
         self.prefix: Optional[Path] = None
@@ -970,10 +969,8 @@ def case_settings_survive(h: Harness) -> None:
 
 
 def answer_save_error(h: Harness) -> None:
-    """The "Vimo Error" box of a failed save: under Wine its message naming the file and
-    its one OK button read from its controls, and OK clicked; GTK draws its texts itself,
-    so under X the box must show five lines of text (the message's four and OK's), and
-    Return (its one button is the default) answers it. Vimo then exits."""
+    """The "Vimo Error" box of a failed save answered, and Vimo's exit: Wine's message and
+    OK button read and OK clicked; GTK's (drawn) five lines of text, and Return for OK."""
     box = h.wait_for("Vimo Error message", lambda: h.window("Vimo Error"))
     time.sleep(0.3)  # drawn
     shot = h.screenshot()
@@ -1025,62 +1022,46 @@ def case_settings_write_protected(h: Harness) -> None:
                           f"were left: {sorted(p.name for p in path.parent.iterdir())}")
 
 
-def fill_tmpfs(h: Harness, data: bytes) -> None:
-    """The settings folder a small tmpfs holding `data` as the settings file, Vimo's user's,
-    and a filler that takes every byte left."""
-    folder = h.settings_path()[0].parent
-    folder.mkdir(parents=True)
-    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32k,mode=0755", "vimo-full", folder],
-                   check=True)
-    h.target.write_settings(data)
-    fd = os.open(folder / "filler", os.O_WRONLY | os.O_CREAT, 0o644)
-    try:
-        while os.write(fd, b"f" * 1024):
-            pass
-    except OSError:
-        pass
-    os.close(fd)
-    if os.statvfs(folder).f_bavail:
-        raise CaseFailure(f"{os.statvfs(folder).f_bavail} blocks are left on the tmpfs")
-
-
 def case_settings_odd_paths(h: Harness) -> None:
-    """Settings Vimo cannot replace or read: the file on a full file system, a folder or a
-    FIFO in its place. Each start comes up with every default, centred, the view drawn;
-    closing (the close button; SIGTERM) shows "Vimo Error" and leaves all as it was."""
+    """The file on a full file system, a folder or a FIFO in its place: each start with every
+    default and the view; closing (button; SIGTERM) says "Vimo Error" and leaves all as it was."""
     path, end = h.settings_path()[0], h.target.line_end
-    # A user's file of about 4 KB with a section of their own, that Vimo's keys would make
-    # larger than one page of the tmpfs.
+    # A user's file with a section of their own, in one page of the tmpfs; Vimo's keys would
+    # make it larger.
     users = (f"[Settings]{end}FactorIndex=3{end}Grid=0{end}[Mine]{end}Note={'n' * 3900}{end}"
              f"Other=1{end}").encode()
-    rows = [("full", lambda: fill_tmpfs(h, users), lambda: h.ask("close", "Vimo (")),
-            ("folder", path.mkdir, lambda: os.kill(h.vimo.pid, signal.SIGTERM)),
-            ("fifo", lambda: os.mkfifo(path), lambda: os.kill(h.vimo.pid, signal.SIGTERM))]
-    for name, make, close in rows:
+    held = lambda: sorted((p.name, p.stat().st_mode, p.is_file() and p.read_bytes())
+                          for p in path.parent.iterdir())
+    for name in ("full", "folder", "fifo"):
         if name == "full" and os.geteuid() != 0:
             print("  SKIP the full file system: mounting a tmpfs needs root", flush=True)
             continue
         shutil.rmtree(path.parent, ignore_errors=True)
         try:
-            if name != "full":
-                h.target.write_settings(b"")  # its folders Vimo's user's, as for a file
+            if name == "full":  # a 32 KiB tmpfs as the settings folder, the rest of it filled
+                path.parent.mkdir(parents=True)
+                subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32k", "vimo-full", path.parent],
+                               check=True)
+            h.target.write_settings(users)  # it and its folders Vimo's user's
+            if name == "full":
+                subprocess.run(["dd", "if=/dev/zero", f"of={path.parent}/filler"], capture_output=True)
+            else:
                 path.unlink()
-            make()
-            before = sorted((p.name, p.stat().st_mode, p.read_bytes() if p.is_file() else b"")
-                            for p in path.parent.iterdir())
+                path.mkdir() if name == "folder" else os.mkfifo(path)
+            before = held()
             h.start_vimo(fresh=False)
             if h.misplaced or h.vimo_window()["title"] != f"Vimo (3x){HINT}":
                 raise CaseFailure(f"{name}: {h.misplaced or h.vimo_window()['title']!r}")
             h.set()  # on top
             h.point_at(*P1)
             h.expect_view(P1, f"settings-{name}.png")
-            close()
+            if name == "full":
+                h.ask("close", "Vimo (")
+            else:  # as at a log-off
+                os.kill(h.vimo.pid, signal.SIGTERM)
             answer_save_error(h)
-            after = sorted((p.name, p.stat().st_mode, p.read_bytes() if p.is_file() else b"")
-                           for p in path.parent.iterdir())
-            if after != before:
-                raise CaseFailure(f"{name}: the folder held {[b[:2] for b in before]}, now "
-                                  f"{[a[:2] for a in after]}, or a file changed")
+            if held() != before:
+                raise CaseFailure(f"{name}: the folder's files changed: {[a[:2] for a in held()]}")
         finally:
             if name == "full":
                 subprocess.run(["umount", "--lazy", path.parent], check=False)
@@ -1153,10 +1134,10 @@ def case_session_end(h: Harness) -> None:
 
 # Each case but the settings ones works with the Vimo running, started fresh before the
 # first case and after a failure; the hint case with the one the first case saw start.
+# The session's end goes last: under Wine it ends the helper too.
 CASES = [case_views, case_keys, case_measure, case_about, case_grid_colour, case_hint_expires,
          case_wheel_and_clipboard, case_settings_survive, case_settings_write_protected,
-         case_settings_odd_paths, case_settings_garbage, case_slow_mouse,
-         case_session_end]  # last: the end of the session ends the helper too
+         case_settings_odd_paths, case_settings_garbage, case_slow_mouse, case_session_end]
 
 
 def main() -> int:
