@@ -354,22 +354,18 @@ TEST(Settings, OtherSectionsAndKeysStayAndKnownKeysAreReplacedInPlace) {
   EXPECT_EQ(text.substr(text.size() - 13), "SlowMouse=0\r\n");
 }
 
-TEST(Settings, WithoutTheApplicationDataFolderTheFileIsAtTheDriveRoot) {
+// Without the application-data folder the file is at the drive root. A fraction of a twip
+// is written with a point.
+TEST(Settings, WithoutTheApplicationDataFolderTheFileIsAtTheDriveRootAndFractionsHaveAPoint) {
   Vimo v;
   v.desktop.SetSpecialFolderFails(true);
+  v.toolkit.SetTwipsPerPixel(1440.0F / 168.0F, 1440.0F / 168.0F);
   v.Start();
   EXPECT_EQ(v.s().SettingsPath, "\\Vimo\\Vimo.ini");
   v.form->Close();
-  EXPECT_EQ(ReadIni(v.desktop, "C:\\Vimo\\Vimo.ini").substr(0, 27),
-            "[Settings]\r\nFactorIndex=3\r\n");
-}
-
-TEST(Settings, AFractionOfATwipIsWrittenWithAPoint) {
-  Vimo v;
-  v.toolkit.SetTwipsPerPixel(1440.0F / 168.0F, 1440.0F / 168.0F);
-  v.Start();
-  v.form->Close();
-  EXPECT_NE(ReadIni(v.desktop).find("\r\nWidth=3137.143\r\n"), std::string::npos);
+  const std::string text = ReadIni(v.desktop, "C:\\Vimo\\Vimo.ini");
+  EXPECT_EQ(text.substr(0, 27), "[Settings]\r\nFactorIndex=3\r\n");
+  EXPECT_NE(text.find("\r\nWidth=3137.143\r\n"), std::string::npos);
 }
 
 // Random key=value lines with extreme numbers, duplicates, very long lines and random
