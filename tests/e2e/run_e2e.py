@@ -1022,8 +1022,7 @@ def case_settings_write_protected(h: Harness) -> None:
 
 
 def case_settings_odd_paths(h: Harness) -> None:
-    """The file on a full file system, a folder or a FIFO in its place: each start with every
-    default and the view; closing (button; SIGTERM) says "Vimo Error" and leaves all as it was."""
+    """Full disk, folder, FIFO: every default at start; "Vimo Error" at exit; all left as it was."""
     path, end = h.settings_path()[0], h.target.line_end
     # A user's file with a section of their own, in one page of the tmpfs; Vimo's keys would
     # make it larger.
@@ -1038,11 +1037,10 @@ def case_settings_odd_paths(h: Harness) -> None:
         try:
             if name == "full":  # a 32 KiB tmpfs as the settings folder, the rest of it filled
                 path.parent.mkdir(parents=True)
-                subprocess.run(["mount", "-t", "tmpfs", "-o", "size=32k", "vimo-full", path.parent],
-                               check=True)
+                subprocess.run(["mount", "-t", "tmpfs", "-osize=32k", "none", path.parent], check=True)
             h.target.write_settings(users)  # it and its folders Vimo's user's
             if name == "full":
-                subprocess.run(["dd", "if=/dev/zero", f"of={path.parent}/filler"], capture_output=True)
+                subprocess.run(["dd", "if=/dev/zero", f"of={path.parent}/fill"], capture_output=True)
             else:
                 path.unlink()
                 path.mkdir() if name == "folder" else os.mkfifo(path)

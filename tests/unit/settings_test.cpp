@@ -49,14 +49,16 @@ std::string Written(const std::map<std::string, std::string>& changed) {
   return Keys(keys);
 }
 
-// Reads that fail (a backend's fault) are missing keys: every default is applied.
+// The window shows without the read-out. Reads that fail (a backend's fault) are missing
+// keys: every default is applied.
 TEST(Settings, AFirstRunMakesTheFolderAndWritesTheDefaultsAtExitOnly) {
   for (const bool readsFail : {false, true}) {
-    SCOPED_TRACE(readsFail ? "reads fail" : "no file");
     Vimo v;
     v.desktop.FailProfileReads(readsFail);
-    v.Start();
-    EXPECT_EQ(v.form->Caption(), "Vimo (3x)  Right click for a menu");
+    sim::SimForm& form = v.Start();
+    EXPECT_TRUE(form.Visible() && form.Failures().empty());
+    EXPECT_FALSE(form.LabelControl("Label1").Visible() || form.LabelControl("Label2").Visible());
+    EXPECT_EQ(form.Caption(), "Vimo (3x)  Right click for a menu") << readsFail;
     EXPECT_EQ(v.s().SettingsPath, kIni);
     EXPECT_TRUE(std::filesystem::is_directory(v.desktop.HostPath(kIni).parent_path()));
     EXPECT_EQ(v.desktop.LiveItemLists(), 0);
@@ -66,7 +68,7 @@ TEST(Settings, AFirstRunMakesTheFolderAndWritesTheDefaultsAtExitOnly) {
     EXPECT_FALSE(std::filesystem::exists(v.desktop.HostPath(kIni)));
     v.form->Minimize();  // what is saved is the window's normal place and size
     v.form->Close();
-    EXPECT_EQ(ReadIni(v.desktop), Written({}));
+    EXPECT_EQ(ReadIni(v.desktop), Written({})) << readsFail;
     EXPECT_TRUE(v.toolkit.MessageBoxes().empty());
   }
 }

@@ -503,8 +503,7 @@ TEST_F(X11Server, SettingsFolderFilesWindowsAndBrowser) {
   const std::string file = folder() + "/Vimo/Vimo.ini";
   ASSERT_TRUE(api.MakeSureDirectoryPathExists(file));
   EXPECT_TRUE(std::filesystem::is_directory(temp / "home/.config/Vimo"));
-  std::ofstream(file) << "x";  // what it holds: the settings unit tests and e2e cases
-  EXPECT_FALSE(api.MakeSureDirectoryPathExists(file + "/below/a.ini"));  // a file in the way
+  EXPECT_FALSE(api.MakeSureDirectoryPathExists("/etc/passwd/below/a.ini"));  // a file in the way
   std::filesystem::remove_all(temp);
 
   EXPECT_FALSE(api.ExcludeFromCapture(7));
