@@ -1,18 +1,21 @@
 // The 15 ms tick on the simulated desktop: time per tick, heap allocations per tick and
 // the desktop's live handles around the measured ticks, then the ratios between rows that
-// show what the pointer, the grid and stick mode add. The sim does its pixel work in
+// show what the pointer, the grid and stick mode add; and what a save at exit costs
+// (rows Save/...). The sim does its pixel work in
 // plain C++, so the figures are the logic plus the sim, not what GDI costs on Windows.
 //
 // tick_bench --soak[=ticks] instead runs one Vimo for a million ticks (or the given
 // number) with the pointer moving and resting, and prints the live handles, the
 // process's private bytes and the heap allocations before and after.
 #include <benchmark/benchmark.h>
+#include <unistd.h>  // getpid
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -22,6 +25,7 @@
 
 #include "alloc_counter.h"
 #include "app/main_window.h"
+#include "platform/profile_file.h"
 #include "platform/sim/sim_desktop.h"
 #include "platform/sim/sim_toolkit.h"
 #include "soak_path.h"
@@ -144,6 +148,43 @@ void Tick(benchmark::State& state, const Case& c) {
   state.counters["view_h"] = s.ViewHeight;
   state.counters["failures"] = static_cast<double>(vimo->form->Failures().size());
   state.SetItemsProcessed(state.iterations() * s.ViewWidth * s.ViewHeight);
+}
+
+// A save at exit as the Linux backend makes it: the 16 keys written one by one into a
+// settings file of about 4 KB that also holds a section of the user's own (one value
+// 3,900 characters long), every value changed (two sets of values taken in turn) or
+// every value already there. The file lies in the temporary folder ($TMPDIR), so the
+// figures are that file system's.
+void Save(benchmark::State& state, bool changed) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("vimo-save-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path file = folder / "Vimo.ini";
+  const char* keys[] = {"FactorIndex", "GridColor", "Grid", "Sticked",   "Centered", "Measure",
+                        "Locked",      "XPos",      "YPos", "TopWindow", "CursorOn", "Width",
+                        "Height",      "Left",      "Top",  "SlowMouse"};
+  std::ofstream(file, std::ios::binary)
+      << "[Mine]\nNote=" << std::string(3900, 'n') << "\nOther=1\n";
+  std::vector<double> samples;
+  int failures = 0;
+  int round = 0;
+  for ([[maybe_unused]] auto _ : state) {
+    const std::string value = std::to_string(changed ? 1000 + round++ % 2 : 1000);
+    const auto t0 = std::chrono::steady_clock::now();
+    for (const char* key : keys) {
+      failures += WriteProfileString(file, "Settings", key, value, "\n") ? 0 : 1;
+    }
+    const auto t1 = std::chrono::steady_clock::now();
+    samples.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+  }
+  std::sort(samples.begin(), samples.end());
+  if (!samples.empty()) {
+    state.counters["median_us"] = samples[samples.size() / 2];
+    state.counters["p95_us"] = samples[(samples.size() * 95 + 99) / 100 - 1];
+  }
+  state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(file));
+  state.counters["failures"] = failures;
+  std::filesystem::remove_all(folder);
 }
 
 // clang-format off
@@ -283,6 +324,12 @@ int main(int argc, char** argv) {
       vimo::bench::Tick(state, c);
     })->Unit(benchmark::kMicrosecond);
   }
+  benchmark::RegisterBenchmark("Save/changed", [](benchmark::State& state) {
+    vimo::bench::Save(state, true);
+  })->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("Save/unchanged", [](benchmark::State& state) {
+    vimo::bench::Save(state, false);
+  })->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vimo::bench::RatioReporter reporter;

@@ -79,9 +79,16 @@ std::string MainWindow::GetSpecialfolder(std::int32_t folder) {
 }
 
 // A stored value, or `fallback` where the key is missing. Flags are normalised by ToFlag.
+// A read that fails is a missing key: the row still applies its default (a failing read
+// once skipped SetFactor and the window's size and place, leaving the design's caption
+// and no view).
 std::int32_t MainWindow::StoredValue(std::string_view key, std::int32_t fallback) {
-  return static_cast<std::int32_t>(
-      api_.GetPrivateProfileInt(kSection, key, fallback, s_.SettingsPath));
+  try {
+    return static_cast<std::int32_t>(
+        api_.GetPrivateProfileInt(kSection, key, fallback, s_.SettingsPath));
+  } catch (const std::exception&) {
+    return fallback;
+  }
 }
 
 // A stored window size in twips, no larger than the primary screen. The present size

@@ -206,7 +206,8 @@ class Wine:
     # Vimo does not ask to be left out of captures.
     sees_itself = True
     menu_at = (1000, 570)  # over the pattern, with room below for the whole menu at 200%
-    skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)"}
+    skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)",
+             "settings_odd_paths": "Wine's profile functions write the file, not Vimo's own"}
 
     def __init__(self):
         self.prefix: Optional[Path] = None
@@ -387,12 +388,10 @@ class Linux:
         h.key("alt+s")
 
     def protect(self, h: "Harness", path: Path, native: str) -> None:
-        """The file and its folder read-only for Vimo's user."""
+        """The file read-only for Vimo's user, in a folder where it could make a new one."""
         path.chmod(0o444)
-        path.parent.chmod(0o555)
 
     def unprotect(self, h: "Harness", path: Path) -> None:
-        path.parent.chmod(0o755)
         path.chmod(0o644)
 
     def activate(self, h: "Harness") -> None:
@@ -996,6 +995,39 @@ def case_settings_survive(h: Harness) -> None:
     h.expect_view(P1, "settings-restored.png")  # still locked at P1
 
 
+def answer_save_error(h: Harness) -> None:
+    """The "Vimo Error" box answered: Wine's text and OK button read, GTK's 5 drawn lines."""
+    box = h.wait_for("Vimo Error message", lambda: h.window("Vimo Error"))
+    time.sleep(0.3)  # drawn
+    shot = h.screenshot()
+    shot.save(h.out / "settings-error.png", box["window"], 8)
+    if box["children"]:  # Win32 controls: the text and the button can be read
+        want = ("File access denied. Cannot save settings.\r\nPlease make sure that the "
+                f"file\r\n{h.settings_path()[1]}\r\nis not write protected or opened by "
+                "another program.")
+        texts = [c["text"] for c in box["children"] if c["class"].lower() == "static" and c["text"]]
+        buttons = [c for c in box["children"] if c["class"].lower() == "button"]
+        if texts != [want] or [b["text"].replace("&", "") for b in buttons] != ["OK"]:
+            raise CaseFailure(f"the message box has the texts {texts} and the buttons {buttons}")
+        rect = buttons[0]["rect"]
+        h.xdotool("mousemove", (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2, "click", 1)
+    else:
+        if h.vimo.poll() is not None:
+            raise CaseFailure(f"Vimo ended ({h.vimo.poll()}) before OK")
+        # The message's four lines and the button's one: bands of rows with text, a row or
+        # two of a line's own (the tail of a "g") taken into its band.
+        left, top, right, bottom = box["client"]
+        inked = [y for y in range(top, bottom)
+                 if any(sum(shot.pixel(x, y)) < 300 for x in range(left, right))]
+        bands = sum(1 for a, b in zip([top - 9] + inked, inked) if b - a > 3)
+        if bands != 5:
+            raise CaseFailure(f"the message box shows {bands} lines of text, not the "
+                              "message's 4 and OK (settings-error.png)")
+        h.focus("^Vimo Error$", box["window"])
+        h.key("Return")
+    h.wait_for("exit of Vimo after OK", lambda: h.vimo.poll() is not None, 10)
+
+
 def case_settings_write_protected(h: Harness) -> None:
     """A settings file Vimo cannot write: "Vimo Error" at exit, nothing written, the exit
     after OK."""
@@ -1008,41 +1040,51 @@ def case_settings_write_protected(h: Harness) -> None:
         h.target.protect(h, path, native)
         if not h.ask("close", "Vimo (")["ok"]:
             raise CaseFailure("could not close Vimo")
-        box = h.wait_for("Vimo Error message", lambda: h.window("Vimo Error"))
-        time.sleep(0.3)  # drawn
-        shot = h.screenshot()
-        shot.save(h.out / "settings-error.png", box["window"], 8)
-        if box["children"]:  # Win32 controls: the text and the button can be read
-            want = ("File access denied. Cannot save settings.\r\nPlease make sure that the "
-                    f"file\r\n{native}\r\nis not write protected or opened by another program.")
-            texts = [c["text"] for c in box["children"]
-                     if c["class"].lower() == "static" and c["text"]]
-            buttons = [c for c in box["children"] if c["class"].lower() == "button"]
-            if texts != [want] or [b["text"].replace("&", "") for b in buttons] != ["OK"]:
-                raise CaseFailure(f"the message box has the texts {texts} and the buttons "
-                                  f"{buttons}")
-            rect = buttons[0]["rect"]
-            h.xdotool("mousemove", (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2, "click", 1)
-        else:  # a GTK dialog draws its texts itself: its one button is the default
-            if h.vimo.poll() is not None:
-                raise CaseFailure(f"Vimo ended ({h.vimo.poll()}) before OK")
-            # The message's four lines and the button's one: bands of rows with text, a
-            # row or two of a line's own (the tail of a "g") taken into its band.
-            left, top, right, bottom = box["client"]
-            inked = [y for y in range(top, bottom)
-                     if any(sum(shot.pixel(x, y)) < 300 for x in range(left, right))]
-            bands = sum(1 for a, b in zip([top - 9] + inked, inked) if b - a > 3)
-            if bands != 5:
-                raise CaseFailure(f"the message box shows {bands} lines of text, not the "
-                                  "message's 4 and OK (settings-error.png)")
-            h.focus("^Vimo Error$", box["window"])
-            h.key("Return")
-        h.wait_for("exit of Vimo after OK", lambda: h.vimo.poll() is not None, 10)
+        answer_save_error(h)
     finally:
         h.target.unprotect(h, path)
     if path.read_bytes() != before or sorted(p.name for p in path.parent.iterdir()) != [path.name]:
         raise CaseFailure(f"the settings file changed to {path.read_bytes()!r} or other files "
                           f"were left: {sorted(p.name for p in path.parent.iterdir())}")
+
+
+def case_settings_odd_paths(h: Harness) -> None:
+    """Full disk, folder, FIFO: every default at start; "Vimo Error" at exit; all left as it was."""
+    path, end = h.settings_path()[0], h.target.line_end
+    # A user's file with a section of their own, in one page of the tmpfs; Vimo's keys would
+    # make it larger.
+    users = f"[Settings]{end}Grid=0{end}[Mine]{end}Note={'n' * 3900}{end}".encode()
+    held = lambda: sorted((p.name, p.stat().st_mode, p.is_file() and p.read_bytes())
+                          for p in path.parent.iterdir())
+    for name in ("full", "folder", "fifo"):
+        if name == "full" and os.geteuid() != 0:
+            print("  SKIP the full file system: mounting a tmpfs needs root", flush=True)
+            continue
+        shutil.rmtree(path.parent, ignore_errors=True)
+        try:
+            if name == "full":  # a 32 KiB tmpfs as the settings folder, the rest of it filled
+                path.parent.mkdir(parents=True)
+                subprocess.run(["mount", "-t", "tmpfs", "-osize=32k", "none", path.parent], check=True)
+            h.target.write_settings(users)  # it and its folders Vimo's user's
+            if name == "full":
+                subprocess.run(["dd", "if=/dev/zero", f"of={path.parent}/fill"], capture_output=True)
+            else:
+                path.unlink()
+                path.mkdir() if name == "folder" else os.mkfifo(path)
+            before = held()
+            h.start_vimo(fresh=False)
+            if h.misplaced or h.vimo_window()["title"] != f"Vimo (3x){HINT}":
+                raise CaseFailure(f"{name}: {h.misplaced or h.vimo_window()['title']!r}")
+            h.set()  # on top
+            h.point_at(*P1)
+            h.expect_view(P1, f"settings-{name}.png")
+            h.ask("close", "Vimo (") if name == "full" else os.kill(h.vimo.pid, signal.SIGTERM)
+            answer_save_error(h)
+            if held() != before:
+                raise CaseFailure(f"{name}: the folder's files changed: {[a[:2] for a in held()]}")
+        finally:
+            if name == "full":
+                subprocess.run(["umount", "--lazy", path.parent], check=False)
 
 
 def case_settings_garbage(h: Harness) -> None:
@@ -1112,9 +1154,11 @@ def case_session_end(h: Harness) -> None:
 
 # Each case but the settings ones works with the Vimo running, started fresh before the
 # first case and after a failure; the hint case with the one the first case saw start.
-CASES = [case_views, case_still_screen, case_keys, case_measure, case_about, case_grid_colour, case_hint_expires,
-         case_wheel_and_clipboard, case_settings_survive, case_settings_write_protected, case_settings_garbage,
-         case_slow_mouse, case_session_end]  # last: the end of the session ends the helper too
+# The session's end goes last: under Wine it ends the helper too.
+CASES = [case_views, case_still_screen, case_keys, case_measure, case_about, case_grid_colour,
+         case_hint_expires, case_wheel_and_clipboard, case_settings_survive,
+         case_settings_write_protected, case_settings_odd_paths, case_settings_garbage,
+         case_slow_mouse, case_session_end]
 
 
 def main() -> int:

@@ -1,15 +1,20 @@
 // The settings file: what Vimo writes at exit, what it makes of what it reads at start.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
 
+#include "platform/profile_file.h"
 #include "vimo_harness.h"
 
 namespace vimo::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr const char* kIni = "C:\\Users\\Tester\\AppData\\Roaming\\Vimo\\Vimo.ini";
 
@@ -44,20 +49,28 @@ std::string Written(const std::map<std::string, std::string>& changed) {
   return Keys(keys);
 }
 
+// The window shows without the read-out. Reads that fail (a backend's fault) are missing
+// keys: every default is applied.
 TEST(Settings, AFirstRunMakesTheFolderAndWritesTheDefaultsAtExitOnly) {
-  Vimo v;
-  v.Start();
-  EXPECT_EQ(v.s().SettingsPath, kIni);
-  EXPECT_TRUE(std::filesystem::is_directory(v.desktop.HostPath(kIni).parent_path()));
-  EXPECT_EQ(v.desktop.LiveItemLists(), 0);
-  v.Ticks(3);  // the pointer at (500, 300): a 66 x 65 source centred on it
-  v.form->ClickMenu("Mag", 4);
-  v.form->ClickMenu("Mag", 3);
-  EXPECT_FALSE(std::filesystem::exists(v.desktop.HostPath(kIni)));
-  v.form->Minimize();  // what is saved is the window's normal place and size
-  v.form->Close();
-  EXPECT_EQ(ReadIni(v.desktop), Written({}));
-  EXPECT_TRUE(v.toolkit.MessageBoxes().empty());
+  for (const bool readsFail : {false, true}) {
+    Vimo v;
+    v.desktop.FailProfileReads(readsFail);
+    sim::SimForm& form = v.Start();
+    EXPECT_TRUE(form.Visible() && form.Failures().empty());
+    EXPECT_FALSE(form.LabelControl("Label1").Visible() || form.LabelControl("Label2").Visible());
+    EXPECT_EQ(form.Caption(), "Vimo (3x)  Right click for a menu") << readsFail;
+    EXPECT_EQ(v.s().SettingsPath, kIni);
+    EXPECT_TRUE(std::filesystem::is_directory(v.desktop.HostPath(kIni).parent_path()));
+    EXPECT_EQ(v.desktop.LiveItemLists(), 0);
+    v.Ticks(3);  // the pointer at (500, 300): a 66 x 65 source centred on it
+    v.form->ClickMenu("Mag", 4);
+    v.form->ClickMenu("Mag", 3);
+    EXPECT_FALSE(std::filesystem::exists(v.desktop.HostPath(kIni)));
+    v.form->Minimize();  // what is saved is the window's normal place and size
+    v.form->Close();
+    EXPECT_EQ(ReadIni(v.desktop), Written({})) << readsFail;
+    EXPECT_TRUE(v.toolkit.MessageBoxes().empty());
+  }
 }
 
 // The factor and the grid colour are saved from the state, whatever the menu and the pen
@@ -77,16 +90,12 @@ TEST(Settings, EveryValueIsWrittenAndComesBackAtTheNextStart) {
   v.form->SetLeft(-1500.0F);
   v.form->SetTop(900.0F);
   v.form->Close();
-  EXPECT_EQ(ReadIni(v.desktop), Written({{"FactorIndex", "7"},
-                                         {"GridColor", "1193046"},
-                                         {"Grid", "-1"},
-                                         {"Measure", "-1"},
-                                         {"Locked", "-1"},
-                                         {"XPos", "667"},
-                                         {"YPos", "368"},
-                                         {"Height", "3930"},
-                                         {"Left", "-1500"},
-                                         {"Top", "900"}}));
+  const std::map<std::string, std::string> changed = {
+      {"FactorIndex", "7"}, {"GridColor", "1193046"}, {"Grid", "-1"},
+      {"Measure", "-1"},    {"Locked", "-1"},         {"XPos", "667"},
+      {"YPos", "368"},      {"Height", "3930"},       {"Left", "-1500"},
+      {"Top", "900"}};
+  EXPECT_EQ(ReadIni(v.desktop), Written(changed));
 
   Vimo next;
   next.desktop.UseFilesOf(v.desktop);
@@ -268,43 +277,97 @@ TEST(Settings, AFailingWriteStopsTheSaveWithOneMessage) {
   EXPECT_TRUE(full.form->Unloaded());
   EXPECT_EQ(full.toolkit.MessageBoxes(),
             (std::vector<sim::MessageBoxRecord>{{message, 48, "Vimo Error"}}));
-  EXPECT_EQ(ReadIni(full.desktop), Keys({{"FactorIndex", "3"},
-                                         {"GridColor", "12632256"},
-                                         {"Grid", "0"},
-                                         {"Sticked", "0"},
-                                         {"Centered", "-1"}}));
+  const std::string firstRun = Written({});
+  EXPECT_EQ(ReadIni(full.desktop), firstRun.substr(0, firstRun.find("Measure=")));
+
+  // Each way the save of a user's file fails at the first key: a step of replacing it, or
+  // the path something Vimo may not read (read as missing: the factor is not 4). The
+  // message, the path as it was and nothing beside it; the failed save's factor 6 unread.
+  const std::string users =
+      "[Mine]\r\nNote=" + std::string(3900, 'n') + "\r\n" + Keys({{"FactorIndex", "4"}});
+  const struct {
+    std::string_view what;
+    ReplaceStep step = ReplaceStep::kNone;
+    void (*make)(const fs::path&) = nullptr;  // from the user's file
+  } cases[] = {
+      {"create", ReplaceStep::kCreate},
+      {"write", ReplaceStep::kWrite},
+      {"sync", ReplaceStep::kSync},
+      {"rename", ReplaceStep::kRename},
+      {"folder", {}, [](const fs::path& p) { fs::create_directory(p); }},
+      {"FIFO", {}, [](const fs::path& p) { mknod(p.c_str(), S_IFIFO | 0644, 0); }},
+      {"socket", {}, [](const fs::path& p) { mknod(p.c_str(), S_IFSOCK | 0644, 0); }},
+      {"dangling link", {}, [](const fs::path& p) { fs::create_symlink("gone.ini", p); }},
+      {"oversize file", {}, [](const fs::path& p) { fs::resize_file(p, kLargestProfile + 1); }},
+      {"unreadable file", {}, [](const fs::path& p) { fs::permissions(p, fs::perms::none); }},
+  };
+  alarm(20);  // a read that blocks (on the FIFO) ends the run
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.what == "unreadable file" && geteuid() == 0) continue;  // root reads it anyway
+    Vimo v;
+    WriteIni(v.desktop, users);
+    const fs::path file = v.desktop.HostPath(kIni);
+    if (c.make != nullptr && !c.what.ends_with("file")) fs::remove(file);
+    if (c.make != nullptr) c.make(file);
+    const fs::file_type type = fs::symlink_status(file).type();
+    const std::string before = type == fs::file_type::regular ? ReadIni(v.desktop) : "";
+    v.Start();
+    EXPECT_EQ(v.s().Factor, c.make != nullptr ? 3 : 4);
+    v.form->ClickMenu("Mag", 6);
+    FailReplaceStep(c.step);
+    v.form->Close();
+    FailReplaceStep(ReplaceStep::kNone);
+    EXPECT_EQ(v.toolkit.MessageBoxes(), full.toolkit.MessageBoxes());
+    EXPECT_EQ(fs::symlink_status(file).type(), type);
+    EXPECT_TRUE(type != fs::file_type::regular || ReadIni(v.desktop) == before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1);
+    EXPECT_NE(ReadProfileInt(file, "Settings", "FactorIndex", 0), 6U);
+  }
+  alarm(0);
 }
 
+// The user's file is a link to their dotfile: the link stays and the dotfile keeps its
+// mode. Another program replaces the dotfile while Vimo runs, with a file as large and as
+// old (0640): its A=2 stays too.
 TEST(Settings, OtherSectionsAndKeysStayAndKnownKeysAreReplacedInPlace) {
   Vimo v;
-  WriteIni(v.desktop, "; mine\n[Other]\nA = 1\n\n[settings]\nfactorindex=4\nExtra=x\n");
+  const std::string users = "; mine\n[Other]\nA = 1\n\n[settings]\nfactorindex=4\nExtra=x\n";
+  WriteIni(v.desktop, users);
+  const fs::path link = v.desktop.HostPath(kIni);
+  const fs::path dotfile = link.parent_path().parent_path() / "vimo.ini";
+  fs::rename(link, dotfile);
+  fs::create_symlink("../vimo.ini", link);
   v.Start();
   EXPECT_EQ(v.s().Factor, 4);
+  std::ofstream(dotfile.string() + "~", std::ios::binary)
+      << "; mine\n[Other]\nA = 2" << users.substr(20);
+  fs::last_write_time(dotfile.string() + "~", fs::last_write_time(dotfile));
+  fs::rename(dotfile.string() + "~", dotfile);
+  fs::permissions(dotfile, fs::perms(0640));
   v.form->Close();
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::status(dotfile).permissions(), fs::perms(0640));
   const std::string text = ReadIni(v.desktop);
   const std::string kept =
       "; "
-      "mine\r\n[Other]\r\nA=1\r\n[settings]\r\nfactorindex=4\r\nExtra=x\r\nGridColor=12632256\r\n";
+      "mine\r\n[Other]\r\nA=2\r\n[settings]\r\nfactorindex=4\r\nExtra=x\r\nGridColor=12632256\r\n";
   EXPECT_EQ(text.substr(0, kept.size()), kept);
   EXPECT_EQ(text.substr(text.size() - 13), "SlowMouse=0\r\n");
 }
 
-TEST(Settings, WithoutTheApplicationDataFolderTheFileIsAtTheDriveRoot) {
+// Without the application-data folder the file is at the drive root. A fraction of a twip
+// is written with a point.
+TEST(Settings, WithoutTheApplicationDataFolderTheFileIsAtTheDriveRootAndFractionsHaveAPoint) {
   Vimo v;
   v.desktop.SetSpecialFolderFails(true);
+  v.toolkit.SetTwipsPerPixel(1440.0F / 168.0F, 1440.0F / 168.0F);
   v.Start();
   EXPECT_EQ(v.s().SettingsPath, "\\Vimo\\Vimo.ini");
   v.form->Close();
-  EXPECT_EQ(ReadIni(v.desktop, "C:\\Vimo\\Vimo.ini").substr(0, 27),
-            "[Settings]\r\nFactorIndex=3\r\n");
-}
-
-TEST(Settings, AFractionOfATwipIsWrittenWithAPoint) {
-  Vimo v;
-  v.toolkit.SetTwipsPerPixel(1440.0F / 168.0F, 1440.0F / 168.0F);
-  v.Start();
-  v.form->Close();
-  EXPECT_NE(ReadIni(v.desktop).find("\r\nWidth=3137.143\r\n"), std::string::npos);
+  const std::string text = ReadIni(v.desktop, "C:\\Vimo\\Vimo.ini");
+  EXPECT_EQ(text.substr(0, 27), "[Settings]\r\nFactorIndex=3\r\n");
+  EXPECT_NE(text.find("\r\nWidth=3137.143\r\n"), std::string::npos);
 }
 
 // Random key=value lines with extreme numbers, duplicates, very long lines and random

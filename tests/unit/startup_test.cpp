@@ -6,15 +6,8 @@
 namespace vimo::test {
 namespace {
 
-// Also at start: the options' defaults (settings_test.cpp, Options), the window's size
-// and place (Settings), the caption with its hint (commands_test.cpp).
-TEST(Startup, WithoutSettingsTheWindowShowsWithoutReadOut) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  EXPECT_TRUE(form.Visible());
-  EXPECT_FALSE(form.LabelControl("Label1").Visible() || form.LabelControl("Label2").Visible());
-  EXPECT_TRUE(form.Failures().empty());
-}
+// The start without settings: settings_test.cpp, AFirstRun...; the options' defaults:
+// settings_test.cpp, Options.
 
 // Giving a slowed mouse its speed back at close: lock_measure_test.cpp, Slowing.
 TEST(Shutdown, LeavesAMouseSpeedItDidNotChangeAlone) {

@@ -387,6 +387,8 @@ class SimDesktop final : public Win32Api {
   void SetReadOnly(std::string_view windowsPath, bool readOnly);
   // Every later write of this key fails, as on a full disk.
   void FailProfileWritesOf(std::string_view key) { failingKey_ = key; }
+  // Every profile read throws, as a backend's failing read would.
+  void FailProfileReads(bool fails) { readsFail_ = fails; }
   void SetSpecialFolderFails(bool fails) { specialFolderFails_ = fails; }
   int LiveItemLists() const { return static_cast<int>(itemLists_.size()); }
 
@@ -476,6 +478,7 @@ class SimDesktop final : public Win32Api {
   std::filesystem::path lastHostPath_;
   std::vector<std::string> readOnly_;  // host paths
   std::string failingKey_;
+  bool readsFail_ = false;
   bool specialFolderFails_ = false;
   std::map<Handle, std::string> itemLists_;
   Handle nextItemList_ = 0x7000;

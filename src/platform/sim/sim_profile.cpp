@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 #include <system_error>
 
 #include "platform/profile_file.h"
@@ -101,6 +102,7 @@ bool SimDesktop::MakeSureDirectoryPathExists(std::string_view path) {
 
 std::uint32_t SimDesktop::GetPrivateProfileInt(std::string_view section, std::string_view key,
                                                std::int32_t fallback, std::string_view file) {
+  if (readsFail_) throw std::runtime_error("cannot read the profile");
   return ReadProfileInt(HostPath(file), section, key, fallback);
 }
 
