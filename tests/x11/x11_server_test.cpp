@@ -376,6 +376,21 @@ TEST_F(X11Server, PlannedViewIsDrawnWhenAskedOrBeforeTheNextRead) {
   }  // gone before it was drawn: nothing is drawn into it later
   plan(view, 0xC0D0E0);
   EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0xC0D0E0U);
+
+  // One to one and back, the screen unchanged: the enlargement is drawn again.
+  const Window target = ShowWindow(300, 300, 12, 8, false);
+  const auto frame = [&](int w, int h) {
+    EXPECT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 12, 8, api.GetDC(0), 100, 200, w, h, win::SRCCOPY));
+    EXPECT_TRUE(api.BitBlt(api.GetDC(static_cast<Handle>(target)), 0, 0, 12, 8, view.Dc(), 0, 0,
+                           win::SRCCOPY));
+    XImage* put = XGetImage(display_, target, 11, 7, 1, 1, AllPlanes, ZPixmap);
+    const auto pixel = static_cast<std::uint32_t>(XGetPixel(put, 0, 0));
+    XDestroyImage(put);
+    return pixel;  // the window's at 2 X, the root's at 1 X
+  };
+  EXPECT_EQ(frame(6, 4), 0xC0D0E0U);
+  EXPECT_EQ(frame(12, 8), 0x0U);
+  EXPECT_EQ(frame(6, 4), 0xC0D0E0U);
   EXPECT_EQ(X11Image::OfDc(view.Dc()), &view);
   const Handle gone = [&] {
     X11Image short_lived(display_);

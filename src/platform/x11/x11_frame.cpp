@@ -131,6 +131,7 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, const Rect& area, const R
     const Rect copy = Intersection(changed, Moved(directTo_, offset_));
     copied_ = Empty(copy) ? Rect{} : Moved(copy, Point{-offset_.x, -offset_.y});
     if (!Empty(copy)) CopyIntoView(view, copy, Point{copied_.left, copied_.top});
+    if (renderView_ == view.Dc()) plan_.Forget();  // what the plan drew there is gone
     readMode_ = Mode::kDirect;
     readArea_ = area;
     readView_ = view.Dc();
@@ -307,19 +308,7 @@ void X11Frame::MarkRows(X11Image& view, int top, int bottom) {
 bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx, int dy, int w,
                    int h, const Overdrawn& overdrawn) {
   Finish(view);
-  if (sx < 0) {
-    dx -= sx;
-    w += sx;
-    sx = 0;
-  }
-  if (sy < 0) {
-    dy -= sy;
-    h += sy;
-    sy = 0;
-  }
-  w = std::min(w, view.Width() - sx);
-  h = std::min(h, view.Height() - sy);
-  if (w <= 0 || h <= 0) return true;
+  if (!ClipToImage(view.Width(), view.Height(), sx, sy, dx, dy, w, h)) return true;
 
   const Place place{view.Dc(), window, sx, sy, dx, dy, w, h};
   const bool whole =

@@ -4,6 +4,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -200,8 +201,7 @@ Pixmap X11Image::SharedPixmap() {
   return pixmap_;
 }
 
-bool X11Image::Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, int h) {
-  if (image_ == nullptr) return false;
+bool ClipToImage(int width, int height, int& sx, int& sy, int& dx, int& dy, int& w, int& h) {
   if (sx < 0) {
     dx -= sx;
     w += sx;
@@ -212,9 +212,14 @@ bool X11Image::Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, in
     h += sy;
     sy = 0;
   }
-  if (w > width_ - sx) w = width_ - sx;
-  if (h > height_ - sy) h = height_ - sy;
-  if (w <= 0 || h <= 0) return true;
+  w = std::min(w, width - sx);
+  h = std::min(h, height - sy);
+  return w > 0 && h > 0;
+}
+
+bool X11Image::Put(Drawable to, GC gc, int sx, int sy, int dx, int dy, int w, int h) {
+  if (image_ == nullptr) return false;
+  if (!ClipToImage(width_, height_, sx, sy, dx, dy, w, h)) return true;
   const auto cw = static_cast<unsigned>(w);
   const auto ch = static_cast<unsigned>(h);
   if (Shared())

@@ -16,6 +16,10 @@ namespace vimo::x11 {
 
 class X11Frame;
 
+// Of w x h from (sx, sy), the part inside a width x height image, (dx, dy) moved with it;
+// false where nothing is left.
+bool ClipToImage(int width, int height, int& sx, int& sy, int& dx, int& dy, int& w, int& h);
+
 class X11Image {
  public:
   // `shared`: try MIT-SHM (false forces plain memory, as on a remote display).
