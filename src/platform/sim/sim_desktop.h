@@ -383,8 +383,6 @@ class SimDesktop final : public Win32Api {
   std::filesystem::path HostPath(std::string_view windowsPath);
   // This desktop's files become those of `other` (a restart on the same machine).
   void UseFilesOf(SimDesktop& other);
-  // A read-only file: writes to it fail. Set on the Windows path.
-  void SetReadOnly(std::string_view windowsPath, bool readOnly);
   // Every later write of this key fails, as on a full disk.
   void FailProfileWritesOf(std::string_view key) { failingKey_ = key; }
   // Every profile read throws, as a backend's failing read would.
@@ -476,7 +474,6 @@ class SimDesktop final : public Win32Api {
   std::string lastWindowsPath_;  // the last HostPath mapping, reused while files_ stays
   const FileRoot* lastRoot_ = nullptr;
   std::filesystem::path lastHostPath_;
-  std::vector<std::string> readOnly_;  // host paths
   std::string failingKey_;
   bool readsFail_ = false;
   bool specialFolderFails_ = false;

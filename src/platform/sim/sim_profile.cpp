@@ -70,12 +70,6 @@ void SimDesktop::UseFilesOf(SimDesktop& other) {
   files_ = other.files_;
 }
 
-void SimDesktop::SetReadOnly(std::string_view windowsPath, bool readOnly) {
-  const std::string host = HostPath(windowsPath).string();
-  std::erase(readOnly_, host);
-  if (readOnly) readOnly_.push_back(host);
-}
-
 std::int32_t SimDesktop::SHGetSpecialFolderLocation(Handle /*owner*/, int folder, Handle* idList) {
   if (idList == nullptr || folder != kCsidlAppData || specialFolderFails_) return kInvalidArgument;
   *idList = ++nextItemList_;
@@ -108,12 +102,8 @@ std::uint32_t SimDesktop::GetPrivateProfileInt(std::string_view section, std::st
 
 bool SimDesktop::WritePrivateProfileString(std::string_view section, std::string_view key,
                                            std::string_view value, std::string_view file) {
-  const std::filesystem::path host = HostPath(file);
-  if (std::find(readOnly_.begin(), readOnly_.end(), host.string()) != readOnly_.end() ||
-      (!failingKey_.empty() && failingKey_ == key)) {
-    return false;
-  }
-  return WriteProfileString(host, section, key, value);
+  if (!failingKey_.empty() && failingKey_ == key) return false;
+  return WriteProfileString(HostPath(file), section, key, value);
 }
 
 }  // namespace vimo::sim

@@ -271,6 +271,10 @@ void Win32Form::DpiChanged(WPARAM wParam) {
   if (toolkit_.IsMainForm(*this))
     toolkit_.ScreenMetrics().Follow(TwipsPerPixelX(), TwipsPerPixelY());
   Deliver([&] { events_.OnDpiChanged(); });
+  // The system draws the title bar and borders at the new scale: the frame is measured
+  // again at once, so that a client area grown or shrunk by it is laid out (WM_SIZE).
+  SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 float Win32Form::ScaleWidth() const {
