@@ -261,12 +261,15 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
 // Frame after frame, the view shown in a window is what a view drawn afresh shows (a
 // second Vimo on its own connection, made anew for each frame: every pixel read, drawn
 // and put), while the screen under the area, the pointer and the window's own drawings
-// change one at a time; at 3 X and at 1 X, with XDamage and without it.
-class X11Frames : public X11Server, public testing::WithParamInterface<std::tuple<int, bool>> {};
+// change one at a time; at 3 X and at 1 X, with XDamage and without it, with shared
+// memory and without.
+class X11Frames : public X11Server,
+                  public testing::WithParamInterface<std::tuple<int, bool, bool>> {};
 
 TEST_P(X11Frames, ViewIsTheViewDrawnAfreshWhateverChanges) {
-  const auto [factor, damage] = GetParam();
+  const auto [factor, damage, shared] = GetParam();
   if (!damage) setenv("VIMO_NO_DAMAGE", "1", 1);
+  if (!shared) setenv("VIMO_NO_SHM", "1", 1);
   const Window pattern = ShowWindow(100, 200, 8, 6);
   const int w = 8 * factor + 2;
   const int h = 6 * factor + 2;
@@ -349,7 +352,8 @@ TEST_P(X11Frames, ViewIsTheViewDrawnAfreshWhateverChanges) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FactorsWithAndWithoutDamage, X11Frames,
-                         testing::Combine(testing::Values(3, 1), testing::Values(true, false)));
+                         testing::Combine(testing::Values(3, 1), testing::Values(true, false),
+                                          testing::Values(true, false)));
 
 // A view drawn into but not yet put is drawn once its pixels are asked for, or before the
 // next frame reads the screen again.
