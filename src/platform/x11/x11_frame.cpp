@@ -66,6 +66,7 @@ X11Frame::X11Frame(Display* display)
 X11Frame::~X11Frame() {
   if (target_ != nullptr) target_->planner_ = nullptr;
   if (damage_ != 0) XDamageDestroy(display_, damage_);
+  if (bounce_ != None) XFreePixmap(display_, bounce_);
   if (copyGc_ != nullptr) XFreeGC(display_, copyGc_);
   XFlush(display_);
 }
@@ -165,16 +166,41 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, const Rect& area, const R
   return true;
 }
 
+// Of the screen's `part`, a copy the server answers a GetImage of in one piece: a pixmap
+// the size of the capture, holding `part` at `at`. Read straight from the root window, an
+// X server that draws the pointer in software takes it off the screen while it answers,
+// and the damage that makes reaches Vimo in the middle of the answer (Xvfb does this),
+// which breaks the connection. Shared-memory reads answer with no pixels on the wire.
+Drawable X11Frame::Bounce(const Rect& part, Point at) {
+  const int w = capture_.Width();
+  const int h = capture_.Height();
+  if (bounce_ == None || bounceW_ != w || bounceH_ != h) {
+    if (bounce_ != None) XFreePixmap(display_, bounce_);
+    bounce_ = XCreatePixmap(display_, root_, static_cast<unsigned>(w), static_cast<unsigned>(h),
+                            static_cast<unsigned>(DefaultDepth(display_, DefaultScreen(display_))));
+    bounceW_ = w;
+    bounceH_ = h;
+  }
+  XCopyArea(display_, root_, bounce_, copyGc_, part.left, part.top, Width(part), Height(part), at.x,
+            at.y);
+  return bounce_;
+}
+
 bool X11Frame::ReadWhole(const Rect& area, const Rect& desktop) {
   const Rect inside = Intersection(area, desktop);
-  if (inside == area) return capture_.Read(root_, area.left, area.top);
+  if (inside == area) {
+    if (capture_.Shared()) return capture_.Read(root_, area.left, area.top);
+    ErrorTrap trap(display_);
+    return capture_.Read(Bounce(area, Point{0, 0}), 0, 0) && !trap.Failed();
+  }
 
   // Partly off the screen: black there, the rest read alone.
   const PixelRows rows = capture_.Rows();
   for (int row = 0; row < rows.height; ++row) std::fill_n(rows.Row(row), rows.width, 0U);
   if (Empty(inside)) return true;
   ErrorTrap trap(display_);
-  XImage* part = XGetImage(display_, root_, inside.left, inside.top, Width(inside), Height(inside),
+  const Point at{inside.left - area.left, inside.top - area.top};
+  XImage* part = XGetImage(display_, Bounce(inside, at), at.x, at.y, Width(inside), Height(inside),
                            AllPlanes, ZPixmap);
   const bool read = part != nullptr && !trap.Failed() && part->bits_per_pixel == 32;
   if (read) {
@@ -197,7 +223,7 @@ bool X11Frame::ReadPart(const Rect& part, const Rect& area) {
               at.x, at.y);
     return !trap.Failed(true);  // the pixels are in the memory once the server has answered
   }
-  return XGetSubImage(display_, root_, part.left, part.top, Width(part), Height(part), AllPlanes,
+  return XGetSubImage(display_, Bounce(part, at), at.x, at.y, Width(part), Height(part), AllPlanes,
                       ZPixmap, capture_.image_, at.x, at.y) != nullptr &&
          !trap.Failed();
 }

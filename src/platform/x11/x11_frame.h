@@ -82,6 +82,7 @@ class X11Frame {
   // the desktop) or a part inside it.
   bool ReadWhole(const Rect& area, const Rect& desktop);
   bool ReadPart(const Rect& part, const Rect& area);
+  Drawable Bounce(const Rect& part, Point at);
   // The server copies the screen's `part` into the view's memory at `at`.
   void CopyIntoView(X11Image& view, const Rect& part, Point at);
   void FinishDirect(X11Image& view);
@@ -100,6 +101,9 @@ class X11Frame {
   bool trusted_ = false;  // the region was cleared before the last read, of this area
 
   X11Image capture_;
+  Pixmap bounce_ = None;
+  int bounceW_ = 0;
+  int bounceH_ = 0;
   FramePlan plan_;
   Mode mode_ = Mode::kNone;  // what is under way into target_
   X11Image* target_ = nullptr;
