@@ -507,6 +507,11 @@ class Harness:
     def point_at(self, x: int, y: int) -> None:
         self.xdotool("mousemove", x, y)
         self.wait_for(f"pointer at {x},{y}", lambda: self.ask("state")["cursor"] == [x, y])
+        if self.target.name == "linux":
+            # xdotool warps the pointer, which makes no raw motion: a resting Vimo asks
+            # where it is every 100 ms only. A key pressed sooner (space locks the area)
+            # would act on the place before.
+            time.sleep(0.15)
 
     def screenshot(self) -> Shot:
         self.shot = Shot(subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
