@@ -422,27 +422,8 @@ Colour X11Api::GetPixel(Handle hdc, int x, int y) {
       x >= monitors_.desktop.right || y >= monitors_.desktop.bottom) {
     return win::CLR_INVALID;
   }
-  // Through a pixmap, as the frame reads without shared memory (X11Frame::Bounce): the
-  // answer of a GetImage of the root can be broken by the damage a software pointer makes.
-  ErrorTrap trap(display_);
-  const Pixmap pixel =
-      XCreatePixmap(display_, root_, 1, 1,
-                    static_cast<unsigned>(DefaultDepth(display_, DefaultScreen(display_))));
-  XGCValues values{};
-  values.subwindow_mode = IncludeInferiors;
-  values.graphics_exposures = False;
-  const GC copy = XCreateGC(display_, pixel, GCSubwindowMode | GCGraphicsExposures, &values);
-  XCopyArea(display_, root_, pixel, copy, x, y, 1, 1, 0, 0);
-  XImage* image = XGetImage(display_, pixel, 0, 0, 1, 1, AllPlanes, ZPixmap);
-  XFreeGC(display_, copy);
-  XFreePixmap(display_, pixel);
-  if (image == nullptr || trap.Failed()) {
-    if (image != nullptr) XDestroyImage(image);
-    return win::CLR_INVALID;
-  }
-  const auto rgb = static_cast<std::uint32_t>(XGetPixel(image, 0, 0));
-  XDestroyImage(image);
-  return SwapRedBlue(rgb);
+  const std::optional<std::uint32_t> rgb = frame_.ScreenPixel(Point{x, y});
+  return rgb ? SwapRedBlue(*rgb) : win::CLR_INVALID;
 }
 
 void X11Api::RefreshPointer() {

@@ -167,14 +167,14 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, const Rect& area, const R
 }
 
 // Of the screen's `part`, a copy the server answers a GetImage of in one piece: a pixmap
-// the size of the capture, holding `part` at `at`. Read straight from the root window, an
-// X server that draws the pointer in software takes it off the screen while it answers,
-// and the damage that makes reaches Vimo in the middle of the answer (Xvfb does this),
-// which breaks the connection. Shared-memory reads answer with no pixels on the wire.
+// (the size of the capture, or larger) holding `part` at `at`. Read straight from the root window,
+// an X server that draws the pointer in software takes it off the screen while it answers, and the
+// damage that makes reaches Vimo in the middle of the answer (Xvfb does this), which breaks the
+// connection. Shared-memory reads answer with no pixels on the wire.
 Drawable X11Frame::Bounce(const Rect& part, Point at) {
-  const int w = capture_.Width();
-  const int h = capture_.Height();
-  if (bounce_ == None || bounceW_ != w || bounceH_ != h) {
+  const int w = std::max(capture_.Width(), at.x + static_cast<int>(Width(part)));
+  const int h = std::max(capture_.Height(), at.y + static_cast<int>(Height(part)));
+  if (bounce_ == None || bounceW_ < w || bounceH_ < h) {
     if (bounce_ != None) XFreePixmap(display_, bounce_);
     bounce_ = XCreatePixmap(display_, root_, static_cast<unsigned>(w), static_cast<unsigned>(h),
                             static_cast<unsigned>(DefaultDepth(display_, DefaultScreen(display_))));
@@ -212,6 +212,20 @@ bool X11Frame::ReadWhole(const Rect& area, const Rect& desktop) {
   }
   if (part != nullptr) XDestroyImage(part);
   return read;
+}
+
+// One pixel of the screen, read on its own (a "c" key press, not a frame); the capture
+// is left as it is.
+std::optional<std::uint32_t> X11Frame::ScreenPixel(Point at) {
+  ErrorTrap trap(display_);
+  XImage* image = XGetImage(display_, Bounce(Rect{at.x, at.y, at.x + 1, at.y + 1}, Point{0, 0}), 0,
+                            0, 1, 1, AllPlanes, ZPixmap);
+  std::optional<std::uint32_t> rgb;
+  if (image != nullptr && !trap.Failed()) {
+    rgb = static_cast<std::uint32_t>(XGetPixel(image, 0, 0)) & 0xFFFFFFU;
+  }
+  if (image != nullptr) XDestroyImage(image);
+  return rgb;
 }
 
 bool X11Frame::ReadPart(const Rect& part, const Rect& area) {

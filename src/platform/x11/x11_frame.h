@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "platform/types.h"
@@ -53,6 +54,9 @@ class X11Frame {
   void Finish(X11Image& view);
   // `view` is going or made anew: nothing planned is drawn into it.
   void Forget(X11Image& view);
+
+  // The screen's pixel at `at` (0x00RRGGBB) read on its own; none where it cannot be read.
+  std::optional<std::uint32_t> ScreenPixel(Point at);
 
   // 3: w x h of the view from (sx, sy) onto `window` at (dx, dy), as much of it as changed
   // since it was last put there; `overdrawn` (window coordinates) is put again too.
