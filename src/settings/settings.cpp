@@ -212,6 +212,7 @@ std::span<const MainWindow::Setting> MainWindow::SettingsTable() {
 float MainWindow::StoredTwips(float twips, bool vertical) const {
   const float now = vertical ? screen_.TwipsPerPixelY() : screen_.TwipsPerPixelX();
   const float then = vertical ? readTwipsPerPixelY_ : readTwipsPerPixelX_;
+  if (now == then) return twips;  // no scale change: written exactly as the toolkit has it
   return TwipsFromPixels(PixelsFromTwips(twips, now), then);
 }
 
