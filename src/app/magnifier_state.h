@@ -39,6 +39,10 @@ struct MagnifierState {
   Flag MouseSlowed = kFalse;
   // The system's screen reads show Vimo's own window (it could not be left out of them).
   Flag SeesItself = kFalse;
+  // The screen held still: while frozen every read of the screen reads FrozenArea (screen
+  // coordinates) of the picture taken when it froze.
+  Flag Frozen = kFalse;
+  Rect FrozenArea;
   std::int32_t HintTicks = 0;
   std::string HintText;
   // A notice after the factor in the caption ("#1E90FF", "clipboard busy") and the ticks

@@ -16,6 +16,8 @@ void MainWindow::OnCreate(Form& form) {
   // Controls and menu items are looked up once; the tick never searches by name.
   form_ = &form;
   buffPic_ = &form.Picture("BuffPic");
+  stillPic_ = &form.Picture("StillPic");
+  freezeItem_ = &form.Menu("Freeze");
   label1_ = &form.LabelControl("Label1");
   label2_ = &form.LabelControl("Label2");
   shape1_ = &form.ShapeControl("Shape1");

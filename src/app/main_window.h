@@ -17,6 +17,7 @@
 #include "platform/toolkit.h"
 #include "platform/win32_api.h"
 #include "ui/about.h"
+#include "ui/pixel_info.h"
 
 namespace vimo {
 
@@ -121,6 +122,13 @@ class MainWindow : public FormEvents {
   void CopyColour();
   // Shows `text` after the factor in the caption for about two seconds.
   void ShowNotice(std::string text);
+  // Puts `text` on the clipboard; says so in the caption when another program holds it.
+  void CopyText(std::string_view text);
+
+  // Freeze and the Pixel info window.
+  void FreezeClick();
+  void PixelInfoClick();
+  void UpdatePixelInfo();
 
  private:
   // The menu items of one row of the settings table; null where it has none.
@@ -134,6 +142,13 @@ class MainWindow : public FormEvents {
   void MarkOption(Flag MagnifierState::*flag);
   bool GridMode() const;
   void ReadCursor();
+  // The screen pixel the view shows under a pointer over Vimo's window, or the pixel under
+  // it elsewhere; none over the frame, the margin or the read-out band.
+  std::optional<Point> PixelUnder(Point pointer);
+  // A screen pixel's colour (of the frozen picture while frozen); none where it has none.
+  std::optional<Colour> ColourAt(Point pixel);
+  // The captured area into the buffer from the frozen picture, black outside it.
+  void StretchFrozen(Handle buffer, bool grid);
   void ReserveGrid();
   void ShowCommandMenu();
   // A line from `from` towards `to` (left out), in client pixels.
@@ -162,6 +177,8 @@ class MainWindow : public FormEvents {
 
   Form* form_ = nullptr;
   PictureBox* buffPic_ = nullptr;
+  PictureBox* stillPic_ = nullptr;
+  MenuItem* freezeItem_ = nullptr;
   Label* label1_ = nullptr;
   Label* label2_ = nullptr;
   Shape* shape1_ = nullptr;
@@ -178,7 +195,8 @@ class MainWindow : public FormEvents {
   std::size_t gridLines_ = 0;
   ReadoutText readout1_;
   ReadoutText readout2_;
-  std::unique_ptr<AboutWindow> frmAbout_;  // created on first use
+  std::unique_ptr<AboutWindow> frmAbout_;          // created on first use
+  std::unique_ptr<PixelInfoWindow> frmPixelInfo_;  // created on first use
 };
 
 }  // namespace vimo

@@ -52,6 +52,7 @@ void MainWindow::Tick() {
 
   CheckSlowMouse();
   RenderFrame();
+  UpdatePixelInfo();
   UpdatePosition();
 }
 

@@ -1,6 +1,6 @@
 // The keys of the window: space locks, "m" and Escape drive stick mode, "c" copies the
-// colour under the pointer and Ctrl+C the view, releasing an arrow key opens the command
-// menu.
+// colour under the pointer and Ctrl+C the view, "f" freezes the screen or lets it go, "i"
+// opens or closes Pixel info, releasing an arrow key opens the command menu.
 #include "app/main_window.h"
 #include "platform/win32_constants.h"
 
@@ -12,6 +12,8 @@ constexpr std::int16_t kLowerM = 109;  // only the lower-case letter; "M" does n
 constexpr std::int16_t kEscape = 27;
 constexpr std::int16_t kLowerC = 99;  // as "m": the lower-case letter only
 constexpr std::int16_t kControlC = 3;
+constexpr std::int16_t kLowerF = 102;
+constexpr std::int16_t kLowerI = 105;
 
 }  // namespace
 
@@ -31,6 +33,8 @@ void MainWindow::OnKeyPress(std::int16_t& keyAscii) {
   }
   if (key == kLowerC) CopyColour();
   if (key == kControlC) CopyView();
+  if (key == kLowerF) FreezeClick();
+  if (key == kLowerI) PixelInfoClick();
 }
 
 void MainWindow::OnKeyUp(std::int16_t keyCode, std::int16_t /*shift*/) {

@@ -37,8 +37,9 @@ Rect MainWindow::ShownView() const {
 }
 
 void MainWindow::RenderFrame() {
-  std::optional<DcLease> screen(std::in_place, api_, api_.GetDesktopWindow());
-  const Handle screenDc = screen->dc();
+  // Frozen, the screen is not read at all.
+  std::optional<DcLease> screen;
+  if (s_.Frozen != kTrue) screen.emplace(api_, api_.GetDesktopWindow());
   const Handle buffer = buffPic_->hDC();
   const bool grid = GridMode();
   const std::int32_t f = s_.Factor;
@@ -48,8 +49,12 @@ void MainWindow::RenderFrame() {
   // Exactly Factor times the source in each direction: every screen pixel becomes a
   // block of identical pixels. In grid mode the block starts one column further left,
   // so the grid line takes its first column.
-  api_.StretchBlt(buffer, grid ? 0 : 1, 1, viewW, viewH, screenDc, s_.SrcX, s_.SrcY, s_.SrcWidth,
-                  s_.SrcHeight, win::SRCCOPY);
+  if (screen) {
+    api_.StretchBlt(buffer, grid ? 0 : 1, 1, viewW, viewH, screen->dc(), s_.SrcX, s_.SrcY,
+                    s_.SrcWidth, s_.SrcHeight, win::SRCCOPY);
+  } else {
+    StretchFrozen(buffer, grid);
+  }
 
   DrawPointer();
 

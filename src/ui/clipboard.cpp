@@ -60,29 +60,35 @@ void MainWindow::CopyView() {
   if (!form_->SetClipboardImage(image)) ShowNotice(kBusy);
 }
 
+void MainWindow::CopyText(std::string_view text) {
+  if (!form_->SetClipboardText(text)) ShowNotice(kBusy);
+}
+
 // Over Vimo's own window only the view has a colour to give: the screen pixel its block
-// under the pointer shows, as the measuring points map it. Over the frame, the margin or
-// the band nothing is copied and nothing said.
+// under the pointer shows, as the measuring points map it.
+std::optional<Point> MainWindow::PixelUnder(Point pointer) {
+  const Handle hwnd = form_->hWnd();
+  Rect window;
+  if (!api_.GetWindowRect(hwnd, &window) || !Contains(window, pointer)) return pointer;
+  Point client = pointer;
+  if (!api_.ScreenToClient(hwnd, &client) || !Contains(ShownView(), client)) return std::nullopt;
+  const std::int32_t column = (client.x - 1) / s_.Factor;
+  const std::int32_t row = (client.y - 1) / s_.Factor;
+  if (column >= s_.SrcWidth || row >= s_.SrcHeight) return std::nullopt;
+  return Point{s_.SrcX + column, s_.SrcY + row};
+}
+
+// Over the frame, the margin or the band nothing is copied and nothing said.
 void MainWindow::CopyColour() {
   Point pointer;
   if (!api_.GetCursorPos(&pointer)) return;
-  Point pixel = pointer;
-  const Handle hwnd = form_->hWnd();
-  Rect window;
-  if (api_.GetWindowRect(hwnd, &window) && Contains(window, pointer)) {
-    Point client = pointer;
-    if (!api_.ScreenToClient(hwnd, &client) || !Contains(ShownView(), client)) return;
-    const std::int32_t column = (client.x - 1) / s_.Factor;
-    const std::int32_t row = (client.y - 1) / s_.Factor;
-    if (column >= s_.SrcWidth || row >= s_.SrcHeight) return;
-    pixel = Point{s_.SrcX + column, s_.SrcY + row};
-  }
-  const DcLease screen(api_, api_.GetDesktopWindow());
-  const Colour colour = api_.GetPixel(screen.dc(), pixel.x, pixel.y);
-  if (colour == win::CLR_INVALID) return;
+  const std::optional<Point> pixel = PixelUnder(pointer);
+  if (!pixel) return;
+  const std::optional<Colour> colour = ColourAt(*pixel);
+  if (!colour) return;
   std::array<char, 8> text{};
-  std::snprintf(text.data(), text.size(), "#%02X%02X%02X", colour & 0xFFU, (colour >> 8) & 0xFFU,
-                (colour >> 16) & 0xFFU);
+  std::snprintf(text.data(), text.size(), "#%02X%02X%02X", *colour & 0xFFU, (*colour >> 8) & 0xFFU,
+                (*colour >> 16) & 0xFFU);
   ShowNotice(form_->SetClipboardText(text.data()) ? text.data() : kBusy);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/designs.h"
 
 #include <array>
+#include <string_view>
 
 #include "version.h"
 
@@ -16,6 +17,13 @@ constexpr std::array kMainControls{
                   .visible = false,
                   .foreColor = kDefaultGridColour,
                   .tabIndex = 0},
+    // The frozen screen, one pixel while nothing is frozen.
+    ControlDesign{.name = "StillPic",
+                  .kind = ControlKind::kPictureBox,
+                  .width = 15,
+                  .height = 15,
+                  .visible = false,
+                  .tabIndex = 3},
     ControlDesign{.name = "Timer", .kind = ControlKind::kTimer, .visible = false, .intervalMs = 15},
     ControlDesign{.name = "Label2",
                   .kind = ControlKind::kLabel,
@@ -69,6 +77,9 @@ constexpr std::array kMainMenus{
     MenuDesign{1, "PointerMen", 0, "Show mouse pointer", true},
     MenuDesign{1, "GridMen", 0, "Show grid"},
     MenuDesign{1, "GridColor", 0, "Grid color ..."},
+    MenuDesign{1, "Linie8", 0, "-"},
+    MenuDesign{1, "Freeze", 0, "Freeze screen (press 'F' to toggle)"},
+    MenuDesign{1, "PixelInfo", 0, "Pixel info ... (press 'I')"},
     MenuDesign{1, "Linie7", 0, "-"},
     MenuDesign{1, "About", 0, "About ..."},
 };
@@ -155,8 +166,48 @@ constexpr FormDesign kAboutDesign{
     .controls = kAboutControls,
 };
 
+// Five lines of a fixed-pitch font, so that columns of digits keep their places.
+constexpr FontDesign kInfoFont{"Courier New", 9.75F, 400, false};
+constexpr int kInfoLineTwips = 300;
+constexpr int kInfoMarginTwips = 120;
+constexpr int kInfoWidthTwips = 9600;
+
+constexpr ControlDesign InfoRow(std::string_view name, int line) {
+  return ControlDesign{.name = name,
+                       .kind = ControlKind::kLabel,
+                       .left = kInfoMarginTwips,
+                       .top = kInfoMarginTwips + line * kInfoLineTwips,
+                       .width = kInfoWidthTwips,
+                       .height = kInfoLineTwips,
+                       .caption = "-",
+                       .foreColor = 0x00000000,
+                       .transparentBack = true,
+                       .font = kInfoFont,
+                       .tabIndex = line};
+}
+
+constexpr std::array kPixelInfoControls{
+    InfoRow("lblPointer", 0), InfoRow("lblPoint1", 1), InfoRow("lblPoint2", 2),
+    InfoRow("lblDistance", 3), InfoRow("lblContrast", 4),
+};
+
+constexpr FormDesign kPixelInfoDesign{
+    .name = "frmPixelInfo",
+    .caption = "Pixel info",
+    .clientWidth = kInfoWidthTwips + 2 * kInfoMarginTwips,
+    .clientHeight = 5 * kInfoLineTwips + 2 * kInfoMarginTwips,
+    .border = BorderStyle::kFixedDialog,
+    .maxButton = false,
+    .minButton = false,
+    .showInTaskbar = false,
+    .backColor = 0x00FFFFFF,
+    .font = kInfoFont,
+    .controls = kPixelInfoControls,
+};
+
 }  // namespace
 
+const FormDesign& PixelInfoDesign() { return kPixelInfoDesign; }
 const FormDesign& MainDesign() { return kMainDesign; }
 const FormDesign& AboutDesign() { return kAboutDesign; }
 

@@ -9,6 +9,8 @@ namespace vimo {
 const FormDesign& MainDesign();
 // The About window.
 const FormDesign& AboutDesign();
+// The Pixel info window.
+const FormDesign& PixelInfoDesign();
 
 // Design values the logic refers to by meaning.
 inline constexpr Colour kDefaultGridColour = 0x00C0C0C0;  // light grey

@@ -27,6 +27,14 @@ void MainWindow::OnMenuClick(std::string_view name, std::int16_t index) {
     AboutClick();
     return;
   }
+  if (name == "Freeze") {
+    FreezeClick();
+    return;
+  }
+  if (name == "PixelInfo") {
+    PixelInfoClick();
+    return;
+  }
   // An option's item toggles its flag; of a pair, the item sets it on, the other off.
   for (const Setting& row : SettingsTable()) {
     if (row.item == nullptr) continue;

@@ -12,14 +12,6 @@ namespace {
 constexpr std::int16_t kControlC = 3;
 constexpr int kNoticeTicks = 133;
 
-// "#RRGGBB" of a desktop pixel.
-std::string Hex(Colour c) {
-  char text[8];
-  std::snprintf(text, sizeof(text), "#%02X%02X%02X", c & 0xFFU, (c >> 8) & 0xFFU,
-                (c >> 16) & 0xFFU);
-  return text;
-}
-
 TEST(Wheel, NotchesChooseTheNextFactorAndStopAtBothEnds) {
   Vimo v;
   sim::SimForm& form = v.Start();

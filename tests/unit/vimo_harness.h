@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "app/main_window.h"
@@ -18,6 +20,14 @@ inline constexpr Rect kFullHd{0, 0, 1920, 1080};
 inline Colour Pattern(int x, int y) {
   return 0x00800000U | ((static_cast<Colour>(y) & 0x3FFU) << 12) |
          (static_cast<Colour>(x) & 0xFFFU);
+}
+
+// "#RRGGBB" of a desktop pixel.
+inline std::string Hex(Colour c) {
+  char text[8];
+  std::snprintf(text, sizeof(text), "#%02X%02X%02X", c & 0xFFU, (c >> 8) & 0xFFU,
+                (c >> 16) & 0xFFU);
+  return text;
 }
 
 class Vimo {
@@ -63,14 +73,18 @@ class Vimo {
 // Checks the view: the desktop from (srcX, srcY) enlarged `factor` times over viewW x viewH
 // client pixels from (1, 1), in the black frame at column and row 0 and just past the view.
 // With the grid, the frame's far sides lie on the view's last column and row, and the
-// columns and rows at multiples of the factor are light grey.
+// columns and rows at multiples of the factor are light grey. `screen` gives the desktop's
+// pixels where they are not the simulated desktop's present ones.
 inline ::testing::AssertionResult ShowsMagnified(const Vimo& v, int srcX, int srcY, int factor,
-                                                 int viewW, int viewH, bool grid = false) {
+                                                 int viewW, int viewH, bool grid = false,
+                                                 Colour (*screen)(int, int) = nullptr) {
   const int right = grid ? viewW : viewW + 1;
   const int bottom = grid ? viewH : viewH + 1;
   for (int y = 0; y <= bottom; ++y) {
     for (int x = 0; x <= right; ++x) {
-      Colour want = v.desktop.Pixel(srcX + (x - 1) / factor, srcY + (y - 1) / factor);
+      const int sx = srcX + (x - 1) / factor;
+      const int sy = srcY + (y - 1) / factor;
+      Colour want = screen != nullptr ? screen(sx, sy) : v.desktop.Pixel(sx, sy);
       if (x == 0 || y == 0 || x == right || y == bottom) {
         want = 0;
       } else if (grid && (x % factor == 0 || y % factor == 0)) {

@@ -1,0 +1,193 @@
+// Freeze, the Pixel info window and its colour arithmetic.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ui/pixel_info.h"
+#include "vimo_harness.h"
+
+namespace vimo::test {
+namespace {
+
+constexpr Colour kWhite = 0xFFFFFF;
+constexpr Colour kDodgerBlue = 0xFF901E;  // #1E90FF
+constexpr std::int16_t kControlC = 3;
+
+Colour Grey(Colour v) { return v | (v << 8) | (v << 16); }
+Colour Inverted(int x, int y) { return ~Pattern(x, y) & 0xFFFFFFU; }
+
+TEST(ColourArithmetic, ContrastHslAndAngleOfKnownValues) {
+  EXPECT_EQ(ContrastHundredths(0, kWhite), 2100);
+  EXPECT_EQ(ContrastHundredths(kWhite, Grey(0x77)), 447);  // 4.478: AA fails
+  EXPECT_EQ(ContrastHundredths(Grey(0x76), kWhite), 454);
+  EXPECT_EQ(ContrastHundredths(Grey(0x59), kWhite), 700);  // 7.005
+  EXPECT_EQ(ContrastHundredths(kDodgerBlue, kDodgerBlue), 100);
+  EXPECT_EQ(ContrastHundredths(kDodgerBlue, kWhite), 323);  // 3.236
+  EXPECT_EQ(ToHsl(0x0000FF), (Hsl{0, 100, 50}));
+  EXPECT_EQ(ToHsl(Grey(0x80)), (Hsl{0, 0, 50}));  // 50.2%
+  EXPECT_EQ(ToHsl(kDodgerBlue), (Hsl{210, 100, 56}));
+  EXPECT_EQ(ToHsl(0x7F00FF), (Hsl{330, 100, 50}));  // #FF007F: 330.12
+  EXPECT_EQ(ToHsl(0x0100FF), (Hsl{0, 100, 50}));    // 359.76 rounds to 360, which is 0
+  EXPECT_EQ(ToHsl(0x402010), (Hsl{220, 60, 16}));   // #102040
+  // dx, dy in screen pixels (y down) and the angle with up positive.
+  const struct {
+    int dx, dy;
+    double degrees;
+  } angles[] = {{23, -7, 16.93},  {0, 0, 0.0},    {5, 0, 0.0},     {0, -5, 90.0},
+                {-5, 0, 180.0},   {0, 5, -90.0},  {-3, -3, 135.0}, {-3, 4, -126.87},
+                {3, 4, -53.13},   {-1, 0, 180.0}};
+  for (const auto& a : angles) {
+    EXPECT_NEAR(AngleDegrees(a.dx, a.dy), a.degrees, 0.005) << a.dx << ", " << a.dy;
+  }
+}
+
+TEST(PixelInfoText, GivesTheFiveLinesOrDashesWhereNothingIsMeasured) {
+  std::array<InfoLine, kInfoLines> lines{};
+  std::array<std::size_t, kInfoLines> sizes{};
+  const auto text = [&](std::size_t i) { return std::string(lines[i].data(), sizes[i]); };
+  FormatReport(PixelReport{}, lines, sizes);
+  for (std::size_t i = 0; i < kInfoLines; ++i) EXPECT_EQ(text(i).substr(text(i).size() - 3), "  -");
+
+  const PixelSample blue{{1000, 761}, kDodgerBlue};
+  FormatReport({blue, PixelSample{{977, 768}, kWhite}, blue}, lines, sizes);
+  EXPECT_EQ(text(0), "Pointer  X=1000  Y=761  #1E90FF  rgb(30, 144, 255)  hsl(210, 100%, 56%)");
+  EXPECT_EQ(text(1), "Point 1  X=977  Y=768  #FFFFFF  rgb(255, 255, 255)  hsl(0, 0%, 100%)");
+  EXPECT_EQ(text(2), "Point 2  X=1000  Y=761  #1E90FF  rgb(30, 144, 255)  hsl(210, 100%, 56%)");
+  EXPECT_EQ(text(3), "Distance  dx=23  dy=-7  length=24.04  angle=16.93\u00B0");
+  EXPECT_EQ(text(4), "Contrast  3.23:1  AA large: pass  AA: fail  AAA: fail");
+
+  // No pointer pixel (over the frame): its line stays; a colour that cannot be read.
+  FormatReport({std::nullopt, PixelSample{{-4, 3}, std::nullopt}, PixelSample{{-9, 3}, 0}}, lines,
+               sizes);
+  EXPECT_EQ(text(0), "Pointer  X=1000  Y=761  #1E90FF  rgb(30, 144, 255)  hsl(210, 100%, 56%)");
+  EXPECT_EQ(text(1), "Point 1  X=-4  Y=3  -");
+  EXPECT_EQ(text(3), "Distance  dx=-5  dy=0  length=5.00  angle=180.00\u00B0");
+  EXPECT_EQ(text(4), "Contrast  -");
+}
+
+class Inspector : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = &v.Start();
+    v.desktop.SetCurrentCursor(v.desktop.RegisterCursor(sim::MakeArrowCursor(false)));
+    v.Ticks(1);
+  }
+  void PointAt(int x, int y) {  // a client point
+    const Rect client = form->Window().ClientRect();
+    v.desktop.SetCursorPos({client.left + x, client.top + y});
+  }
+  sim::SimForm& OpenInfo() {
+    EXPECT_TRUE(form->KeyPress('i'));
+    return v.toolkit.FindForm("frmPixelInfo");
+  }
+  std::string Line(sim::SimForm& info, const char* label) {
+    return info.LabelControl(label).Caption();
+  }
+  Vimo v;
+  sim::SimForm* form = nullptr;
+  sim::SimClipboard& board = v.desktop.Clipboard();
+};
+
+// Frozen, the view, "c", Ctrl+C and Pixel info show the old pixels and the live pointer;
+// let go, the new ones.
+TEST_F(Inspector, FrozenEverythingReadsTheStillPictureUntilLetGo) {
+  ASSERT_TRUE(form->KeyPress('f'));
+  EXPECT_TRUE(v.Menu("Freeze").Checked());
+  EXPECT_EQ(form->Caption(), "Vimo (3x)  frozen");
+  EXPECT_EQ(form->Picture("StillPic").Width(), 1920.0F);
+  v.desktop.Paint(Inverted);
+  form->KeyPress(' ');  // locked where it is
+  const MagnifierState& s = v.s();
+  v.desktop.SetCursorPos({s.SrcX + 20, s.SrcY + 20});
+  v.Ticks(1);
+  EXPECT_EQ(v.Client(61, 61), 0U) << "the arrow's outline at the live pointer";
+  v.desktop.SetCursorPos({700, 900});  // outside the area, and not the pixel at (700, 900)
+  v.Ticks(1);
+  EXPECT_TRUE(ShowsMagnified(v, s.SrcX, s.SrcY, 3, s.ViewWidth, s.ViewHeight, false, Pattern));
+
+  sim::SimForm& info = OpenInfo();
+  ASSERT_TRUE(form->KeyPress('c'));
+  const std::string hex = Hex(Pattern(700, 900));
+  EXPECT_EQ(board.text, hex);
+  EXPECT_EQ(form->Caption(), "Vimo (3x)  " + hex);
+  v.Ticks(133);
+  EXPECT_EQ(form->Caption(), "Vimo (3x)  frozen");
+  EXPECT_EQ(Line(info, "lblPointer").substr(0, 30), "Pointer  X=700  Y=900  " + hex);
+  form->KeyPress(kControlC);
+  const Colour corner = Pattern(s.SrcX, s.SrcY);
+  ASSERT_FALSE(board.image.empty());
+  EXPECT_EQ(board.image[0], ((corner & 0xFFU) << 16) | (corner & 0xFF00U) | (corner >> 16));
+
+  ASSERT_TRUE(v.form->ClickMenu("Freeze"));
+  EXPECT_FALSE(v.Menu("Freeze").Checked());
+  EXPECT_EQ(form->Picture("StillPic").Width(), 1.0F) << "the picture's memory goes";
+  EXPECT_EQ(form->Caption().substr(0, 9) + "|", "Vimo (3x)|");
+  EXPECT_TRUE(ShowsMagnified(v, s.SrcX, s.SrcY, 3, s.ViewWidth, s.ViewHeight));
+  v.Ticks(1);
+  EXPECT_EQ(Line(info, "lblPointer").find(hex), std::string::npos);
+  EXPECT_TRUE(form->Failures().empty() && info.Failures().empty());
+}
+
+// A desktop grown while frozen: the view shows black where the picture has nothing.
+TEST_F(Inspector, OutsideTheStillPictureTheViewIsBlack) {
+  form->KeyPress('f');
+  v.desktop.SetMonitors({kFullHd, Rect{1920, 0, 3840, 1080}});
+  v.Ticks(300);  // the bounds are read again
+  v.desktop.SetCursorPos({1940, 500});
+  v.Ticks(1);
+  const MagnifierState& s = v.s();
+  ASSERT_LT(s.SrcX, 1920);
+  const int edge = 1 + (1920 - s.SrcX) * 3;  // the first client column right of the picture
+  EXPECT_EQ(v.Client(edge - 1, 40), Pattern(1919, s.SrcY + 13));
+  for (const int x : {edge, edge + 2, int{s.ViewWidth}}) EXPECT_EQ(v.Client(x, 40), 0U) << x;
+}
+
+// Measuring, Pixel info follows the points tick by tick; Ctrl+C in it copies its lines;
+// Escape, "i" and its close button close it.
+TEST_F(Inspector, PixelInfoFollowsTheMeasurementAndCopiesItsLines) {
+  sim::SimForm& first = OpenInfo();
+  v.Ticks(1);
+  EXPECT_EQ(Line(first, "lblPoint1"), "Point 1  -") << "not locked";
+  EXPECT_EQ(Line(first, "lblContrast"), "Contrast  -");
+  first.KeyPress(27);
+  form->KeyPress(' ');
+  form->ClickMenu("Meas");
+  const MagnifierState& s = v.s();
+  v.desktop.SetPixel(s.SrcX + 10, s.SrcY + 12, kWhite);
+  v.desktop.SetPixel(s.SrcX + 33, s.SrcY + 5, kDodgerBlue);
+  sim::SimForm& info = OpenInfo();
+  EXPECT_EQ(info.Caption(), "Pixel info");
+  EXPECT_TRUE(info.Window().topmost);
+  EXPECT_EQ(info.Owner(), form->hWnd());
+  v.LeftClick(31, 37);
+  form->MouseMove(100, 16);
+  PointAt(100, 16);
+  v.Ticks(1);
+  const std::string x1 = std::to_string(s.SrcX + 10);
+  const std::string y1 = std::to_string(s.SrcY + 12);
+  const std::string x2 = std::to_string(s.SrcX + 33);
+  const std::string y2 = std::to_string(s.SrcY + 5);
+  const std::string blue = "#1E90FF  rgb(30, 144, 255)  hsl(210, 100%, 56%)";
+  const std::string text = "Pointer  X=" + x2 + "  Y=" + y2 + "  " + blue + "\nPoint 1  X=" + x1 +
+                           "  Y=" + y1 + "  #FFFFFF  rgb(255, 255, 255)  hsl(0, 0%, 100%)\n" +
+                           "Point 2  X=" + x2 + "  Y=" + y2 + "  " + blue + "\n" +
+                           "Distance  dx=23  dy=-7  length=24.04  angle=16.93\u00B0\n" +
+                           "Contrast  3.23:1  AA large: pass  AA: fail  AAA: fail";
+  ASSERT_TRUE(info.KeyPress(kControlC));
+  EXPECT_EQ(board.text, text);
+  PointAt(0, 40);  // the frame: the pointer's line stays
+  v.Ticks(1);
+  EXPECT_EQ(Line(info, "lblPointer"), text.substr(0, text.find('\n')));
+
+  ASSERT_TRUE(info.KeyPress(27));
+  EXPECT_TRUE(info.Unloaded());
+  sim::SimForm& again = OpenInfo();
+  ASSERT_TRUE(again.KeyPress('i'));
+  EXPECT_TRUE(again.Unloaded());
+  ASSERT_TRUE(OpenInfo().Close());
+  EXPECT_TRUE(v.toolkit.FindForm("frmPixelInfo").Unloaded());
+  EXPECT_TRUE(form->Failures().empty());
+}
+
+}  // namespace
+}  // namespace vimo::test
