@@ -11,6 +11,7 @@
 
 import argparse
 import json
+import math
 import os
 import select
 import shutil
@@ -24,6 +25,7 @@ import time
 import traceback
 from collections import namedtuple
 from dataclasses import dataclass, replace
+from fractions import Fraction
 from pathlib import Path
 from typing import Callable, Optional
 
@@ -43,7 +45,8 @@ POINTER_REACH = (4, 32)              # source pixels a drawn pointer may cover a
 MENU = ["Magnification", "Always on top", "Stick to mouse (press 'M' to toggle)",
         "Centered to mouse", "Top left of mouse", "Lock (press 'space' to toggle)", "Measure",
         "Slow down mouse pointer in magnified area", "Show mouse pointer", "Show grid",
-        "Grid color ...", "About ..."]
+        "Grid color ...", "Freeze screen (press 'F' to toggle)", "Pixel info ... (press 'I')",
+        "About ..."]
 
 
 class CaseFailure(Exception):
@@ -971,6 +974,115 @@ def case_wheel_and_clipboard(h: Harness) -> None:
                           f"view shows {describe(view[i:i + 3])}")
 
 
+def case_freeze(h: Harness) -> None:
+    """"f" freezes the screen: the pattern window moved, the view still shows it pixel for
+    pixel where it was, under the live pointer; "f" again, and it shows what is there now."""
+    h.ensure(factor=3, pointer=True, grid=False)
+    h.target.activate(h)  # the keys reach Vimo
+    h.point_at(*P1)
+    h.expect_view(P1)
+    h.press("f")
+    h.wait_for("caption 'frozen'", lambda: h.vimo_window()["title"] == "Vimo (3x)  frozen")
+    moved = (PATTERN[0] + 40, PATTERN[1] + 30)
+    try:
+        h.ask("move", "vimo_pattern", *moved)
+        h.wait_for("the pattern window moved", lambda: h.window("vimo_pattern")["window"][:2] ==
+                   list(moved))
+        h.point_at(P1[0] + 7, P1[1] - 5)  # the view follows the pointer over the still picture
+        h.expect_view((P1[0] + 7, P1[1] - 5), "frozen.png")
+        h.press("f")
+        h.wait_for("caption without 'frozen'", lambda: "frozen" not in h.vimo_window()["title"])
+        h.state = replace(h.state, shift=(40, 30))
+        h.expect_view((P1[0] + 7, P1[1] - 5))
+    finally:
+        h.ask("move", "vimo_pattern", *PATTERN[:2])
+        h.state = replace(h.state, shift=(0, 0))
+
+
+def info_line(name: str, p: tuple[int, int]) -> str:
+    """A point's line of Pixel info, worked out from the pattern's colour there."""
+    c = pattern_colour(*p)
+    hi, lo = max(c), min(c)
+    light = Fraction(hi + lo, 510)
+    sat = Fraction(0) if hi == lo else Fraction(hi - lo, hi + lo if hi + lo <= 255 else 510 - hi - lo)
+    r, g, b = c
+    hue = Fraction(0) if hi == lo else Fraction(60 * (g - b), hi - lo) if r == hi else \
+        Fraction(60 * (b - r), hi - lo) + 120 if g == hi else Fraction(60 * (r - g), hi - lo) + 240
+    half_up = lambda v: math.floor(v + Fraction(1, 2))  # noqa: E731
+    return (f"{name}  X={p[0]}  Y={p[1]}  #{c.hex().upper()}  rgb({c[0]}, {c[1]}, {c[2]})  "
+            f"hsl({half_up(hue) % 360}, {half_up(sat * 100)}%, {half_up(light * 100)}%)")
+
+
+def contrast(a: bytes, b: bytes) -> str:
+    def lum(c: bytes) -> float:
+        lin = [v / 255 / 12.92 if v / 255 <= 0.04045 else ((v / 255 + 0.055) / 1.055) ** 2.4
+               for v in c]
+        return 0.2126 * lin[0] + 0.7152 * lin[1] + 0.0722 * lin[2]
+    ratio = math.floor((max(lum(a), lum(b)) + 0.05) / (min(lum(a), lum(b)) + 0.05) * 100 + 1e-9)
+    verdict = lambda least: "pass" if ratio >= least else "fail"  # noqa: E731
+    return (f"Contrast  {ratio // 100}.{ratio % 100:02d}:1  AA large: {verdict(300)}  "
+            f"AA: {verdict(450)}  AAA: {verdict(700)}")
+
+
+def case_pixel_info(h: Harness) -> None:
+    """Locked and measuring between two pattern pixels, "i" opens Pixel info; Ctrl+C in it
+    puts its five lines on the clipboard: the pixel under the pointer, both points, their
+    distance, angle and contrast. Every line whole in its label; Escape closes it."""
+    h.ensure(factor=3, pointer=False)
+    h.target.activate(h)
+    h.point_at(*P1)
+    h.expect_view(P1)
+    h.press("space")
+    h.state = replace(h.state, locked=True)
+    left, top, right, bottom = h.vimo_window()["client"]
+    h.choose("Measure")
+    h.wait_for("band", lambda: h.vimo_window()["client"] == [left, top, right, bottom + 24])
+    h.point_at(left + 31, top + 62)  # column 10, row 20
+    h.xdotool("click", 1)
+    h.point_at(left + 100, top + 40)  # column 33, row 13
+    h.press("i")
+    info = h.wait_for("Pixel info window", lambda: h.window("Pixel info"))
+    lay = layout(h.state, P1)
+    p1, p2 = (lay.x + 10, lay.y + 20), (lay.x + 33, lay.y + 13)
+    dx, dy = p2[0] - p1[0], p2[1] - p1[1]
+    want = "\n".join([info_line("Pointer", p2), info_line("Point 1", p1), info_line("Point 2", p2),
+                      f"Distance  dx={dx}  dy={dy}  length={math.hypot(dx, dy):.2f}  "
+                      f"angle={math.degrees(math.atan2(-dy, dx)):.2f}\u00b0",
+                      contrast(pattern_colour(*p1), pattern_colour(*p2))])
+    if not info["topmost"]:
+        raise CaseFailure(f"Pixel info is not topmost: {info}")
+    # Its keys as a user gives them: a click in it (Wine activates a window only so), then
+    # the pointer back on the second point.
+    h.xdotool("mousemove", info["client"][2] - 10, info["client"][3] - 10, "click", 1)
+    h.focus("^Pixel info$", info["window"])
+    h.point_at(left + 100, top + 40)
+    h.key("ctrl+c")
+    got = h.wait_for("the five lines on the clipboard", lambda: (
+        lambda text: text if text.replace("\r\n", "\n").startswith("Pointer") else None)(
+            clipboard(h)[0]))
+    if got.replace("\r\n", "\n") != want:
+        raise CaseFailure(f"the clipboard holds {got!r}, not {want!r}")
+    # Each line whole in its label: dark pixels, and none at the label's right end or in
+    # its first and last rows.
+    cl, ct = info["client"][:2]
+    shot = h.screenshot()
+    for i in range(5):
+        x0, y0, x1, y1 = design_rect(120, 120 + 300 * i, 9600, 300)
+        dark = [(x, y) for y in range(ct + y0, ct + y1) for x in range(cl + x0, cl + x1)
+                if sum(shot.pixel(x, y)) < 200]
+        if not dark or max(x for x, _ in dark) > cl + x1 - px(300) or \
+                min(y for _, y in dark) == ct + y0 or max(y for _, y in dark) == ct + y1 - 1:
+            raise CaseFailure(f"line {i + 1} of Pixel info is cut or missing")
+    whole = h.vimo_window()["window"]
+    shot.save(h.out / f"pixel-info-{DPI}.png",
+              [min(whole[0], info["window"][0]), min(whole[1], info["window"][1]),
+               max(whole[2], info["window"][2]), max(whole[3], info["window"][3])], 8)
+    h.key("Escape")
+    h.wait_for("end of Pixel info", lambda: not h.window("Pixel info"))
+    h.press("space")
+    h.state = replace(h.state, locked=False)
+
+
 def case_settings_survive(h: Harness) -> None:
     """Options written at exit (closed minimised), byte for byte, and read at the next start."""
     h.start_vimo()
@@ -1161,7 +1273,8 @@ def case_session_end(h: Harness) -> None:
 # first case and after a failure; the hint case with the one the first case saw start.
 # The session's end goes last: under Wine it ends the helper too.
 CASES = [case_views, case_still_screen, case_keys, case_measure, case_about, case_grid_colour,
-         case_hint_expires, case_wheel_and_clipboard, case_settings_survive,
+         case_hint_expires, case_wheel_and_clipboard, case_freeze, case_pixel_info,
+         case_settings_survive,
          case_settings_write_protected, case_settings_odd_paths, case_settings_garbage,
          case_slow_mouse, case_session_end]
 

@@ -1,6 +1,7 @@
 // A form's input: the mouse routed to the form and its labels, keys, command buttons and
 // timers, each delivered as an event through the dispatcher.
 #include "platform/win32/win32_form.h"
+#include "platform/win32/win32_support.h"
 
 #include <windowsx.h>
 
@@ -147,8 +148,14 @@ class ClipboardLease {
 bool Win32Form::SetClipboardText(std::string_view text) {
   ClipboardLease clipboard(LiveWindow());
   if (!clipboard.Open()) return false;
-  const std::string copy(text);
-  return clipboard.Put(CF_TEXT, copy.c_str(), copy.size() + 1);
+  // As Unicode text with Windows' line ends; the system gives CF_TEXT to those who ask.
+  std::string lines;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) lines += '\r';
+    lines += text[i];
+  }
+  const std::wstring wide = Widen(lines);
+  return clipboard.Put(CF_UNICODETEXT, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
 }
 
 // A 24-bit bottom-up CF_DIB, which every program that pastes pictures reads (a 32-bit one
