@@ -52,6 +52,8 @@ struct Case {
   bool stick;
   bool noPointer;
   bool measure;  // locked and measuring, both points in the view
+  bool frozen = false;
+  bool info = false;  // Pixel info open
 };
 
 // Vimo started on a 1920 x 1080 simulated desktop with the arrow pointer showing.
@@ -93,6 +95,8 @@ std::string Prepare(SimVimo& vimo, const Case& c) {
     vimo.form->MouseUp(kLeftButton, 31, 62);  // the click fixes the point
     vimo.form->MouseMove(100, 40);
   }
+  if (c.frozen && !vimo.form->KeyPress('f')) return "cannot freeze";
+  if (c.info && !vimo.form->KeyPress('i')) return "cannot open Pixel info";
   for (int i = 0; i < kSettleTicks; ++i) vimo.app.Tick();
   return {};
 }
@@ -189,7 +193,7 @@ void Save(benchmark::State& state, bool changed) {
 
 // clang-format off
 const Case kCases[] = {
-    // name                              client factor grid   stick  noPointer measure
+    // name                              client factor grid   stick  noPointer measure frozen info
     {"Tick/started/x3",                  0,     3,     false, false, false,    false},
     {"Tick/started/x3/grid",             0,     3,     true,  false, false,    false},
     {"Tick/started/x3/stick",            0,     3,     false, true,  false,    false},
@@ -198,6 +202,9 @@ const Case kCases[] = {
     {"Tick/1002x1002/x3",                1002,  3,     false, false, false,    false},
     {"Tick/1002x1002/x3/grid",           1002,  3,     true,  false, false,    false},
     {"Tick/1002x1002/x1",                1002,  1,     false, false, false,    false},
+    {"Tick/started/x3/frozen",           0,     3,     false, false, false,    false,  true},
+    {"Tick/1002x1002/x3/grid/frozen",    1002,  3,     true,  false, false,    false,  true},
+    {"Tick/started/x3/measure/info",     0,     3,     false, false, false,    true,   false, true},
 };
 // clang-format on
 
@@ -340,6 +347,12 @@ int main(int argc, char** argv) {
   reporter.PrintRatio("pointer overlay", "Tick/started/x3", "Tick/started/x3/no_pointer");
   reporter.PrintRatio("grid, large view", "Tick/1002x1002/x3/grid", "Tick/1002x1002/x3");
   reporter.PrintRatio("stick, pointer resting", "Tick/started/x3/stick", "Tick/started/x3");
+  // Goal: a frozen tick costs at most a live one.
+  reporter.PrintRatio("frozen", "Tick/started/x3/frozen", "Tick/started/x3");
+  reporter.PrintRatio("frozen, large view, grid", "Tick/1002x1002/x3/grid/frozen",
+                      "Tick/1002x1002/x3/grid");
+  reporter.PrintRatio("Pixel info open", "Tick/started/x3/measure/info",
+                      "Tick/started/x3/lock_measure");
   benchmark::Shutdown();
   return 0;
 }
