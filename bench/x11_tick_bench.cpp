@@ -7,6 +7,9 @@
 // where the captured area is filled with a new colour before every frame (tick and bare
 // alike). Each row prints the median and 95th percentile time,
 // the operator new calls and the mallocs (C, GLib and X libraries included) per tick.
+// Last, the freeze command's one read of the whole screen into the still picture (the
+// system call the logic makes, BitBlt from the screen) beside one bare read of the whole
+// screen into shared memory; the view and captured columns of those rows are the tick's.
 //
 // Configurations that are compared run their batches in turns, so that the machine's
 // changing load falls on all of them alike and the ratios between them hold.
@@ -37,6 +40,7 @@
 #include "alloc_counter.h"
 #include "app/main_window.h"
 #include "malloc_counter.h"
+#include "platform/win32_constants.h"
 #include "platform/x11/gtk_form.h"
 #include "platform/x11/gtk_toolkit.h"
 #include "platform/x11/x11_api.h"
@@ -342,7 +346,7 @@ int Soak(MainWindow& app, long long ticks) {
   return 0;
 }
 
-int Run(MainWindow& app, Toolkit& toolkit, int ticks, long long soakTicks) {
+int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long long soakTicks) {
   PumpFor(1000);  // the window comes up and paints
   MovePointer(kPointer);
   PumpFor(200);
@@ -377,8 +381,8 @@ int Run(MainWindow& app, Toolkit& toolkit, int ticks, long long soakTicks) {
 
   Bench bench(app, ticks);
   std::map<std::string, double> medians;
-  const auto measure = [&](const std::vector<Config>& configs) {
-    for (const Row& measured : bench.Measure(configs)) {
+  const auto measure = [&](const std::vector<Config>& configs, Bench* with = nullptr) {
+    for (const Row& measured : (with != nullptr ? *with : bench).Measure(configs)) {
       if (measured.failure.empty()) medians[measured.name] = measured.median;
       Print(measured);
     }
@@ -424,6 +428,25 @@ int Run(MainWindow& app, Toolkit& toolkit, int ticks, long long soakTicks) {
   Command(app, "Mag", 1);
   measure({{"1002 x1", nullptr, nullptr, nullptr}, bareRow("bare 1002 x1", nullptr, nullptr)});
 
+  // A tenth as many: each is a read of the whole screen.
+  const int deskW = api.GetSystemMetrics(win::SM_CXVIRTUALSCREEN);
+  const int deskH = api.GetSystemMetrics(win::SM_CYVIRTUALSCREEN);
+  x11::X11Image still(display);
+  x11::X11Image whole(display);
+  Bench once(app, std::max(50, ticks / 10));
+  if (still.Resize(deskW, deskH) && whole.Resize(deskW, deskH)) {
+    const Handle screen = api.GetDC(api.GetDesktopWindow());
+    measure({{"freeze", nullptr, nullptr,
+              [&] {
+                api.BitBlt(still.Dc(), 0, 0, deskW, deskH, screen,
+                           api.GetSystemMetrics(win::SM_XVIRTUALSCREEN),
+                           api.GetSystemMetrics(win::SM_YVIRTUALSCREEN), win::SRCCOPY);
+              }},
+             {"bare whole-screen read", nullptr, nullptr,
+              [&] { whole.Read(DefaultRootWindow(display), 0, 0); }}},
+            &once);
+  }
+
   std::printf("\nratios of the median time per frame:\n");
   const auto ratio = [&](const char* what, const char* over, const char* under, double goal) {
     if (medians[over] <= 0 || medians[under] <= 0) return;
@@ -437,6 +460,7 @@ int Run(MainWindow& app, Toolkit& toolkit, int ticks, long long soakTicks) {
   ratio("pointer overlay", "started x3", "started x3 no pointer", 1.10);
   ratio("grid, large view", "1002 x3 grid", "1002 x3", 1.15);
   ratio("stick, pointer resting", "started x3 stick", "started x3", 1.10);
+  ratio("freeze / one screen read", "freeze", "bare whole-screen read", 1.10);
   std::printf(
       "(new: operator new calls per frame; malloc: mallocs per frame anywhere in the process,"
       " X and GTK libraries included)\n");
@@ -493,7 +517,7 @@ int main(int argc, char** argv) {
       vimo::MainWindow app(api, toolkit);
       try {
         app.Start();
-        result = vimo::bench::Run(app, toolkit, ticks, soakTicks);
+        result = vimo::bench::Run(app, toolkit, api, ticks, soakTicks);
       } catch (const std::exception& failure) {
         std::fprintf(stderr, "vimo_bench: %s\n", failure.what());
       }

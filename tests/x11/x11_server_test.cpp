@@ -258,11 +258,45 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
   EXPECT_FALSE(api.StretchBlt(window, 0, 0, 2, 2, screen, 0, 0, 2, 2, win::SRCCOPY));
 }
 
+// Frozen, the view shows the screen as it was read into the still picture, at 3 X and at
+// 1 X, while the screen changes; live again, it shows the screen at once.
+TEST_P(X11ScreenRead, FrozenViewShowsTheStillPictureAndLiveTheScreenAtOnce) {
+  if (!GetParam()) setenv("VIMO_NO_SHM", "1", 1);
+  const Window shown = ShowWindow(100, 200, 6, 4);
+  X11Api api(display_, host_);
+  X11Image view(display_), still(display_);
+  ASSERT_TRUE(view.Resize(18, 12) && still.Resize(1280, 1024));
+  const Handle screen = api.GetDC(0);
+  const auto shows = [&](Handle from, int factor, std::uint32_t colour) {  // 0: the pattern
+    ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 6 * factor, 4 * factor, from, 100, 200, 6, 4,
+                               win::SRCCOPY));
+    const PixelRows rows = view.Pixels();
+    for (int y = 0; y < 4 * factor; ++y) {
+      for (int x = 0; x < 6 * factor; ++x) {
+        ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU,
+                  colour != 0 ? colour : Pattern(x / factor, y / factor))
+            << factor << " X at " << x << "," << y;
+      }
+    }
+  };
+  for (const int factor : {3, 3, 1, 1}) shows(screen, factor, 0);
+  ASSERT_TRUE(api.BitBlt(still.Dc(), 0, 0, 1280, 1024, screen, 0, 0, win::SRCCOPY));
+  Fill(shown, 0x102030);
+  for (const int factor : {3, 3, 1, 1}) shows(still.Dc(), factor, 0);
+  EXPECT_EQ(api.GetPixel(still.Dc(), 105, 203), SwapRedBlue(Pattern(5, 3)));
+  EXPECT_EQ(api.GetPixel(screen, 105, 203), 0x302010U);
+  EXPECT_EQ(api.GetPixel(still.Dc(), 1280, 0) & api.GetPixel(still.Dc(), 0, -1), win::CLR_INVALID);
+  ASSERT_TRUE(api.BitBlt(still.Dc(), 0, 0, 1280, 1024, screen, 0, 0, win::SRCCOPY));  // anew
+  shows(still.Dc(), 1, 0x102030);
+  Fill(shown, 0x405060);
+  for (const int factor : {1, 3}) shows(screen, factor, 0x405060);
+}
+
 // Frame after frame, the view shown in a window is what a view drawn afresh shows (a
 // second Vimo on its own connection, made anew for each frame: every pixel read, drawn
 // and put), while the screen under the area, the pointer and the window's own drawings
-// change one at a time; at 3 X and at 1 X, with XDamage and without it, with shared
-// memory and without.
+// change one at a time, and while the screen is frozen; at 3 X and at 1 X, with XDamage
+// and without it, with shared memory and without.
 class X11Frames : public X11Server,
                   public testing::WithParamInterface<std::tuple<int, bool, bool>> {};
 
@@ -281,10 +315,12 @@ TEST_P(X11Frames, ViewIsTheViewDrawnAfreshWhateverChanges) {
   ASSERT_TRUE(view.Resize(w, h));
   int frames = 0;
   Point at;
+  X11Image still(display_);  // the frozen screen, which both read while `frozen`
+  bool frozen = false;
   const auto frame = [&](X11Api& a, X11Image& v, Window window) {
     CursorInfo cursor;
     ASSERT_TRUE(a.GetCursorInfo(&cursor));
-    const Handle screen = a.GetDC(0);
+    const Handle screen = frozen ? still.Dc() : a.GetDC(0);
     ASSERT_TRUE(
         a.StretchBlt(v.Dc(), 1, 1, 8 * factor, 6 * factor, screen, 100, 200, 8, 6, win::SRCCOPY));
     IconInfo icon;
@@ -345,6 +381,21 @@ TEST_P(X11Frames, ViewIsTheViewDrawnAfreshWhateverChanges) {
   check("the window was drawn over");
   move(20, 20);
   check("the pointer left");
+  Fill(pattern, 0x406080);
+  ASSERT_TRUE(still.Resize(1280, 1024));
+  ASSERT_TRUE(api.BitBlt(still.Dc(), 0, 0, 1280, 1024, api.GetDC(0), 0, 0, win::SRCCOPY));
+  frozen = true;
+  check("frozen after the window drew");
+  Fill(pattern, 0x80A0C0);
+  check("frozen, the window drew");
+  move(101, 204);
+  check("frozen, the pointer came");
+  check("frozen, nothing changed");
+  move(20, 20);
+  Pump(api);  // what the screen reports while frozen reaches the frame
+  check("frozen, the pointer left");
+  frozen = false;
+  check("live again");
   XUnmapWindow(display_, pattern);
   XSync(display_, False);
   check("the window went");
@@ -416,14 +467,22 @@ TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
     int dx, dy;  // where the window's pixel (0, 0) lands in the view
     int from;    // its first pixel inside the view is Pattern(from, from)
   };
+  // Live; frozen (read into the still picture at (-1, -1)); frozen, from outside the picture.
+  X11Image still(display_);
+  ASSERT_TRUE(still.Resize(4, 4));
   for (const Case c : {Case{-2, -2, 2, 2, 0}, Case{1278, 1022, 0, 0, 2}}) {
-    ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, screen, c.x, c.y, 4, 4, win::SRCCOPY));
-    const PixelRows rows = view.Pixels();
-    for (int y = 0; y < 4; ++y) {
-      for (int x = 0; x < 4; ++x) {
-        const bool shown = x >= c.dx && y >= c.dy && x < c.dx + 2 && y < c.dy + 2;
-        const std::uint32_t want = shown ? Pattern(x - c.dx + c.from, y - c.dy + c.from) : 0U;
-        ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, want) << c.x << ": " << x << "," << y;
+    ASSERT_TRUE(api.BitBlt(still.Dc(), -1, -1, 6, 6, screen, c.x - 1, c.y - 1, win::SRCCOPY));
+    for (int i = 0; i < 3; ++i) {
+      const int s = i == 2 ? 1 : 0;
+      ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, i == 0 ? screen : still.Dc(),
+                                 i == 0 ? c.x : -s, i == 0 ? c.y : -s, 4, 4, win::SRCCOPY));
+      const PixelRows rows = view.Pixels();
+      for (int y = -s; y < 4 - s; ++y) {  // the view's row y + s
+        for (int x = -s; x < 4 - s; ++x) {
+          const bool shown = x >= c.dx && y >= c.dy && x < c.dx + 2 && y < c.dy + 2;
+          const std::uint32_t want = shown ? Pattern(x - c.dx + c.from, y - c.dy + c.from) : 0U;
+          ASSERT_EQ(rows.Row(y + s)[x + s] & 0xFFFFFFU, want) << c.x << ": " << x << "," << y << i;
+        }
       }
     }
   }

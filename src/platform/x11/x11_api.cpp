@@ -382,10 +382,15 @@ int X11Api::ReleaseDC(Handle, Handle) { return 1; }
 bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy, int sw,
                         int sh, std::uint32_t rop) {
   X11Image* to = X11Image::OfDc(dst);
-  if (to == nullptr || src != kScreenDc || rop != win::SRCCOPY) return false;
+  X11Image* still = X11Image::OfDc(src);  // a frozen screen
+  if (to == nullptr || (src != kScreenDc && (still == nullptr || still == to)) ||
+      rop != win::SRCCOPY) {
+    return false;
+  }
   if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return true;
   const Rect place{x, y, x + w, y + h};
   const Rect area{sx, sy, sx + sw, sy + sh};
+  if (still != nullptr) return frame_.Stretch(*to, place, *still, area);
   if (frame_.Stretch(*to, place, area, monitors_.desktop)) return true;
   // The root window changed its size since the last reading: read it anew, once.
   monitors_ = ReadMonitors(display_);
@@ -402,8 +407,17 @@ bool X11Api::Accepts(Window window) {
   return windowAccepts_;
 }
 
+// Image onto window (the view put), or screen into image (the screen frozen).
 bool X11Api::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, int sy,
                     std::uint32_t rop) {
+  if (X11Image* to = X11Image::OfDc(dst); to != nullptr && src == kScreenDc) {
+    if (rop != win::SRCCOPY) return false;
+    if (w <= 0 || h <= 0) return true;
+    const Rect area{sx, sy, sx + w, sy + h};
+    if (frame_.Snapshot(*to, Point{x, y}, area, monitors_.desktop)) return true;
+    monitors_ = ReadMonitors(display_);  // as in StretchBlt
+    return frame_.Snapshot(*to, Point{x, y}, area, monitors_.desktop);
+  }
   X11Image* from = X11Image::OfDc(src);
   if (from == nullptr || !IsWindowDc(dst) || rop != win::SRCCOPY) return false;
   if (w <= 0 || h <= 0) {
@@ -416,8 +430,13 @@ bool X11Api::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, 
                     windows_.TakeOverdrawn(static_cast<Handle>(window)));
 }
 
-// One pixel of the screen, read on its own (a "c" key press, not a frame).
+// One pixel of the screen, read on its own (a "c" key press, not a frame), or of an
+// image from its memory (the frozen screen, each tick).
 Colour X11Api::GetPixel(Handle hdc, int x, int y) {
+  if (X11Image* image = X11Image::OfDc(hdc); image != nullptr) {
+    const std::optional<std::uint32_t> rgb = image->Pixel(x, y);
+    return rgb ? SwapRedBlue(*rgb) : win::CLR_INVALID;
+  }
   if (hdc != kScreenDc || x < monitors_.desktop.left || y < monitors_.desktop.top ||
       x >= monitors_.desktop.right || y >= monitors_.desktop.bottom) {
     return win::CLR_INVALID;

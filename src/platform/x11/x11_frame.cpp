@@ -75,6 +75,7 @@ bool X11Frame::HandleEvent(const XEvent& event) {
   if (damageEvents_ < 0 || event.type != damageEvents_ + XDamageNotify) return false;
   const auto& notify = reinterpret_cast<const XDamageNotifyEvent&>(event);
   if (notify.damage != damage_) return false;
+  if (readMode_ == Mode::kStill) return true;  // frozen: the first live read is whole
   // What changes away from the area read last does not matter: an area that moves is
   // read whole.
   const Rect drawn{notify.area.x, notify.area.y, notify.area.x + notify.area.width,
@@ -158,12 +159,94 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, const Rect& area, const R
     }
     readSinceRender_ = true;
   }
-  readMode_ = Mode::kPlan;
+  Plan(view, to, Mode::kPlan, area);
+  return true;
+}
+
+void X11Frame::Plan(X11Image& view, const Rect& to, Mode read, const Rect& area) {
+  readMode_ = read;
   readArea_ = area;
   dirty_ = Rect{};
   Begin(view, Mode::kPlan);
   plan_.Stretch(to.left, to.top, to.right - to.left, to.bottom - to.top, capture_.Rows());
+}
+
+// The still picture's rows are copied only when they may differ from the capture's: a
+// frozen frame like the one before costs what a live one over a still screen costs.
+bool X11Frame::Stretch(X11Image& view, const Rect& to, X11Image& still, const Rect& area) {
+  if (target_ != nullptr) Finish(*target_);
+  const int w = area.right - area.left;
+  const int h = area.bottom - area.top;
+  const bool steady = readMode_ == Mode::kStill && readArea_ == area && readView_ == still.Dc() &&
+                      readWrites_ == still.writes_ && capture_.Width() == w &&
+                      capture_.Height() == h;
+  if (!steady) {
+    if (!capture_.Resize(w, h)) {
+      readMode_ = Mode::kNone;
+      return false;
+    }
+    const PixelRows from = still.Rows();
+    const PixelRows rows = capture_.Rows();
+    const Rect inside = Intersection(area, Rect{0, 0, still.Width(), still.Height()});
+    for (int row = 0; row < h; ++row) {
+      std::uint32_t* out = rows.Row(row);
+      const int y = area.top + row;
+      if (Empty(inside) || y < inside.top || y >= inside.bottom) {
+        std::fill_n(out, w, 0U);
+        continue;
+      }
+      std::fill(out, out + (inside.left - area.left), 0U);
+      std::memcpy(out + (inside.left - area.left), from.Row(y) + inside.left,
+                  Width(inside) * sizeof(std::uint32_t));
+      std::fill(out + (inside.right - area.left), out + w, 0U);
+    }
+    readSinceRender_ = true;
+  }
+  Plan(view, to, Mode::kStill, area);
+  readView_ = still.Dc();
+  readWrites_ = still.writes_;
   return true;
+}
+
+bool X11Frame::Snapshot(X11Image& image, Point at, const Rect& area, const Rect& desktop) {
+  Finish(image);
+  if (image.image_ == nullptr) return false;
+  ++image.writes_;
+  int sx = area.left;
+  int sy = area.top;
+  int dx = at.x;
+  int dy = at.y;
+  int w = area.right - area.left;
+  int h = area.bottom - area.top;
+  if (!ClipToImage(image.Width(), image.Height(), dx, dy, sx, sy, w, h)) return true;
+  const Rect from{sx, sy, sx + w, sy + h};
+  const Rect inside = Intersection(from, desktop);
+  const PixelRows rows = image.Rows();
+  AwaitPut();  // Vimo may write into the image's memory below
+  if (inside != from) {
+    for (int row = dy; row < dy + h; ++row) std::fill_n(rows.Row(row) + dx, w, 0U);
+    if (Empty(inside)) return true;
+  }
+  const Point to{dx + inside.left - sx, dy + inside.top - sy};
+  ErrorTrap trap(display_);
+  if (inside == from && w == image.Width() && h == image.Height() && image.Shared()) {
+    return image.Read(root_, sx, sy) && !trap.Failed();
+  }
+  if (image.SharedPixmap() != None) {
+    XCopyArea(display_, root_, image.SharedPixmap(), copyGc_, inside.left, inside.top,
+              Width(inside), Height(inside), to.x, to.y);
+    return !trap.Failed(true);
+  }
+  // Through a pixmap of its own (see Bounce), gone at once: one the desktop's size would
+  // be kept for nothing.
+  const Pixmap pixmap =
+      XCreatePixmap(display_, root_, Width(inside), Height(inside),
+                    static_cast<unsigned>(DefaultDepth(display_, DefaultScreen(display_))));
+  XCopyArea(display_, root_, pixmap, copyGc_, inside.left, inside.top, Width(inside),
+            Height(inside), 0, 0);
+  const bool read = GetInto(pixmap, Moved(inside, Point{-inside.left, -inside.top}), rows, to);
+  XFreePixmap(display_, pixmap);
+  return read && !trap.Failed();
 }
 
 // Of the screen's `part`, a copy the server answers a GetImage of in one piece: a pixmap
@@ -200,17 +283,23 @@ bool X11Frame::ReadWhole(const Rect& area, const Rect& desktop) {
   if (Empty(inside)) return true;
   ErrorTrap trap(display_);
   const Point at{inside.left - area.left, inside.top - area.top};
-  XImage* part = XGetImage(display_, Bounce(inside, at), at.x, at.y, Width(inside), Height(inside),
-                           AllPlanes, ZPixmap);
-  const bool read = part != nullptr && !trap.Failed() && part->bits_per_pixel == 32;
+  const Drawable bounce = Bounce(inside, at);
+  return GetInto(bounce, Moved(inside, Point{at.x - inside.left, at.y - inside.top}), rows, at) &&
+         !trap.Failed();
+}
+
+bool X11Frame::GetInto(Drawable from, const Rect& part, const PixelRows& rows, Point at) {
+  XImage* image =
+      XGetImage(display_, from, part.left, part.top, Width(part), Height(part), AllPlanes, ZPixmap);
+  const bool read = image != nullptr && image->bits_per_pixel == 32;
   if (read) {
-    for (int row = 0; row < static_cast<int>(Height(inside)); ++row) {
-      std::memcpy(rows.Row(inside.top - area.top + row) + (inside.left - area.left),
-                  part->data + static_cast<std::ptrdiff_t>(row) * part->bytes_per_line,
-                  Width(inside) * sizeof(std::uint32_t));
+    for (int row = 0; row < static_cast<int>(Height(part)); ++row) {
+      std::memcpy(rows.Row(at.y + row) + at.x,
+                  image->data + static_cast<std::ptrdiff_t>(row) * image->bytes_per_line,
+                  Width(part) * sizeof(std::uint32_t));
     }
   }
-  if (part != nullptr) XDestroyImage(part);
+  if (image != nullptr) XDestroyImage(image);
   return read;
 }
 

@@ -14,6 +14,13 @@
 //      nothing changed.
 //
 // A still screen under a resting pointer thus costs the X server nothing.
+//
+// Frozen, the screen is read once into a still picture (Snapshot, a BitBlt from the
+// screen), and the frames read the still picture's memory instead of the screen: step 1
+// copies the area's rows into the capture only when the area, its size or the picture
+// changed since, and never takes the direct path; steps 2 and 3 are those of a live
+// frame. Live again, the first read is whole: what the screen reported while frozen was
+// not kept.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -44,6 +51,12 @@ class X11Frame {
   // 1 and 2: the screen's `area` enlarged into `view` at `to`; `desktop` is the screen's
   // extent, outside which the area is black. False when the screen could not be read.
   bool Stretch(X11Image& view, const Rect& to, const Rect& area, const Rect& desktop);
+  // The same from a still picture: its `area` (black outside it) enlarged into `view`.
+  bool Stretch(X11Image& view, const Rect& to, X11Image& still, const Rect& area);
+  // The screen's `area` into `image` at `at`, clipped to the image, black outside
+  // `desktop`: one read of the server. Anything drawn or put from the image before sees
+  // it as new. False when the screen could not be read.
+  bool Snapshot(X11Image& image, Point at, const Rect& area, const Rect& desktop);
   // The pointer (w x h premultiplied 0xAARRGGBB, each pixel a factor x factor block) at
   // (x, y) of the view, over the enlargement, as BlendCursor draws it.
   void Cursor(X11Image& view, const std::uint32_t* argb, int w, int h, int x, int y, int factor);
@@ -64,7 +77,7 @@ class X11Frame {
            const Overdrawn& overdrawn);
 
  private:
-  enum class Mode { kNone, kPlan, kDirect };
+  enum class Mode { kNone, kPlan, kDirect, kStill };  // kStill: a read of a still picture
   struct Pointer {
     bool on = false;
     Rect rect;  // in the view, enlarged
@@ -87,6 +100,10 @@ class X11Frame {
   bool ReadWhole(const Rect& area, const Rect& desktop);
   bool ReadPart(const Rect& part, const Rect& area);
   Drawable Bounce(const Rect& part, Point at);
+  // `part` of `from` into `rows` at `at`, in one GetImage.
+  bool GetInto(Drawable from, const Rect& part, const PixelRows& rows, Point at);
+  // The plan begun: the capture, read from `area` as `read` says, enlarged into `view`.
+  void Plan(X11Image& view, const Rect& to, Mode read, const Rect& area);
   // The server copies the screen's `part` into the view's memory at `at`.
   void CopyIntoView(X11Image& view, const Rect& part, Point at);
   void FinishDirect(X11Image& view);
@@ -115,7 +132,9 @@ class X11Frame {
   // The last read: its area and how it was read, and what of it changed on the screen.
   Mode readMode_ = Mode::kNone;
   Rect readArea_;
-  Handle readView_ = 0;  // for a direct read: the view, its place and its writes then
+  // For a direct read: the view, its place and its writes then; for a still read: the
+  // picture and its writes.
+  Handle readView_ = 0;
   Rect readTo_;
   std::uint64_t readWrites_ = 0;
   Rect dirty_;

@@ -163,6 +163,12 @@ PixelRows X11Image::Pixels() {
   return Rows();
 }
 
+std::optional<std::uint32_t> X11Image::Pixel(int x, int y) {
+  if (planner_ != nullptr) planner_->Finish(*this);
+  if (image_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) return std::nullopt;
+  return Rows().Row(y)[x] & 0xFFFFFFU;
+}
+
 PixelRows X11Image::Rows() const {
   if (image_ == nullptr) return PixelRows{};
   return PixelRows{reinterpret_cast<std::uint32_t*>(image_->data), image_->bytes_per_line / 4,

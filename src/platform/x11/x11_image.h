@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "platform/types.h"
 
@@ -37,6 +38,9 @@ class X11Image {
   // Row 0 at the top, 0x00RRGGBB, for reading and writing by anyone but the frame: what
   // the frame has planned into the image is drawn first, and its next put is whole.
   PixelRows Pixels();
+  // The pixel at (x, y) as 0x00RRGGBB, what the frame planned into the image drawn first;
+  // none outside the image. Only a read: the image is not taken as changed.
+  std::optional<std::uint32_t> Pixel(int x, int y);
   // Straight lines as WriteStraightLines writes them; planned with the frame's drawing
   // where the frame is drawing into the image.
   void Lines(const Point* points, std::size_t lines, Colour colour);
