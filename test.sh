@@ -50,7 +50,7 @@ e2e() { python3 tests/e2e/run_e2e.py --exe build/mingw/vimo.exe \
 e2e --out build/e2e
 for dpi in 144 192; do  # 150% and 200% scaling
   echo "== end-to-end at $dpi DPI"
-  e2e --out "build/e2e/dpi$dpi" --dpi "$dpi" --case views --case keys --case measure --case about \
+  e2e --out "build/e2e/dpi$dpi" --dpi "$dpi" --case views --case keys --case measure --case about --case pixel_info \
     --case settings_survive
 done
 
@@ -64,5 +64,5 @@ e2e_linux --out build/e2e-linux/composited --compositor --case views --case stil
 for dpi in 144 192; do  # 150% and 200% scaling
   echo "== end-to-end of the Linux build at $dpi DPI"
   e2e_linux --out "build/e2e-linux/dpi$dpi" --dpi "$dpi" --case views --case keys --case measure \
-    --case about --case settings_survive
+    --case about --case pixel_info --case settings_survive
 done

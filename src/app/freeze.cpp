@@ -34,9 +34,9 @@ void MainWindow::FreezeClick() {
       stillPic_->SetWidth(static_cast<float>(w));
       stillPic_->SetHeight(static_cast<float>(h));
       const DcLease screen(api_, api_.GetDesktopWindow());
-      taken = w > 0 && h > 0 &&
-              api_.BitBlt(stillPic_->hDC(), 0, 0, w, h, screen.dc(), desk.left, desk.top,
-                          win::SRCCOPY);
+      taken =
+          w > 0 && h > 0 &&
+          api_.BitBlt(stillPic_->hDC(), 0, 0, w, h, screen.dc(), desk.left, desk.top, win::SRCCOPY);
     } catch (const std::exception&) {
       // No memory for the picture, say: nothing is frozen, and the caption says so.
     }
@@ -80,8 +80,8 @@ std::optional<Colour> MainWindow::ColourAt(Point pixel) {
   Colour colour = win::CLR_INVALID;
   if (s_.Frozen == kTrue) {
     if (!PtInRect(s_.FrozenArea, pixel)) return std::nullopt;
-    colour = api_.GetPixel(stillPic_->hDC(), pixel.x - s_.FrozenArea.left,
-                           pixel.y - s_.FrozenArea.top);
+    colour =
+        api_.GetPixel(stillPic_->hDC(), pixel.x - s_.FrozenArea.left, pixel.y - s_.FrozenArea.top);
   } else {
     const DcLease screen(api_, api_.GetDesktopWindow());
     colour = api_.GetPixel(screen.dc(), pixel.x, pixel.y);

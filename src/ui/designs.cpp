@@ -166,11 +166,12 @@ constexpr FormDesign kAboutDesign{
     .controls = kAboutControls,
 };
 
-// Five lines of a fixed-pitch font, so that columns of digits keep their places.
-constexpr FontDesign kInfoFont{"Courier New", 9.75F, 400, false};
+// Five lines, each whole at any scale on a screen 640 design pixels wide: the longest
+// ("Pointer  X=-1000 ...  hsl(359, 100%, 100%)") takes some 470.
+constexpr FontDesign kInfoFont{"Arial", 9.75F, 400, false};
 constexpr int kInfoLineTwips = 300;
 constexpr int kInfoMarginTwips = 120;
-constexpr int kInfoWidthTwips = 9600;
+constexpr int kInfoWidthTwips = 7800;
 
 constexpr ControlDesign InfoRow(std::string_view name, int line) {
   return ControlDesign{.name = name,
@@ -187,7 +188,7 @@ constexpr ControlDesign InfoRow(std::string_view name, int line) {
 }
 
 constexpr std::array kPixelInfoControls{
-    InfoRow("lblPointer", 0), InfoRow("lblPoint1", 1), InfoRow("lblPoint2", 2),
+    InfoRow("lblPointer", 0),  InfoRow("lblPoint1", 1),   InfoRow("lblPoint2", 2),
     InfoRow("lblDistance", 3), InfoRow("lblContrast", 4),
 };
 

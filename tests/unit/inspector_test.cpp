@@ -33,9 +33,8 @@ TEST(ColourArithmetic, ContrastHslAndAngleOfKnownValues) {
   const struct {
     int dx, dy;
     double degrees;
-  } angles[] = {{23, -7, 16.93},  {0, 0, 0.0},    {5, 0, 0.0},     {0, -5, 90.0},
-                {-5, 0, 180.0},   {0, 5, -90.0},  {-3, -3, 135.0}, {-3, 4, -126.87},
-                {3, 4, -53.13},   {-1, 0, 180.0}};
+  } angles[] = {{23, -7, 16.93}, {0, 0, 0.0},     {5, 0, 0.0},      {0, -5, 90.0},  {-5, 0, 180.0},
+                {0, 5, -90.0},   {-3, -3, 135.0}, {-3, 4, -126.87}, {3, 4, -53.13}, {-1, 0, 180.0}};
   for (const auto& a : angles) {
     EXPECT_NEAR(AngleDegrees(a.dx, a.dy), a.degrees, 0.005) << a.dx << ", " << a.dy;
   }
