@@ -1044,12 +1044,13 @@ def case_pixel_info(h: Harness) -> None:
     h.xdotool("click", 1)
     h.point_at(left + 100, top + 40)  # column 33, row 13
     h.press("i")
-    h.wait_for("Pixel info window", lambda: h.window("Pixel info"))
-    # Up to the screen's top, clear of the captured area even on a screen as small as 640 x
-    # 512 design pixels (at 192 DPI): a screen read shows it.
-    h.ask("move", "Pixel info", 0, 0)
-    info = h.wait_for("Pixel info at the top", lambda: (
-        lambda w: w if w and w["window"][1] < 40 else None)(h.window("Pixel info")))
+    info = h.wait_for("Pixel info window", lambda: h.window("Pixel info"))
+    if DPI > 120:
+        # Below Vimo it would cover the captured area on a screen as small as 640 x 512
+        # design pixels, and a screen read shows it: up to the screen's top.
+        h.ask("move", "Pixel info", 0, 0)
+        info = h.wait_for("Pixel info at the top", lambda: (
+            lambda w: w if w and w["window"][1] < 40 else None)(h.window("Pixel info")))
     lay = layout(h.state, P1)
     p1, p2 = (lay.x + 10, lay.y + 20), (lay.x + 33, lay.y + 13)
     dx, dy = p2[0] - p1[0], p2[1] - p1[1]
