@@ -578,11 +578,16 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   const auto toggle = [&](const char* command) {
     return [&app, command] { Command(app, command); };
   };
+  const auto freeze = [&app] {  // the key: the menu takes the screen some ticks later
+    std::int16_t key = 'f';
+    app.OnKeyPress(key);
+  };
 
   measure({{"started x3", nullptr, nullptr},
            {"started x3 grid", toggle("GridMen"), toggle("GridMen")},
            {"started x3 stick", toggle("Stick"), toggle("Stick")},
-           {"started x3 no pointer", toggle("PointerMen"), toggle("PointerMen")}});
+           {"started x3 no pointer", toggle("PointerMen"), toggle("PointerMen")},
+           {"started x3 frozen", freeze, freeze}});
   // Locked and measuring, with both points in the view: marker lines and read-out texts.
   measure({{"started x3 lock measure",
             [&] {
@@ -604,7 +609,17 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   app.form().SetTop(0);
   SetClientSize(app, toolkit, kLargeClient, kLargeClient);
   PumpFor(200);
-  measure({{"1002 x3", nullptr, nullptr}, {"1002 x3 grid", toggle("GridMen"), toggle("GridMen")}});
+  measure({{"1002 x3", nullptr, nullptr},
+           {"1002 x3 grid", toggle("GridMen"), toggle("GridMen")},
+           {"1002 x3 grid frozen",
+            [&] {
+              Command(app, "GridMen");
+              freeze();
+            },
+            [&] {
+              freeze();
+              Command(app, "GridMen");
+            }}});
   measure({{"1002 x1", [&] { Command(app, "Mag", 1); }, nullptr}});
 
   std::printf("\nratios of the median time per tick:\n");
@@ -616,6 +631,8 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   ratio("pointer overlay", "started x3", "started x3 no pointer", 1.10);
   ratio("grid, large view", "1002 x3 grid", "1002 x3", 1.15);
   ratio("stick, pointer resting", "started x3 stick", "started x3", 1.10);
+  ratio("frozen / live", "started x3 frozen", "started x3", 1.0);
+  ratio("the same, 1002 with grid", "1002 x3 grid frozen", "1002 x3 grid", 1.0);
 
   std::printf("\nwhole run: GDI objects %s, USER objects %s\n",
               Delta(gdiStart, GuiObjects(GR_GDIOBJECTS)).c_str(),

@@ -391,6 +391,10 @@ int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long lon
   const auto toggle = [&](const char* command) {
     return [&app, command] { Command(app, command); };
   };
+  const auto freeze = [&app] {  // the key: the menu takes the screen some ticks later
+    std::int16_t key = 'f';
+    app.OnKeyPress(key);
+  };
   BareFrame bare(app);
   const auto bareRow = [&](const char* name, std::function<void()> on, std::function<void()> off) {
     return Config{name,
@@ -404,7 +408,8 @@ int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long lon
   measure({{"started x3", nullptr, nullptr, nullptr},
            bareRow("bare started x3", nullptr, nullptr),
            {"started x3 no pointer", toggle("PointerMen"), toggle("PointerMen"), nullptr},
-           {"started x3 stick", toggle("Stick"), toggle("Stick"), nullptr}});
+           {"started x3 stick", toggle("Stick"), toggle("Stick"), nullptr},
+           {"started x3 frozen", freeze, freeze, nullptr}});
 
   // Right of the pointer, clear of it, and grown to about 1000 x 1000.
   const float tppX = toolkit.GetScreen().TwipsPerPixelX();
@@ -415,6 +420,16 @@ int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long lon
   measure({{"1002 x3", nullptr, nullptr, nullptr},
            {"1002 x3 grid", toggle("GridMen"), toggle("GridMen"), nullptr},
            bareRow("bare 1002 x3", nullptr, nullptr),
+           {"1002 x3 grid frozen",
+            [&] {
+              Command(app, "GridMen");
+              freeze();
+            },
+            [&] {
+              freeze();
+              Command(app, "GridMen");
+            },
+            nullptr},
            {"1002 x3 grid changing", toggle("GridMen"), toggle("GridMen"),
             [&app, &changing] {
               changing.Change();
@@ -461,6 +476,8 @@ int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long lon
   ratio("grid, large view", "1002 x3 grid", "1002 x3", 1.15);
   ratio("stick, pointer resting", "started x3 stick", "started x3", 1.10);
   ratio("freeze / one screen read", "freeze", "bare whole-screen read", 1.10);
+  ratio("frozen / live tick", "started x3 frozen", "started x3", 1.0);
+  ratio("the same, 1002 with grid", "1002 x3 grid frozen", "1002 x3 grid", 1.0);
   std::printf(
       "(new: operator new calls per frame; malloc: mallocs per frame anywhere in the process,"
       " X and GTK libraries included)\n");

@@ -11,46 +11,65 @@ namespace vimo {
 namespace {
 
 constexpr const char* kCannotFreeze = "cannot freeze";
+// Chosen in the menu, the screen is taken some 200 ms later: by then the windows the menu
+// covered have drawn themselves again.
+constexpr std::int32_t kMenuFreezeTicks = 13;
 
 bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
 
 }  // namespace
 
-void MainWindow::FreezeClick() {
-  const auto release = [&] {
-    s_.Frozen = kFalse;
-    s_.FrozenArea = Rect{};
-    stillPic_->SetWidth(1.0F);  // the picture's memory goes
-    stillPic_->SetHeight(1.0F);
-  };
-  if (s_.Frozen == kTrue) {
-    release();
+void MainWindow::FreezeMenuClick() {
+  if (s_.Frozen == kFalse && s_.FreezeTicks == 0) {
+    s_.FreezeTicks = kMenuFreezeTicks;
   } else {
-    const Rect desk{s_.DeskLeft, s_.DeskTop, s_.DeskRight, s_.DeskBottom};
-    const int w = desk.right - desk.left;
-    const int h = desk.bottom - desk.top;
-    bool taken = false;
-    try {
-      stillPic_->SetWidth(static_cast<float>(w));
-      stillPic_->SetHeight(static_cast<float>(h));
-      const DcLease screen(api_, api_.GetDesktopWindow());
-      taken =
-          w > 0 && h > 0 &&
-          api_.BitBlt(stillPic_->hDC(), 0, 0, w, h, screen.dc(), desk.left, desk.top, win::SRCCOPY);
-    } catch (const std::exception&) {
-      // No memory for the picture, say: nothing is frozen, and the caption says so.
-    }
-    if (taken) {
-      s_.Frozen = kTrue;
-      s_.FrozenArea = desk;
-    } else {
-      release();
-      ShowNotice(kCannotFreeze);
-    }
+    FreezeClick();
   }
-  freezeItem_->SetChecked(s_.Frozen == kTrue);
+}
+
+void MainWindow::FreezeClick() {
+  if (s_.Frozen == kTrue || s_.FreezeTicks > 0) {
+    LetGo();
+  } else {
+    TakeStill();
+  }
   UpdateCaption();
   RenderFrame();
+}
+
+void MainWindow::LetGo() {
+  s_.FreezeTicks = 0;
+  s_.Frozen = kFalse;
+  s_.FrozenArea = Rect{};
+  stillPic_->SetWidth(1.0F);  // the picture's memory goes
+  stillPic_->SetHeight(1.0F);
+  freezeItem_->SetChecked(false);
+}
+
+void MainWindow::TakeStill() {
+  s_.FreezeTicks = 0;
+  const Rect desk{s_.DeskLeft, s_.DeskTop, s_.DeskRight, s_.DeskBottom};
+  const int w = desk.right - desk.left;
+  const int h = desk.bottom - desk.top;
+  bool taken = false;
+  try {
+    stillPic_->SetWidth(static_cast<float>(w));
+    stillPic_->SetHeight(static_cast<float>(h));
+    const DcLease screen(api_, api_.GetDesktopWindow());
+    taken =
+        w > 0 && h > 0 &&
+        api_.BitBlt(stillPic_->hDC(), 0, 0, w, h, screen.dc(), desk.left, desk.top, win::SRCCOPY);
+  } catch (const std::exception&) {
+    // No memory for the picture, say: nothing is frozen, and the caption says so.
+  }
+  if (!taken) {
+    LetGo();
+    ShowNotice(kCannotFreeze);
+    return;
+  }
+  s_.Frozen = kTrue;
+  s_.FrozenArea = desk;
+  freezeItem_->SetChecked(true);
 }
 
 // Of the captured area, the part inside the picture is enlarged from it; the rest, if the

@@ -43,6 +43,7 @@ struct MagnifierState {
   // coordinates) of the picture taken when it froze.
   Flag Frozen = kFalse;
   Rect FrozenArea;
+  std::int32_t FreezeTicks = 0;  // ticks until a freeze chosen in the menu takes the screen
   std::int32_t HintTicks = 0;
   std::string HintText;
   // A notice after the factor in the caption ("#1E90FF", "clipboard busy") and the ticks

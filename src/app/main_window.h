@@ -127,6 +127,7 @@ class MainWindow : public FormEvents {
 
   // Freeze and the Pixel info window.
   void FreezeClick();
+  void FreezeMenuClick();
   void PixelInfoClick();
   void UpdatePixelInfo();
 
@@ -147,6 +148,9 @@ class MainWindow : public FormEvents {
   std::optional<Point> PixelUnder(Point pointer);
   // A screen pixel's colour (of the frozen picture while frozen); none where it has none.
   std::optional<Colour> ColourAt(Point pixel);
+  // The whole desktop into StillPic, or "cannot freeze" in the caption; and back.
+  void TakeStill();
+  void LetGo();
   // The captured area into the buffer from the frozen picture, black outside it.
   void StretchFrozen(Handle buffer, bool grid);
   void ReserveGrid();

@@ -34,6 +34,10 @@ void MainWindow::Tick() {
     if (s_.NoticeTicks == 0) UpdateCaption();
   }
 
+  if (s_.FreezeTicks > 0 && --s_.FreezeTicks == 0) {
+    TakeStill();
+    UpdateCaption();
+  }
   const double divisor = s_.Centered == kTrue ? 2.0 : 1.0;
   ReadCursor();
 

@@ -28,7 +28,7 @@ void MainWindow::OnMenuClick(std::string_view name, std::int16_t index) {
     return;
   }
   if (name == "Freeze") {
-    FreezeClick();
+    FreezeMenuClick();
     return;
   }
   if (name == "PixelInfo") {

@@ -124,6 +124,18 @@ TEST_F(Inspector, FrozenEverythingReadsTheStillPictureUntilLetGo) {
   EXPECT_TRUE(ShowsMagnified(v, s.SrcX, s.SrcY, 3, s.ViewWidth, s.ViewHeight));
   v.Ticks(1);
   EXPECT_EQ(Line(info, "lblPointer").find(hex), std::string::npos);
+
+  // From the menu the screen is taken 13 ticks later, when what the menu covered is back.
+  ASSERT_TRUE(v.form->ClickMenu("Freeze"));
+  v.Ticks(12);
+  EXPECT_FALSE(v.Menu("Freeze").Checked());
+  v.desktop.Paint(Pattern);
+  v.Ticks(1);
+  EXPECT_TRUE(v.Menu("Freeze").Checked());
+  EXPECT_EQ(form->Caption(), "Vimo (3x)  frozen");
+  v.desktop.Paint(Inverted);
+  v.Ticks(1);
+  EXPECT_TRUE(ShowsMagnified(v, s.SrcX, s.SrcY, 3, s.ViewWidth, s.ViewHeight, false, Pattern));
   EXPECT_TRUE(form->Failures().empty() && info.Failures().empty());
 }
 
