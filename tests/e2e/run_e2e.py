@@ -208,7 +208,7 @@ class Wine:
     # The screen read shows Vimo's own window: Wine 8's new prefix says Windows 7, where
     # Vimo does not ask to be left out of captures.
     sees_itself = True
-    menu_at = (1000, 570)  # over the pattern, with room below for the whole menu at 200%
+    menu_at = (1000, 400)  # room below for the whole menu at 200%
     skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)",
              "settings_odd_paths": "Wine's profile functions write the file, not Vimo's own"}
 
@@ -300,7 +300,7 @@ class Linux:
     line ends; the screen's DPI as the Xft.dpi resource."""
     name, line_end, start_seconds = "linux", "\n", 10
     sees_itself = True  # X11 cannot leave a window out of a screen read
-    menu_at = (900, 500)  # room below and both sides for GTK's larger menu at 200%
+    menu_at = (900, 400)  # room below and both sides for GTK's larger menu at 200%
     skips: dict[str, str] = {}
 
     def __init__(self):
