@@ -347,11 +347,13 @@ struct Row {
   std::string failure;
 };
 
-// A window configuration of a row: the commands that switch it on and off again.
+// A window configuration of a row: the commands that switch it on and off again, and what
+// is timed in place of the tick.
 struct Config {
   const char* name;
   std::function<void()> on;
   std::function<void()> off;
+  std::function<void()> frame = nullptr;
 };
 
 class Bench {
@@ -388,7 +390,11 @@ class Bench {
             LARGE_INTEGER t1;
             if (timed_ != nullptr) timed_->Arm(&rows[c].calls);
             QueryPerformanceCounter(&t0);
-            app_.Tick();
+            if (configs[c].frame) {
+              configs[c].frame();
+            } else {
+              app_.Tick();
+            }
             QueryPerformanceCounter(&t1);
             if (timed_ != nullptr) timed_->Arm(nullptr);
             allocations[c] += AllocationCount() - a0;
@@ -622,6 +628,58 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
             }}});
   measure({{"1002 x1", [&] { Command(app, "Mag", 1); }, nullptr}});
 
+  // A tenth as many: each is a read of the whole screen. The freeze as Vimo makes it: the
+  // still picture sized to the screen, the screen into it, the picture let go again.
+  {
+    const int w = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    PictureBox& still = app.form().Picture("StillPic");
+    HDC screen = GetDC(nullptr);
+    HDC whole = CreateCompatibleDC(screen);
+    // Into memory, as every read of Vimo's: a DIB section, not a bitmap of the server's.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(whole, bitmap);
+    const auto freeze = [&] {
+      still.SetWidth(static_cast<float>(w));
+      still.SetHeight(static_cast<float>(h));
+      BitBlt(reinterpret_cast<HDC>(still.hDC()), 0, 0, w, h, screen, x, y, SRCCOPY);
+      still.SetWidth(1.0F);
+      still.SetHeight(1.0F);
+    };
+    const auto read = [&] { BitBlt(whole, 0, 0, w, h, screen, x, y, SRCCOPY); };
+    // The same into memory just made, as a freeze's picture is: the first touch of its
+    // pages is most of the cost.
+    const auto readNew = [&] {
+      void* fresh = nullptr;
+      HBITMAP made = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &fresh, nullptr, 0);
+      const HGDIOBJ kept = SelectObject(whole, made);
+      BitBlt(whole, 0, 0, w, h, screen, x, y, SRCCOPY);
+      SelectObject(whole, kept);
+      DeleteObject(made);
+    };
+    Bench once(app, std::max(50, ticks / 10), nullptr);
+    for (const Row& measured : once.Measure({{"freeze", nullptr, nullptr, freeze},
+                                             {"whole-screen read", nullptr, nullptr, read},
+                                             {"read, new memory", nullptr, nullptr, readNew}})) {
+      if (measured.failure.empty()) medians[measured.name] = measured.median;
+      Print(measured);
+    }
+    SelectObject(whole, old);
+    DeleteObject(bitmap);
+    DeleteDC(whole);
+    ReleaseDC(nullptr, screen);
+  }
+
   std::printf("\nratios of the median time per tick:\n");
   const auto ratio = [&](const char* what, const char* over, const char* under, double goal) {
     if (medians[over] <= 0 || medians[under] <= 0) return;
@@ -631,6 +689,8 @@ int Run(MainWindow& app, win32::Win32Toolkit& toolkit, int ticks, TimedApi* time
   ratio("pointer overlay", "started x3", "started x3 no pointer", 1.10);
   ratio("grid, large view", "1002 x3 grid", "1002 x3", 1.15);
   ratio("stick, pointer resting", "started x3 stick", "started x3", 1.10);
+  ratio("freeze / one screen read", "freeze", "whole-screen read", 1.10);
+  ratio("the same, into new memory", "freeze", "read, new memory", 1.10);
   ratio("frozen / live", "started x3 frozen", "started x3", 1.0);
   ratio("the same, 1002 with grid", "1002 x3 grid frozen", "1002 x3 grid", 1.0);
 

@@ -36,6 +36,9 @@ struct ControlDesign {
   std::string_view caption{};
   bool visible = true;
   Colour foreColor = 0;
+  // Picture boxes: what a new or grown image starts as. Black is the new memory as the
+  // system hands it over, with nothing painted into it.
+  Colour backColor = kSysButtonFace;
   bool transparentBack = false;
   FontDesign font{};
   int tabIndex = 0;

@@ -18,7 +18,8 @@ BasicPictureBox::BasicPictureBox(const ControlDesign& design, const TwipsForm& f
     : name_(design.name),
       width_(static_cast<float>(form.PixelsFromTwipsX(design.width))),
       height_(static_cast<float>(form.PixelsFromTwipsY(design.height))),
-      foreColour_(design.foreColor) {}
+      foreColour_(design.foreColor),
+      backColour_(design.backColor) {}
 
 void BasicPictureBox::SetForeColor(Colour colour) {
   if (colour > 0x00FFFFFFU) throw ToolkitError("invalid colour for " + name_);

@@ -156,10 +156,11 @@ class BasicPictureBox : public PictureBox {
   float Height() const final { return height_; }
   void SetHeight(float height) final;
   const std::string& Name() const { return name_; }
+  Colour BackColor() const { return backColour_; }
 
  protected:
-  // An image of width x height pixels (at least 1 x 1) with as much of the old one as
-  // fits; ToolkitError where none can be made. Only a new size makes one.
+  // An image of width x height pixels (at least 1 x 1) of the back colour with as much of
+  // the old one as fits; ToolkitError where none can be made. Only a new size makes one.
   virtual void Allocate(int width, int height) = 0;
   // The pen (and text) colour becomes `colour`.
   virtual void Recolour(Colour colour) = 0;
@@ -173,6 +174,7 @@ class BasicPictureBox : public PictureBox {
   float width_;
   float height_;
   Colour foreColour_;
+  Colour backColour_;
 };
 
 // The colour chooser's state: it keeps its current colour between uses.

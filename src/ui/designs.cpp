@@ -23,6 +23,7 @@ constexpr std::array kMainControls{
                   .width = 15,
                   .height = 15,
                   .visible = false,
+                  .backColor = 0,
                   .tabIndex = 3},
     ControlDesign{.name = "Timer", .kind = ControlKind::kTimer, .visible = false, .intervalMs = 15},
     ControlDesign{.name = "Label2",

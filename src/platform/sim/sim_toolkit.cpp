@@ -57,8 +57,9 @@ SimPictureBox::SimPictureBox(const ControlDesign& design, float tppX, float tppY
     : name_(design.name),
       desktop_(desktop),
       image_(PixelsFromTwips(design.width, tppX), PixelsFromTwips(design.height, tppY),
-             kButtonFace),
-      foreColor_(design.foreColor) {
+             ResolveColour(design.backColor)),
+      foreColor_(design.foreColor),
+      backColor_(ResolveColour(design.backColor)) {
   hdc_ = desktop_.CreatePersistentDc(&image_, ResolveColour(foreColor_));
 }
 
@@ -72,11 +73,11 @@ void SimPictureBox::SetForeColor(Colour colour) {
 }
 
 void SimPictureBox::SetWidth(float width) {
-  image_.Resize(WholePixels(width), image_.Height(), kButtonFace);
+  image_.Resize(WholePixels(width), image_.Height(), backColor_);
 }
 
 void SimPictureBox::SetHeight(float height) {
-  image_.Resize(image_.Width(), WholePixels(height), kButtonFace);
+  image_.Resize(image_.Width(), WholePixels(height), backColor_);
 }
 
 std::optional<Colour> SimCommonDialog::Choose(std::int32_t flags, Colour current) {

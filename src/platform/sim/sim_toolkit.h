@@ -75,6 +75,7 @@ class SimPictureBox final : public PictureBox {
   SimDesktop& desktop_;
   PixelBuffer image_;
   Colour foreColor_;
+  Colour backColor_;  // what a new or grown image starts as
   Handle hdc_ = 0;
 };
 

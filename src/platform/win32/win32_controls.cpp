@@ -128,7 +128,7 @@ void Win32PictureBox::ReleaseResources() {
   firstBitmap_ = nullptr;
 }
 
-// A new image of the given size (at least 1 x 1): button face, with as much of the old
+// A new image of the given size (at least 1 x 1): the back colour, with as much of the old
 // image as fits copied to its top left.
 void Win32PictureBox::Allocate(int width, int height) {
   width = std::max(1, width);
@@ -147,7 +147,16 @@ void Win32PictureBox::Allocate(int width, int height) {
   }
   const HGDIOBJ scratchOld = SelectObject(scratch, bitmap);
   const RECT all{0, 0, width, height};
-  FillRect(scratch, &all, GetSysColorBrush(COLOR_BTNFACE));
+  // A DIB section's memory comes zeroed: black needs no painting.
+  if (BackColor() == kSysButtonFace) {
+    FillRect(scratch, &all, GetSysColorBrush(COLOR_BTNFACE));
+  } else if (BackColor() != 0) {
+    HBRUSH brush = CreateSolidBrush(BackColor());
+    if (brush != nullptr) {
+      FillRect(scratch, &all, brush);
+      DeleteObject(brush);
+    }
+  }
   if (bitmap_ != nullptr) {
     BitBlt(scratch, 0, 0, std::min(width, pixelWidth_), std::min(height, pixelHeight_), dc_, 0, 0,
            SRCCOPY);

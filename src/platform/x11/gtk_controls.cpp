@@ -146,7 +146,7 @@ GkPictureBox::GkPictureBox(GkForm& form, const ControlDesign& design)
 
 void GkPictureBox::CheckLive() const { form_.LiveWindow(); }
 
-// A new image of the given size (at least 1 x 1): button face, with as much of the old
+// A new image of the given size (at least 1 x 1): the back colour, with as much of the old
 // image as fits copied to its top left. Only a new size allocates.
 void GkPictureBox::Allocate(int width, int height) {
   width = std::max(1, width);
@@ -163,10 +163,12 @@ void GkPictureBox::Allocate(int width, int height) {
   }
   if (!image_.Resize(width, height)) throw ToolkitError("cannot allocate the image of " + Name());
   const PixelRows now = image_.Pixels();
-  const std::uint32_t face = now.Native(kButtonFace);
+  // A new image starts black: black needs no painting.
+  const Colour back = BackColor() == kSysButtonFace ? kButtonFace : BackColor();
+  const std::uint32_t face = now.Native(back);
   for (int y = 0; y < now.height; ++y) {
     std::uint32_t* row = now.Row(y);
-    std::fill(row, row + now.width, face);
+    if (back != 0) std::fill(row, row + now.width, face);
     if (y < keepH) {
       std::memcpy(row, kept.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(keepW),
                   static_cast<std::size_t>(keepW) * sizeof(std::uint32_t));
