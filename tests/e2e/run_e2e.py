@@ -1001,16 +1001,14 @@ def case_freeze(h: Harness) -> None:
 
 def info_line(name: str, p: tuple[int, int]) -> str:
     """A point's line of Pixel info, worked out from the pattern's colour there."""
-    c = pattern_colour(*p)
-    hi, lo = max(c), min(c)
-    light = Fraction(hi + lo, 510)
-    sat = Fraction(0) if hi == lo else Fraction(hi - lo, hi + lo if hi + lo <= 255 else 510 - hi - lo)
-    r, g, b = c
-    hue = Fraction(0) if hi == lo else Fraction(60 * (g - b), hi - lo) if r == hi else \
-        Fraction(60 * (b - r), hi - lo) + 120 if g == hi else Fraction(60 * (r - g), hi - lo) + 240
+    (r, g, b), hi, lo = (c := pattern_colour(*p)), max(c), min(c)
+    d, sum_ = hi - lo or 1, min(hi + lo, 510 - hi - lo) or 1  # exact fractions, rounded half up
+    hue = Fraction(60 * (g - b), d) if r == hi else Fraction(60 * (b - r), d) + 120 if g == hi \
+        else Fraction(60 * (r - g), d) + 240
     half_up = lambda v: math.floor(v + Fraction(1, 2))  # noqa: E731
-    return (f"{name}  X={p[0]}  Y={p[1]}  #{c.hex().upper()}  rgb({c[0]}, {c[1]}, {c[2]})  "
-            f"hsl({half_up(hue) % 360}, {half_up(sat * 100)}%, {half_up(light * 100)}%)")
+    return (f"{name}  X={p[0]}  Y={p[1]}  #{c.hex().upper()}  rgb({r}, {g}, {b})  hsl("
+            f"{half_up(hue) % 360}, {half_up(Fraction(100 * (hi - lo), sum_))}%, "
+            f"{half_up(Fraction(100 * (hi + lo), 510))}%)")
 
 
 def contrast(a: bytes, b: bytes) -> str:
@@ -1074,16 +1072,14 @@ def case_pixel_info(h: Harness) -> None:
     # Each line whole in its label: dark pixels, and none at the label's right end or in
     # its first and last rows.
     cl, ct = info["client"][:2]
-    shot, whole = h.screenshot(), h.vimo_window()["window"]
-    shot.save(h.out / f"pixel-info-{DPI}.png",
-              [min(whole[0], info["window"][0]), min(whole[1], info["window"][1]),
-               max(whole[2], info["window"][2]), max(whole[3], info["window"][3])], 8)
+    shot = h.screenshot()
+    shot.save(h.out / f"pixel-info-{DPI}.png", [f(a, b) for f, a, b in zip(
+        (min, min, max, max), h.vimo_window()["window"], info["window"])], 8)
     for i in range(5):
         x0, y0, x1, y1 = design_rect(120, 120 + 300 * i, 7800, 300)
         dark = [(x, y) for y in range(ct + y0, ct + y1) for x in range(cl + x0, cl + x1)
-                if sum(shot.pixel(x, y)) < 200]
-        if not dark or max(x for x, _ in dark) > cl + x1 - px(300) or \
-                min(y for _, y in dark) == ct + y0 or max(y for _, y in dark) == ct + y1 - 1:
+                if sum(shot.pixel(x, y)) < 200] or [(cl + x1, ct + y0)]
+        if max(dark)[0] > cl + x1 - px(300) or {ct + y0, ct + y1 - 1} & {y for _, y in dark}:
             raise CaseFailure(f"line {i + 1} of Pixel info is cut or missing")
     h.key("Escape")
     h.wait_for("end of Pixel info", lambda: not h.window("Pixel info"))

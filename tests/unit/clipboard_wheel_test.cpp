@@ -31,12 +31,10 @@ TEST(Wheel, NotchesChooseTheNextFactorAndStopAtBothEnds) {
   }
 }
 
-class Clipboard : public testing::Test {
+class Clipboard : public Started {
  protected:
   void SetUp() override {
-    form = &v.Start();
-    v.desktop.SetCurrentCursor(v.desktop.RegisterCursor(sim::MakeArrowCursor(false)));
-    v.Ticks(1);
+    Started::SetUp();
     caption = form->Caption();
   }
   // Grid, lock and measure on.
@@ -46,13 +44,6 @@ class Clipboard : public testing::Test {
     form->ClickMenu("Meas");
     v.Ticks(1);
   }
-  void PointAt(int x, int y) {  // a client point
-    const Rect client = v.form->Window().ClientRect();
-    v.desktop.SetCursorPos({client.left + x, client.top + y});
-  }
-  Vimo v;
-  sim::SimForm* form = nullptr;
-  sim::SimClipboard& board = v.desktop.Clipboard();
   std::string caption;
 };
 

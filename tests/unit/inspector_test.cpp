@@ -59,27 +59,15 @@ TEST(PixelInfoText, GivesTheFiveLinesOrDashesWhereNothingIsMeasured) {
   EXPECT_EQ(text(4), "Contrast  -");
 }
 
-class Inspector : public testing::Test {
+class Inspector : public Started {
  protected:
-  void SetUp() override {
-    form = &v.Start();
-    v.desktop.SetCurrentCursor(v.desktop.RegisterCursor(sim::MakeArrowCursor(false)));
-    v.Ticks(1);
-  }
-  void PointAt(int x, int y) {  // a client point
-    const Rect client = form->Window().ClientRect();
-    v.desktop.SetCursorPos({client.left + x, client.top + y});
-  }
   sim::SimForm& OpenInfo() {
     EXPECT_TRUE(form->KeyPress('i'));
     return v.toolkit.FindForm("frmPixelInfo");
   }
-  std::string Line(sim::SimForm& info, const char* label) {
+  static std::string Line(sim::SimForm& info, const char* label) {
     return info.LabelControl(label).Caption();
   }
-  Vimo v;
-  sim::SimForm* form = nullptr;
-  sim::SimClipboard& board = v.desktop.Clipboard();
 };
 
 // Frozen, the view, "c", Ctrl+C and Pixel info show the old pixels and the live pointer;

@@ -70,6 +70,23 @@ class Vimo {
   sim::SimForm* form = nullptr;
 };
 
+// Vimo started with the arrow pointer showing, for what the pointer over the window does.
+class Started : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = &v.Start();
+    v.desktop.SetCurrentCursor(v.desktop.RegisterCursor(sim::MakeArrowCursor(false)));
+    v.Ticks(1);
+  }
+  void PointAt(int x, int y) {  // a client point
+    const Rect client = v.form->Window().ClientRect();
+    v.desktop.SetCursorPos({client.left + x, client.top + y});
+  }
+  Vimo v;
+  sim::SimForm* form = nullptr;
+  sim::SimClipboard& board = v.desktop.Clipboard();
+};
+
 // Checks the view: the desktop from (srcX, srcY) enlarged `factor` times over viewW x viewH
 // client pixels from (1, 1), in the black frame at column and row 0 and just past the view.
 // With the grid, the frame's far sides lie on the view's last column and row, and the
