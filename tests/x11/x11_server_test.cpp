@@ -375,6 +375,13 @@ TEST_P(X11Frames, ViewIsTheViewDrawnAfreshWhateverChanges) {
   Fill(pattern, 0x102030);
   check("live again");
   EXPECT_TRUE(shows(0x102030));
+  check("live, nothing changed");
+  const unsigned long requests = XNextRequest(display_);
+  EXPECT_EQ(api.GetPixel(api.GetDC(0), 101, 203), 0x302010U);
+  // A still screen's pixel read as the frame read it, but at 1 X into the view itself.
+  EXPECT_TRUE(XNextRequest(display_) == requests || !damage || (factor == 1 && shared));
+  Fill(pattern, 0x405060);
+  EXPECT_EQ(api.GetPixel(api.GetDC(0), 101, 203), 0x605040U) << "changed since the frame";
   XUnmapWindow(display_, pattern);
   XSync(display_, False);
   check("the window went");
