@@ -979,8 +979,6 @@ def case_freeze(h: Harness) -> None:
     pixel where it was, under the live pointer; "f" again, and it shows what is there now."""
     h.ensure(factor=3, pointer=True, grid=False)
     h.target.activate(h)  # the keys reach Vimo
-    h.point_at(*P1)
-    h.expect_view(P1)
     h.press("f")
     h.wait_for("caption 'frozen'", lambda: h.vimo_window()["title"] == "Vimo (3x)  frozen")
     moved = (PATTERN[0] + 40, PATTERN[1] + 30)
@@ -1012,11 +1010,11 @@ def info_line(name: str, p: tuple[int, int]) -> str:
 
 
 def contrast(a: bytes, b: bytes) -> str:
-    def lum(c: bytes) -> float:
-        lin = [v / 255 / 12.92 if v / 255 <= 0.04045 else ((v / 255 + 0.055) / 1.055) ** 2.4
-               for v in c]
-        return 0.2126 * lin[0] + 0.7152 * lin[1] + 0.0722 * lin[2]
-    ratio = math.floor((max(lum(a), lum(b)) + 0.05) / (min(lum(a), lum(b)) + 0.05) * 100 + 1e-9)
+    # Relative luminance: each sRGB channel made linear (c / 12.92 up to 10 / 255, which is
+    # below 0.04045), weighted.
+    lum = [sum(k * (v / 3294.6 if v <= 10 else ((v / 255 + 0.055) / 1.055) ** 2.4)
+               for k, v in zip((0.2126, 0.7152, 0.0722), c)) for c in (a, b)]
+    ratio = math.floor((max(lum) + 0.05) / (min(lum) + 0.05) * 100 + 1e-9)
     verdict = lambda least: "pass" if ratio >= least else "fail"  # noqa: E731
     return (f"Contrast  {ratio // 100}.{ratio % 100:02d}:1  AA large: {verdict(300)}  "
             f"AA: {verdict(450)}  AAA: {verdict(700)}")
@@ -1043,9 +1041,7 @@ def case_pixel_info(h: Harness) -> None:
     h.point_at(left + 100, top + 40)  # column 33, row 13
     h.press("i")
     info = h.wait_for("Pixel info window", lambda: h.window("Pixel info"))
-    if DPI > 120:
-        # Below Vimo it would cover the captured area on a screen as small as 640 x 512
-        # design pixels, and a screen read shows it: up to the screen's top.
+    if DPI > 120:  # below Vimo it would cover the captured area (a screen read shows it)
         h.ask("move", "Pixel info", 0, 0)
         info = h.wait_for("Pixel info at the top", lambda: (
             lambda w: w if w and w["window"][1] < 40 else None)(h.window("Pixel info")))
