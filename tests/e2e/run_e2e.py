@@ -745,7 +745,9 @@ def case_views(h: Harness) -> None:
 
 def case_still_screen(h: Harness) -> None:
     """The pointer rests while the window under it moves (the screen changes under a still
-    view), then only the pointer moves, by a pixel: the view follows each pixel for pixel."""
+    view), then only the pointer moves, by a pixel: the view follows each pixel for pixel.
+    Then "f" freezes the screen and the window moves again: the view still shows it pixel
+    for pixel where it was, under the live pointer; "f" again, and it shows it where it is."""
     h.ensure(factor=3, pointer=True, grid=False)
     h.point_at(*P1)
     h.expect_view(P1)
@@ -758,6 +760,18 @@ def case_still_screen(h: Harness) -> None:
             h.expect_view((P1[0] + 1, P1[1]))
             h.point_at(*P1)
             h.expect_view(P1)
+        h.target.activate(h)  # the keys reach Vimo
+        h.press("f")
+        h.wait_for("caption 'frozen'", lambda: h.vimo_window()["title"] == "Vimo (3x)  frozen")
+        h.ask("move", "vimo_pattern", PATTERN[0] + 40, PATTERN[1] + 30)
+        h.wait_for("the pattern window moved", lambda: h.window("vimo_pattern")["window"][:2] ==
+                   [PATTERN[0] + 40, PATTERN[1] + 30])
+        h.point_at(P1[0] + 7, P1[1] - 5)  # the view follows the pointer over the still picture
+        h.expect_view((P1[0] + 7, P1[1] - 5), "frozen.png")
+        h.press("f")
+        h.wait_for("caption without 'frozen'", lambda: "frozen" not in h.vimo_window()["title"])
+        h.state = replace(h.state, shift=(40, 30))
+        h.expect_view((P1[0] + 7, P1[1] - 5))
     finally:
         h.ask("move", "vimo_pattern", *PATTERN[:2])
         h.state = replace(h.state, shift=(0, 0))
@@ -972,29 +986,6 @@ def case_wheel_and_clipboard(h: Harness) -> None:
         i = next(i for i in range(0, len(view), 3) if copied[3][i:i + 3] != view[i:i + 3])
         raise CaseFailure(f"the copy's pixel {i // 3} is {describe(copied[3][i:i + 3])}, the "
                           f"view shows {describe(view[i:i + 3])}")
-
-
-def case_freeze(h: Harness) -> None:
-    """"f" freezes the screen: the pattern window moved, the view still shows it pixel for
-    pixel where it was, under the live pointer; "f" again, and it shows what is there now."""
-    h.ensure(factor=3, pointer=True, grid=False)
-    h.target.activate(h)  # the keys reach Vimo
-    h.press("f")
-    h.wait_for("caption 'frozen'", lambda: h.vimo_window()["title"] == "Vimo (3x)  frozen")
-    moved = (PATTERN[0] + 40, PATTERN[1] + 30)
-    try:
-        h.ask("move", "vimo_pattern", *moved)
-        h.wait_for("the pattern window moved", lambda: h.window("vimo_pattern")["window"][:2] ==
-                   list(moved))
-        h.point_at(P1[0] + 7, P1[1] - 5)  # the view follows the pointer over the still picture
-        h.expect_view((P1[0] + 7, P1[1] - 5), "frozen.png")
-        h.press("f")
-        h.wait_for("caption without 'frozen'", lambda: "frozen" not in h.vimo_window()["title"])
-        h.state = replace(h.state, shift=(40, 30))
-        h.expect_view((P1[0] + 7, P1[1] - 5))
-    finally:
-        h.ask("move", "vimo_pattern", *PATTERN[:2])
-        h.state = replace(h.state, shift=(0, 0))
 
 
 def info_line(name: str, p: tuple[int, int]) -> str:
@@ -1273,7 +1264,7 @@ def case_session_end(h: Harness) -> None:
 # first case and after a failure; the hint case with the one the first case saw start.
 # The session's end goes last: under Wine it ends the helper too.
 CASES = [case_views, case_still_screen, case_keys, case_measure, case_about, case_grid_colour,
-         case_hint_expires, case_wheel_and_clipboard, case_freeze, case_pixel_info,
+         case_hint_expires, case_wheel_and_clipboard, case_pixel_info,
          case_settings_survive,
          case_settings_write_protected, case_settings_odd_paths, case_settings_garbage,
          case_slow_mouse, case_session_end]
