@@ -946,8 +946,8 @@ def grown(h: Harness, title: str, before: list[int], axis: int, more: int) -> Op
 def case_hint_expires(h: Harness) -> None:
     """The caption keeps the hint for 2000 ticks of 15 ms after start, then drops it."""
     captions = h.captions
-    i = h.wait_for("caption without the hint", lambda: next(
-        (i for i, (_, c) in enumerate(captions) if not c.endswith(HINT)), None),
+    i = h.wait_for("caption without the hint", lambda: next(  # nor a notice or "frozen"
+        (i for i, (_, c) in enumerate(captions) if c.endswith("x)")), None),
         h.started + 3 * HINT_SECONDS - time.monotonic())
     if i == 0 or captions[i][0] - h.started < HINT_SECONDS - 1 or \
             captions[i][1] + HINT != captions[i - 1][1]:
