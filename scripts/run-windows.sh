@@ -115,8 +115,8 @@ start_vimo Locked=-1 XPos=100 YPos=43 Left=6000 Top=600
 eval "$(xdotool getwindowgeometry --shell "$vimo_window")"
 xdotool windowfocus --sync "$vimo_window" mousemove $((X + 60)) $((Y + 80)) click 3
 sleep 1
-shot docs/menu.png $((X - 70)) $((Y - 8)) 290 390
-xdotool key --delay 30 Down Down Down Down Down Down Down Down Down Down Down Down Return
+shot docs/menu.png $((X - 70)) $((Y - 8)) 290 410
+xdotool key --delay 30 Down Down Down Down Down Down Down Down Down Down Down Down Down Down Return
 eval "$(xdotool getwindowgeometry --shell "$(wait_for '^About Vimo$')")"
 sleep 0.5
 shot docs/about.png "$X" "$Y" "$WIDTH" "$HEIGHT"  # no window manager, so no frame
