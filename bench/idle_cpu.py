@@ -143,7 +143,9 @@ def main():
         a = step * 2 * math.pi / 300
         return left + 500 + 300 * math.cos(a), 500 + 300 * math.sin(a)
 
-    rows = [("idle, start size", {}, None), ("idle, 1002 grid", large, None),
+    measuring = {"Locked": -1, "Measure": -1, "XPos": 0, "YPos": 0}
+    rows = [("idle, start size", {}, None), ("idle, measuring", measuring, None),
+            ("idle, 1002 grid", large, None),
             ("moving, 1002 grid", large, beside), ("moving over locked view", locked, over_view)]
     tmp = tempfile.mkdtemp(prefix="vimo-idle-")
     xvfb, display = start_xvfb(tmp)
