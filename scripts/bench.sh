@@ -15,8 +15,7 @@
 # scripts/bench.sh idle [seconds] [another vimo]: what the running native program costs
 # the machine, Vimo's CPU time and the X server's from /proc, on its own Xvfb display
 # (bench/idle_cpu.py): idle at the start size, locked and measuring, and at 1002 x 1002 with
-# the grid, the pointer
-# moving beside the large view and over it locked. With another build's vimo (an older
+# the grid, the pointer moving beside the large view and over it locked. With another build's vimo (an older
 # commit's, say) its rows follow in the same run, for a before and after.
 #
 # Usage: scripts/bench.sh [sim|wine|linux|all|soak|idle] [tick_bench arguments...]
