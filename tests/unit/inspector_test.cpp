@@ -120,14 +120,21 @@ TEST_F(Inspector, FrozenEverythingReadsTheStillPictureUntilLetGo) {
   EXPECT_TRUE(form->Failures().empty() && info.Failures().empty());
 }
 
-// A desktop grown while frozen: the view shows black where the picture has nothing.
-TEST_F(Inspector, OutsideTheStillPictureTheViewIsBlack) {
-  form->KeyPress('f');
-  v.desktop.SetMonitors({kFullHd, Rect{1920, 0, 3840, 1080}});
+// A monitor left of the primary one is in the picture; one added while frozen is not, and
+// the view is black where the picture has nothing.
+TEST(Freeze, TakesEveryMonitorAndOutsideThePictureTheViewIsBlack) {
+  Vimo v({Rect{-1280, 0, 0, 1080}, kFullHd});
+  v.Start();
+  v.form->KeyPress('f');
+  v.desktop.Paint(Inverted);
+  v.desktop.SetMonitors({Rect{-1280, 0, 0, 1080}, kFullHd, Rect{1920, 0, 3840, 1080}});
   v.Ticks(300);  // the bounds are read again
+  const MagnifierState& s = v.s();
+  v.desktop.SetCursorPos({-1270, 500});
+  v.Ticks(1);
+  EXPECT_TRUE(ShowsMagnified(v, -1280, s.SrcY, 3, s.ViewWidth, s.ViewHeight, false, Pattern));
   v.desktop.SetCursorPos({1940, 500});
   v.Ticks(1);
-  const MagnifierState& s = v.s();
   ASSERT_LT(s.SrcX, 1920);
   const int edge = 1 + (1920 - s.SrcX) * 3;  // the first client column right of the picture
   EXPECT_EQ(v.Client(edge - 1, 40), Pattern(1919, s.SrcY + 13));
