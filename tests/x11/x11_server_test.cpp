@@ -489,6 +489,14 @@ TEST_F(X11Server, PointerImageFollowsTheServerAndIsDrawnEnlarged) {
   EXPECT_EQ(before.ptScreenPos, (Point{50, 60}));
   EXPECT_NE(before.hCursor, 0U);
   Pump(api);
+  // At rest, a program's warp (no raw motion) is seen at once when a key comes with it.
+  Point at;
+  for (int i = 0; i < 10; ++i) api.GetCursorPos(&at);
+  XWarpPointer(display_, None, root_, 0, 0, 0, 0, 70, 80);
+  XEvent key{};
+  key.type = KeyPress;
+  EXPECT_FALSE(api.HandleEvent(key)) << "the key is the toolkit's";
+  EXPECT_TRUE(api.GetCursorPos(&at) && at == (Point{70, 80}));
 
   // A 4 x 2 pointer: white where source and mask are set, black where only the mask is.
   const char source[] = {0x05, 0x0A};

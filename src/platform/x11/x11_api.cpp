@@ -157,6 +157,13 @@ bool X11Api::HandleEvent(XEvent& event) {
     if (slowing_) SlowPointer();
     return true;
   }
+  // A key or a button may come just after a program's warp of the pointer, which makes no
+  // raw motion: what it does ("c" copies the pixel under the pointer) asks anew.
+  if (event.type == KeyPress || event.type == ButtonPress ||
+      (inputOpcode_ >= 0 && event.type == GenericEvent && event.xcookie.extension == inputOpcode_ &&
+       (event.xcookie.evtype == XI_KeyPress || event.xcookie.evtype == XI_ButtonPress))) {
+    pointerMoved_ = true;
+  }
   return false;
 }
 
