@@ -38,25 +38,6 @@ TEST(ColourArithmetic, ContrastHslAndAngleOfKnownValues) {
   }
 }
 
-TEST(PixelInfoText, GivesTheFiveLinesOrDashesWhereNothingIsMeasured) {
-  std::array<InfoLine, kInfoLines> lines{};
-  std::array<std::size_t, kInfoLines> sizes{};
-  const auto text = [&](std::size_t i) { return std::string(lines[i].data(), sizes[i]); };
-  FormatReport(PixelReport{}, lines, sizes);
-  for (std::size_t i = 0; i < kInfoLines; ++i) EXPECT_EQ(text(i).substr(text(i).size() - 3), "  -");
-
-  const PixelSample blue{{1000, 761}, kDodgerBlue};
-  FormatReport({blue, PixelSample{{977, 768}, kWhite}, blue}, lines, sizes);
-  // (These five lines, at other points: the Pixel info test below.) No pointer pixel
-  // (over the frame): its line stays; a colour that cannot be read.
-  FormatReport({std::nullopt, PixelSample{{-4, 3}, std::nullopt}, PixelSample{{-9, 3}, 0}}, lines,
-               sizes);
-  EXPECT_EQ(text(0), "Pointer  X=1000  Y=761  #1E90FF  rgb(30, 144, 255)  hsl(210, 100%, 56%)");
-  EXPECT_EQ(text(1), "Point 1  X=-4  Y=3  -");
-  EXPECT_EQ(text(3), "Distance  dx=-5  dy=0  length=5.00  angle=180.00\u00B0");
-  EXPECT_EQ(text(4), "Contrast  -");
-}
-
 class Inspector : public Started {
  protected:
   sim::SimForm& OpenInfo() {
@@ -134,7 +115,10 @@ TEST(Freeze, TakesEveryMonitorAndOutsideThePictureTheViewIsBlack) {
   v.Ticks(1);
   EXPECT_TRUE(ShowsMagnified(v, -1280, s.SrcY, 3, s.ViewWidth, s.ViewHeight, false, Pattern));
   v.desktop.SetCursorPos({1940, 500});
+  v.form->KeyPress('i');  // Pixel info: a pixel outside the picture has no colour
   v.Ticks(1);
+  EXPECT_EQ(v.toolkit.FindForm("frmPixelInfo").LabelControl("lblPointer").Caption(),
+            "Pointer  X=1940  Y=500  -");
   ASSERT_LT(s.SrcX, 1920);
   const int edge = 1 + (1920 - s.SrcX) * 3;  // the first client column right of the picture
   EXPECT_EQ(v.Client(edge - 1, 40), Pattern(1919, s.SrcY + 13));

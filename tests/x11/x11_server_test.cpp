@@ -493,8 +493,7 @@ TEST_F(X11Server, PointerImageFollowsTheServerAndIsDrawnEnlarged) {
   Point at;
   for (int i = 0; i < 10; ++i) api.GetCursorPos(&at);
   XWarpPointer(display_, None, root_, 0, 0, 0, 0, 70, 80);
-  XEvent key{};
-  key.type = KeyPress;
+  XEvent key{KeyPress};
   EXPECT_FALSE(api.HandleEvent(key)) << "the key is the toolkit's";
   EXPECT_TRUE(api.GetCursorPos(&at) && at == (Point{70, 80}));
 
