@@ -15,8 +15,6 @@ constexpr const char* kCannotFreeze = "cannot freeze";
 // covered have drawn themselves again.
 constexpr std::int32_t kMenuFreezeTicks = 13;
 
-bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
-
 }  // namespace
 
 void MainWindow::FreezeMenuClick() {
@@ -87,7 +85,7 @@ void MainWindow::StretchFrozen(Handle buffer, bool grid) {
       if (right > left) std::fill(rows.Row(y) + left, rows.Row(y) + right, 0U);
     }
   }
-  if (Empty(inside)) return;
+  if (IsEmpty(inside)) return;
   api_.StretchBlt(buffer, left + (inside.left - area.left) * f, 1 + (inside.top - area.top) * f,
                   (inside.right - inside.left) * f, (inside.bottom - inside.top) * f,
                   stillPic_->hDC(), inside.left - s_.FrozenArea.left,

@@ -17,19 +17,13 @@
 #include "platform/toolkit.h"
 #include "platform/win32_api.h"
 #include "ui/about.h"
+#include "ui/label_text.h"
 #include "ui/pixel_info.h"
 
 namespace vimo {
 
 class MainWindow : public FormEvents {
  public:
-  // What a read-out label shows, kept so the label is set only when its text changes.
-  struct ReadoutText {
-    std::array<char, 96> shown{};
-    std::size_t size = 0;
-    bool set = false;
-  };
-
   // One key of the settings file; the table lists them in the file's order. The rows
   // with a flag are the on/off options: the menu, the load and the save all walk it.
   struct Setting {
@@ -197,8 +191,8 @@ class MainWindow : public FormEvents {
   Rect gridFor_;  // the view size and factor gridPoints_ holds the lines of
   std::int32_t gridFactor_ = 0;
   std::size_t gridLines_ = 0;
-  ReadoutText readout1_;
-  ReadoutText readout2_;
+  LabelText readout1_;
+  LabelText readout2_;
   std::unique_ptr<AboutWindow> frmAbout_;          // created on first use
   std::unique_ptr<PixelInfoWindow> frmPixelInfo_;  // created on first use
 };

@@ -44,6 +44,14 @@ constexpr bool PtInRect(const Rect& r, Point p) {
   return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
 
+constexpr bool IsEmpty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+// Every point of `inner` lies in `outer`.
+constexpr bool Inside(const Rect& inner, const Rect& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+
 // The part two rectangles share; empty (right <= left or bottom <= top) where none.
 constexpr Rect Intersection(const Rect& a, const Rect& b) {
   return {a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,

@@ -33,15 +33,6 @@ std::string_view FormatLine(LineBuffer& out, char axis, std::int64_t from, std::
   return {out.data(), static_cast<std::size_t>(p - out.data())};
 }
 
-// Sets a label's text only when it changed: no work and no flicker while nothing moves.
-void ShowText(Label& label, MainWindow::ReadoutText& out, std::string_view text) {
-  if (out.set && std::string_view(out.shown.data(), out.size) == text) return;
-  label.SetCaption(text);
-  text.copy(out.shown.data(), text.size());
-  out.size = text.size();
-  out.set = true;
-}
-
 }  // namespace
 
 // A line across the whole view at a column's (or row's) middle pixel, from just inside
@@ -87,12 +78,10 @@ void MainWindow::ShowMeasurement() {
 
   // True screen coordinates: the captured area's edge plus the column or row.
   LineBuffer line{};
-  ShowText(*label1_, readout1_,
-           FormatLine(line, 'X', std::int64_t{s_.SrcX} + s_.MeasureFromX,
-                      std::int64_t{s_.SrcX} + s_.MeasureToX));
-  ShowText(*label2_, readout2_,
-           FormatLine(line, 'Y', std::int64_t{s_.SrcY} + s_.MeasureFromY,
-                      std::int64_t{s_.SrcY} + s_.MeasureToY));
+  readout1_.Show(*label1_, FormatLine(line, 'X', std::int64_t{s_.SrcX} + s_.MeasureFromX,
+                                      std::int64_t{s_.SrcX} + s_.MeasureToX));
+  readout2_.Show(*label2_, FormatLine(line, 'Y', std::int64_t{s_.SrcY} + s_.MeasureFromY,
+                                      std::int64_t{s_.SrcY} + s_.MeasureToY));
 }
 
 }  // namespace vimo

@@ -1,7 +1,6 @@
 // The clipboard: Ctrl+C copies the view as it stands, "c" the colour of the screen pixel
 // under the pointer as "#RRGGBB", which the caption shows for a while.
 #include <array>
-#include <cstdio>
 #include <vector>
 
 #include "app/main_window.h"
@@ -12,10 +11,6 @@ namespace {
 
 constexpr std::int32_t kNoticeTicks = 133;  // about two seconds of 15 ms ticks
 constexpr const char* kBusy = "clipboard busy";
-
-bool Contains(const Rect& r, Point p) {
-  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
-}
 
 }  // namespace
 
@@ -69,9 +64,9 @@ void MainWindow::CopyText(std::string_view text) {
 std::optional<Point> MainWindow::PixelUnder(Point pointer) {
   const Handle hwnd = form_->hWnd();
   Rect window;
-  if (!api_.GetWindowRect(hwnd, &window) || !Contains(window, pointer)) return pointer;
+  if (!api_.GetWindowRect(hwnd, &window) || !PtInRect(window, pointer)) return pointer;
   Point client = pointer;
-  if (!api_.ScreenToClient(hwnd, &client) || !Contains(ShownView(), client)) return std::nullopt;
+  if (!api_.ScreenToClient(hwnd, &client) || !PtInRect(ShownView(), client)) return std::nullopt;
   const std::int32_t column = (client.x - 1) / s_.Factor;
   const std::int32_t row = (client.y - 1) / s_.Factor;
   if (column >= s_.SrcWidth || row >= s_.SrcHeight) return std::nullopt;
@@ -86,9 +81,7 @@ void MainWindow::CopyColour() {
   if (!pixel) return;
   const std::optional<Colour> colour = ColourAt(*pixel);
   if (!colour) return;
-  std::array<char, 8> text{};
-  std::snprintf(text.data(), text.size(), "#%02X%02X%02X", *colour & 0xFFU, (*colour >> 8) & 0xFFU,
-                (*colour >> 16) & 0xFFU);
+  const std::array<char, 8> text = HexColour(*colour);
   ShowNotice(form_->SetClipboardText(text.data()) ? text.data() : kBusy);
 }
 

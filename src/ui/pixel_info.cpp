@@ -76,17 +76,21 @@ void WriteSample(Writer& out, const PixelSample& sample) {
     return;
   }
   const Colour c = *sample.colour;
-  std::array<char, 8> hex{};
-  std::snprintf(hex.data(), hex.size(), "#%02X%02X%02X", static_cast<unsigned>(Red(c)),
-                static_cast<unsigned>(Green(c)), static_cast<unsigned>(Blue(c)));
   const Hsl hsl = ToHsl(c);
-  out << std::string_view(hex.data(), 7) << "  rgb(" << std::int64_t{Red(c)} << ", "
+  out << std::string_view(HexColour(c).data(), 7) << "  rgb(" << std::int64_t{Red(c)} << ", "
       << std::int64_t{Green(c)} << ", " << std::int64_t{Blue(c)} << ")  hsl("
       << std::int64_t{hsl.hue} << ", " << std::int64_t{hsl.saturation} << "%, "
       << std::int64_t{hsl.lightness} << "%)";
 }
 
 }  // namespace
+
+std::array<char, 8> HexColour(Colour colour) {
+  std::array<char, 8> hex{};
+  std::snprintf(hex.data(), hex.size(), "#%02X%02X%02X", static_cast<unsigned>(Red(colour)),
+                static_cast<unsigned>(Green(colour)), static_cast<unsigned>(Blue(colour)));
+  return hex;
+}
 
 // In integers, so that the half-up rounding is exact.
 Hsl ToHsl(Colour colour) {
@@ -216,7 +220,9 @@ void PixelInfoWindow::OnCreate(Form& form) {
 }
 
 // A window loaded anew shows its design's captions until the next report.
-void PixelInfoWindow::OnLoad() { shownSizes_.fill(static_cast<std::size_t>(-1)); }
+void PixelInfoWindow::OnLoad() {
+  for (LabelText& shown : shown_) shown.Forget();
+}
 
 void PixelInfoWindow::OnKeyPress(std::int16_t& keyAscii) {
   if (keyAscii == kEscape || keyAscii == kLowerI) {
@@ -230,13 +236,7 @@ void PixelInfoWindow::Show(const PixelReport& report) {
   FormatReport(report, lines_, sizes_);
   if (!IsOpen()) return;
   for (std::size_t i = 0; i < kInfoLines; ++i) {
-    const std::string_view text(lines_[i].data(), sizes_[i]);
-    if (shownSizes_[i] == sizes_[i] && std::string_view(shown_[i].data(), sizes_[i]) == text) {
-      continue;
-    }
-    labels_[i]->SetCaption(text);
-    text.copy(shown_[i].data(), text.size());
-    shownSizes_[i] = sizes_[i];
+    shown_[i].Show(*labels_[i], std::string_view(lines_[i].data(), sizes_[i]));
   }
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/toolkit.h"
 #include "platform/win32_api.h"
+#include "ui/label_text.h"
 
 namespace vimo {
 
@@ -22,6 +23,8 @@ struct Hsl {
   bool operator==(const Hsl&) const = default;
 };
 Hsl ToHsl(Colour colour);  // colour: 0x00BBGGRR
+// "#RRGGBB", with its terminating zero.
+std::array<char, 8> HexColour(Colour colour);
 
 // The WCAG 2 contrast ratio of two colours, lighter over darker, in hundredths, cut (never
 // rounded up): 4.499 gives 449.
@@ -80,8 +83,7 @@ class PixelInfoWindow : public FormEvents {
   std::array<Label*, kInfoLines> labels_{};
   std::array<InfoLine, kInfoLines> lines_{};
   std::array<std::size_t, kInfoLines> sizes_{};
-  std::array<InfoLine, kInfoLines> shown_{};
-  std::array<std::size_t, kInfoLines> shownSizes_{};
+  std::array<LabelText, kInfoLines> shown_{};
   std::array<char, kInfoLines * sizeof(InfoLine)> text_{};
 };
 

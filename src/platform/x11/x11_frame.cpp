@@ -13,16 +13,9 @@
 namespace vimo::x11 {
 namespace {
 
-bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
-
-bool Inside(const Rect& inner, const Rect& outer) {
-  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-         inner.bottom <= outer.bottom;
-}
-
 Rect Union(const Rect& a, const Rect& b) {
-  if (Empty(a)) return b;
-  if (Empty(b)) return a;
+  if (IsEmpty(a)) return b;
+  if (IsEmpty(b)) return a;
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
           std::max(a.bottom, b.bottom)};
 }
@@ -81,7 +74,7 @@ bool X11Frame::HandleEvent(const XEvent& event) {
   const Rect drawn{notify.area.x, notify.area.y, notify.area.x + notify.area.width,
                    notify.area.y + notify.area.height};
   const Rect hit = Intersection(drawn, readArea_);
-  if (!Empty(hit)) dirty_ = Union(dirty_, hit);
+  if (!IsEmpty(hit)) dirty_ = Union(dirty_, hit);
   return true;
 }
 
@@ -105,7 +98,7 @@ Rect X11Frame::ChangedPart(bool steady, const Rect& area) {
     return area;
   }
   const Rect part = trusted_ ? dirty_ : area;
-  if (!trusted_ || !Empty(dirty_)) XDamageSubtract(display_, damage_, None, None);
+  if (!trusted_ || !IsEmpty(dirty_)) XDamageSubtract(display_, damage_, None, None);
   trusted_ = true;
   return part;
 }
@@ -131,8 +124,8 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, const Rect& area, const R
     directTo_ = Intersection(to, Rect{0, 0, view.Width(), view.Height()});
     offset_ = Point{area.left - to.left, area.top - to.top};
     const Rect copy = Intersection(changed, Moved(directTo_, offset_));
-    copied_ = Empty(copy) ? Rect{} : Moved(copy, Point{-offset_.x, -offset_.y});
-    if (!Empty(copy)) CopyIntoView(view, copy, Point{copied_.left, copied_.top});
+    copied_ = IsEmpty(copy) ? Rect{} : Moved(copy, Point{-offset_.x, -offset_.y});
+    if (!IsEmpty(copy)) CopyIntoView(view, copy, Point{copied_.left, copied_.top});
     if (renderView_ == view.Dc()) plan_.Forget();  // what the plan drew there is gone
     readMode_ = Mode::kDirect;
     readArea_ = area;
@@ -152,7 +145,7 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, const Rect& area, const R
     readMode_ = Mode::kNone;
     return false;
   }
-  if (!Empty(part)) {
+  if (!IsEmpty(part)) {
     if (!(part == area ? ReadWhole(area, desktop) : ReadPart(Intersection(part, desktop), area))) {
       readMode_ = Mode::kNone;
       return false;
@@ -191,7 +184,7 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, X11Image& still, const Re
     for (int row = 0; row < h; ++row) {
       std::uint32_t* out = rows.Row(row);
       const int y = area.top + row;
-      if (Empty(inside) || y < inside.top || y >= inside.bottom) {
+      if (IsEmpty(inside) || y < inside.top || y >= inside.bottom) {
         std::fill_n(out, w, 0U);
         continue;
       }
@@ -225,7 +218,7 @@ bool X11Frame::Snapshot(X11Image& image, Point at, const Rect& area, const Rect&
   AwaitPut();  // Vimo may write into the image's memory below
   if (inside != from) {
     for (int row = dy; row < dy + h; ++row) std::fill_n(rows.Row(row) + dx, w, 0U);
-    if (Empty(inside)) return true;
+    if (IsEmpty(inside)) return true;
   }
   const Point to{dx + inside.left - sx, dy + inside.top - sy};
   ErrorTrap trap(display_);
@@ -280,7 +273,7 @@ bool X11Frame::ReadWhole(const Rect& area, const Rect& desktop) {
   // Partly off the screen: black there, the rest read alone.
   const PixelRows rows = capture_.Rows();
   for (int row = 0; row < rows.height; ++row) std::fill_n(rows.Row(row), rows.width, 0U);
-  if (Empty(inside)) return true;
+  if (IsEmpty(inside)) return true;
   ErrorTrap trap(display_);
   const Point at{inside.left - area.left, inside.top - area.top};
   const Drawable bounce = Bounce(inside, at);
@@ -395,10 +388,10 @@ void X11Frame::Finish(X11Image& view) {
 // the screen and the new one is blended over them.
 void X11Frame::FinishDirect(X11Image& view) {
   const Rect shown = now_.on ? Intersection(now_.rect, directTo_) : Rect{};
-  const bool kept = now_ == last_ && Empty(Intersection(shown, copied_));
+  const bool kept = now_ == last_ && IsEmpty(Intersection(shown, copied_));
   if (!kept) {
     const Rect under = last_.on ? Intersection(last_.rect, directTo_) : Rect{};
-    if (!Empty(under) && !Inside(under, copied_)) {
+    if (!IsEmpty(under) && !Inside(under, copied_)) {
       CopyIntoView(view, Moved(under, offset_), Point{under.left, under.top});
     }
     if (now_.on) {
@@ -485,7 +478,7 @@ bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx,
     for (int i = 0; i < overdrawn.count; ++i) {
       const Rect over = Intersection(
           Moved(overdrawn.rects[static_cast<std::size_t>(i)], Point{sx - dx, sy - dy}), from);
-      if (!Empty(over)) put(over);
+      if (!IsEmpty(over)) put(over);
     }
   }
   std::fill_n(Changed(view), changed_.size(), 0);

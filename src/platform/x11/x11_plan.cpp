@@ -10,15 +10,8 @@
 namespace vimo::x11 {
 namespace {
 
-bool Inside(const Rect& inner, const Rect& outer) {
-  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
-         inner.bottom <= outer.bottom;
-}
-
-bool Empty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
-
 bool RowsMeet(const Rect& r, int top, int bottom) {
-  return !Empty(r) && r.top < bottom && r.bottom > top;
+  return !IsEmpty(r) && r.top < bottom && r.bottom > top;
 }
 
 }  // namespace
@@ -88,7 +81,7 @@ bool FramePlan::SameShape(const PixelRows& target) const {
   // enlargement, which is drawn anew under it.
   if (!now_.cursor) return true;
   const Rect shown = Intersection(now_.cursorRect, Rect{0, 0, target.width, target.height});
-  return Empty(shown) || Inside(shown, now_.stretch);
+  return IsEmpty(shown) || Inside(shown, now_.stretch);
 }
 
 void FramePlan::Render(const PixelRows& target, bool sourceSame, std::uint8_t* written) {
