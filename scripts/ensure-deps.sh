@@ -7,16 +7,20 @@
 set -euo pipefail
 
 native=(cmake ninja-build g++ pkg-config libgtk-3-dev libx11-dev libxext-dev libxdamage-dev libxfixes-dev
-  libxrandr-dev libxi-dev libxtst-dev libxres-dev xvfb xauth xdotool xterm openbox imagemagick
+  libxrandr-dev libxi-dev libxtst-dev libxres-dev libpipewire-0.3-dev xvfb xauth xdotool xterm openbox imagemagick
   fonts-liberation x11-xserver-utils)
 windows=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
   fonts-liberation)
+# The headless GNOME session the Wayland end-to-end tests run in.
+wayland=(dbus libglib2.0-bin mutter pipewire pipewire-bin wireplumber xwayland xdg-desktop-portal
+  xdg-desktop-portal-gnome python3-dbus python3-gi)
 case "${1:-test}" in
   run) want=("${native[@]}") ;;
   windows) want=("${windows[@]}") ;;
   test)
     want=("${native[@]}" "${windows[@]}" x11-utils libgtest-dev libgmock-dev libbenchmark-dev
-      python3 clang-format clang-tidy dpkg-dev file xclip xcompmgr)
+      python3 clang-format clang-tidy dpkg-dev file xclip xcompmgr
+      "${wayland[@]}")
     ;;
   *)
     echo "usage: $0 [run|windows|test]" >&2
