@@ -1,16 +1,23 @@
 // Vimo's entry point on Linux: the X11 system side, the GTK 3 toolkit and the magnifier
-// window, on one X connection.
+// window, on one X connection. On a Wayland desktop the windows stay on X11 (Xwayland),
+// and the screen and the pointer come from the desktop's screen-cast portal.
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <sys/stat.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
+#include <string>
 
 #include "app/main_window.h"
+#include "platform/profile_file.h"
+#include "platform/wayland/pipewire_cast.h"
+#include "platform/wayland/portal.h"
 #include "platform/x11/gtk_form.h"
 #include "platform/x11/gtk_toolkit.h"
 #include "platform/x11/x11_api.h"
@@ -51,6 +58,85 @@ bool DisplayAvailable() {
   return true;
 }
 
+// The exit code of a screen-sharing failure.
+constexpr int kNoScreen = 3;
+
+bool g_castEnded = false;
+
+// The cast was taken away (the user stopped sharing, the desktop's portal went): one line,
+// and Vimo ends as when its window is closed, settings saved.
+void CastEnded(const std::string& why, vimo::x11::GkToolkit* toolkit) {
+  if (g_castEnded) return;
+  g_castEnded = true;
+  std::fprintf(stderr, "vimo: %s\n", why.c_str());
+  g_idle_add(
+      [](gpointer data) -> gboolean {
+        OnStopSignal(data);
+        return G_SOURCE_REMOVE;
+      },
+      toolkit);
+}
+
+// A token of the portal's is a short run of printable characters; anything else in the
+// file is not passed on.
+std::string ReadToken(const std::string& path) {
+  if (path.empty()) return {};
+  std::string token = vimo::ReadWholeFile(path).value_or("");
+  while (!token.empty() && (token.back() == '\n' || token.back() == '\r' || token.back() == ' ')) {
+    token.pop_back();
+  }
+  if (token.size() > 256) return {};
+  for (const char c : token) {
+    if (c <= ' ' || c > '~') return {};
+  }
+  return token;
+}
+
+void KeepToken(const std::string& path, const std::string& token) {
+  if (path.empty() || token.empty() || ReadToken(path) == token) return;
+  // ~/.local/state/vimo, made as needed, the user's alone.
+  for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
+    mkdir(path.substr(0, at).c_str(), 0700);
+  }
+  if (!vimo::ReplaceWholeFile(path, token + "\n")) {
+    std::fprintf(stderr,
+                 "vimo: could not keep the desktop's permission to share the screen in %s; it "
+                 "will ask again at the next start\n",
+                 path.c_str());
+  }
+}
+
+// The portal's cast of every monitor, its first frames in; on failure the line is printed
+// and the cast is none.
+std::unique_ptr<vimo::wayland::PipeWireCast> StartCast(vimo::wayland::Portal& portal) {
+  using vimo::wayland::PortalStart;
+  const std::string path = vimo::wayland::TokenPath();
+  const PortalStart start = portal.Start(ReadToken(path));
+  if (start.outcome != PortalStart::Outcome::kStarted) {
+    std::fprintf(stderr, "vimo: %s\n", vimo::wayland::PortalMessage(start).c_str());
+    return nullptr;
+  }
+  KeepToken(path, start.token);
+  auto cast = std::make_unique<vimo::wayland::PipeWireCast>(start.fd, start.streams);
+  std::string why;
+  bool ended = false;
+  cast->OnEnded([&](const std::string& reason) {
+    ended = true;
+    why = reason;
+  });
+  if (!cast->Connected(&why)) {
+    std::fprintf(stderr, "vimo: the desktop could not share the screen: %s\n", why.c_str());
+    return nullptr;
+  }
+  cast->AwaitFrames(3000);  // without them the first view would be black
+  if (ended) {
+    std::fprintf(stderr, "vimo: %s\n", why.c_str());
+    return nullptr;
+  }
+  cast->OnEnded(nullptr);
+  return cast;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,8 +163,21 @@ int main(int argc, char** argv) {
   // GDK's and the system side's own traps inside it work as before.
   gdk_x11_display_error_trap_push(gdk_display_get_default());
 
+  // On a Wayland desktop, the screen is the portal's to give.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  vimo::wayland::Portal portal;
+  std::unique_ptr<vimo::wayland::PipeWireCast> cast;
+  if (wayland != nullptr && *wayland != '\0') {
+    cast = StartCast(portal);
+    if (cast == nullptr) return kNoScreen;
+  }
+
   vimo::x11::GkToolkit toolkit;
-  vimo::x11::X11Api api(toolkit.XDisplay(), toolkit);
+  if (cast != nullptr) {
+    cast->OnEnded([&toolkit](const std::string& why) { CastEnded(why, &toolkit); });
+    portal.OnClosed([&toolkit] { CastEnded("the desktop stopped sharing the screen", &toolkit); });
+  }
+  vimo::x11::X11Api api(toolkit.XDisplay(), toolkit, cast.get());
   gdk_window_add_filter(nullptr, &FilterEvent, &api);
   const guint signals[] = {
       g_unix_signal_add(SIGTERM, &OnStopSignal, &toolkit),
@@ -98,6 +197,7 @@ int main(int argc, char** argv) {
       started = toolkit.HasLiveForms();
     }
     code = started ? toolkit.Run() : 1;
+    if (g_castEnded) code = kNoScreen;
     toolkit.CloseAll();  // the windows go before the logic they call into
   }
   for (const guint source : signals) g_source_remove(source);
