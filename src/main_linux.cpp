@@ -6,7 +6,6 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
-#include <sys/stat.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +14,7 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "platform/profile_file.h"
-#include "platform/wayland/pipewire_cast.h"
-#include "platform/wayland/portal.h"
+#include "platform/wayland/cast_start.h"
 #include "platform/x11/gtk_form.h"
 #include "platform/x11/gtk_toolkit.h"
 #include "platform/x11/x11_api.h"
@@ -77,66 +74,6 @@ void CastEnded(const std::string& why, vimo::x11::GkToolkit* toolkit) {
       toolkit);
 }
 
-// A token of the portal's is a short run of printable characters; anything else in the
-// file is not passed on.
-std::string ReadToken(const std::string& path) {
-  if (path.empty()) return {};
-  std::string token = vimo::ReadWholeFile(path).value_or("");
-  while (!token.empty() && (token.back() == '\n' || token.back() == '\r' || token.back() == ' ')) {
-    token.pop_back();
-  }
-  if (token.size() > 256) return {};
-  for (const char c : token) {
-    if (c <= ' ' || c > '~') return {};
-  }
-  return token;
-}
-
-void KeepToken(const std::string& path, const std::string& token) {
-  if (path.empty() || token.empty() || ReadToken(path) == token) return;
-  // ~/.local/state/vimo, made as needed, the user's alone.
-  for (std::size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
-    mkdir(path.substr(0, at).c_str(), 0700);
-  }
-  if (!vimo::ReplaceWholeFile(path, token + "\n")) {
-    std::fprintf(stderr,
-                 "vimo: could not keep the desktop's permission to share the screen in %s; it "
-                 "will ask again at the next start\n",
-                 path.c_str());
-  }
-}
-
-// The portal's cast of every monitor, its first frames in; on failure the line is printed
-// and the cast is none.
-std::unique_ptr<vimo::wayland::PipeWireCast> StartCast(vimo::wayland::Portal& portal) {
-  using vimo::wayland::PortalStart;
-  const std::string path = vimo::wayland::TokenPath();
-  const PortalStart start = portal.Start(ReadToken(path));
-  if (start.outcome != PortalStart::Outcome::kStarted) {
-    std::fprintf(stderr, "vimo: %s\n", vimo::wayland::PortalMessage(start).c_str());
-    return nullptr;
-  }
-  KeepToken(path, start.token);
-  auto cast = std::make_unique<vimo::wayland::PipeWireCast>(start.fd, start.streams);
-  std::string why;
-  bool ended = false;
-  cast->OnEnded([&](const std::string& reason) {
-    ended = true;
-    why = reason;
-  });
-  if (!cast->Connected(&why)) {
-    std::fprintf(stderr, "vimo: the desktop could not share the screen: %s\n", why.c_str());
-    return nullptr;
-  }
-  cast->AwaitFrames(3000);  // without them the first view would be black
-  if (ended) {
-    std::fprintf(stderr, "vimo: %s\n", why.c_str());
-    return nullptr;
-  }
-  cast->OnEnded(nullptr);
-  return cast;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,8 +86,8 @@ int main(int argc, char** argv) {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland != nullptr && *wayland != '\0') {
       std::fputs(
-          "vimo: Vimo needs an X11 session (under Wayland, Xwayland shows it only X11 "
-          "programs); log in to an X11 session and start it again.\n",
+          "vimo: Vimo's windows are X11 windows, and this Wayland desktop runs no Xwayland "
+          "that Vimo can open (DISPLAY); start Xwayland, or log in to an X11 session.\n",
           stderr);
     } else {
       std::fputs("vimo: cannot open the X display\n", stderr);
@@ -168,8 +105,12 @@ int main(int argc, char** argv) {
   vimo::wayland::Portal portal;
   std::unique_ptr<vimo::wayland::PipeWireCast> cast;
   if (wayland != nullptr && *wayland != '\0') {
-    cast = StartCast(portal);
-    if (cast == nullptr) return kNoScreen;
+    std::string failure;
+    cast = vimo::wayland::StartCast(portal, &failure);
+    if (cast == nullptr) {
+      std::fprintf(stderr, "vimo: %s\n", failure.c_str());
+      return kNoScreen;
+    }
   }
 
   vimo::x11::GkToolkit toolkit;

@@ -2,10 +2,18 @@
 // the test's own, as the streams' frames would be.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "platform/wayland/cast_screen.h"
+#include "platform/wayland/cast_start.h"
+#include "platform/wayland/portal.h"
 
 namespace vimo::wayland {
 namespace {
@@ -136,6 +144,46 @@ TEST(CastScreen, PointerIsTheHotSpotOnTheDesktopAndItsImagePremultipliedArgb) {
   EXPECT_EQ(cast.Pointer().width, 0);
   EXPECT_EQ(cast.Pointer().height, 0);
   EXPECT_NE(cast.Pointer().id, id);
+}
+
+// The restore token: kept in the state folder, made as needed; read back only as one
+// line of printable characters; a file holding it already is not written again.
+TEST(CastStart, TokenIsKeptInTheStateFolderAndReadBackOnlyWhenSound) {
+  namespace fs = std::filesystem;
+  const fs::path home = fs::temp_directory_path() / ("vimo-token-" + std::to_string(getpid()));
+  fs::remove_all(home);
+  setenv("XDG_STATE_HOME", (home.string() + "/state/").c_str(), 1);
+  const std::string path = TokenPath();
+  EXPECT_EQ(path, home.string() + "/state/vimo/screencast-token");
+  EXPECT_EQ(ReadToken(path), "");
+  ASSERT_TRUE(KeepToken(path, "32588801-bc7d-47f7"));
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "32588801-bc7d-47f7\n");
+  struct stat folder {};
+  ASSERT_EQ(stat((home / "state/vimo").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700U);
+  EXPECT_EQ(ReadToken(path), "32588801-bc7d-47f7");
+  const auto inode =
+      fs::status(path).type() == fs::file_type::regular ? fs::hard_link_count(path) : 0;
+  struct stat before {};
+  stat(path.c_str(), &before);
+  ASSERT_TRUE(KeepToken(path, "32588801-bc7d-47f7"));
+  struct stat after {};
+  stat(path.c_str(), &after);
+  EXPECT_EQ(before.st_ino, after.st_ino) << "the same token is not written again";
+  for (const char* bad : {"two words\n", "caf\xc3\xa9\n", "\n"}) {
+    std::ofstream(path, std::ios::binary) << bad;
+    EXPECT_EQ(ReadToken(path), "") << bad;
+  }
+  fs::remove(path);
+  fs::create_directory(path);  // a folder where the file should be: nothing to keep it in
+  EXPECT_FALSE(KeepToken(path, "abc"));
+  unsetenv("XDG_STATE_HOME");
+  const std::string user = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_EQ(TokenPath(), home.string() + "/.local/state/vimo/screencast-token");
+  setenv("HOME", user.c_str(), 1);
+  fs::remove_all(home);
 }
 
 }  // namespace
