@@ -227,12 +227,19 @@ bool X11Api::GetCursorPos(Point* point) {
   if (point == nullptr) return false;
   if (cast_ != nullptr) {
     cast_->Refresh();
-    // Before the first cursor metadata, the server's answer (right over Vimo's windows).
     if (cast_->Pointer().known) {
       *point = cast_->Pointer().at;
       return true;
     }
-    return QueryPointer(point);
+    // Before the first cursor metadata (the pointer has not moved since the cast began),
+    // the server's answer, right over Vimo's own windows, asked every 100 ms at most.
+    const std::int64_t now = NowMs();
+    if (now - pointerAskedMs_ >= kPointerWatchMs || pointerAskedMs_ == 0) {
+      if (!QueryPointer(&pointerAt_)) return false;
+      pointerAskedMs_ = now;
+    }
+    *point = pointerAt_;
+    return true;
   }
   TakeRawMotion();
   const std::int64_t now = NowMs();
