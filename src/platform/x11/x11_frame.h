@@ -106,6 +106,9 @@ class X11Frame {
   };
 
   Rect ChangedPart(bool steady, const Rect& area);
+  // A snapshot begun: the image's planned drawing done, its next put whole; the part of
+  // `area` that lands in it (`from`) and where (`to`). False where none does.
+  bool SnapshotPlace(X11Image& image, Point at, const Rect& area, Rect& from, Point& to);
   // A read from pixels in client memory, kept as `source` at `version`: `copy` fills the
   // capture (the area's size) where either changed since the last read.
   template <typename Copy>
