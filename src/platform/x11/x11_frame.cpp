@@ -478,7 +478,7 @@ void X11Frame::MarkRows(X11Image& view, int top, int bottom) {
 }
 
 bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx, int dy, int w,
-                   int h, const Overdrawn& overdrawn) {
+                   int h, const Overdrawn& overdrawn, Overdrawn& put) {
   Finish(view);
   if (!ClipToImage(view.Width(), view.Height(), sx, sy, dx, dy, w, h)) return true;
 
@@ -488,14 +488,15 @@ bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx,
   const Rect from{sx, sy, sx + w, sy + h};
   bool done = true;
   bool sent = false;
-  const auto put = [&](const Rect& r) {
+  const auto putRect = [&](const Rect& r) {
     done = view.Put(window, gc, r.left, r.top, dx + r.left - sx, dy + r.top - sy, r.right - r.left,
                     r.bottom - r.top) &&
            done;
+    put.Add(Moved(r, Point{dx - sx, dy - sy}));
     sent = true;
   };
   if (whole) {
-    put(from);
+    putRect(from);
   } else {
     // Runs of changed rows, each one request; then what was drawn over on the window.
     const std::uint8_t* rows = changed_.data();
@@ -510,13 +511,13 @@ bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx,
       }
       int end = y + 1;
       while (end < sy + h && rows[end] != 0) ++end;
-      put(Rect{sx, y, sx + w, end});
+      putRect(Rect{sx, y, sx + w, end});
       y = end;
     }
     for (int i = 0; i < overdrawn.count; ++i) {
       const Rect over = Intersection(
           Moved(overdrawn.rects[static_cast<std::size_t>(i)], Point{sx - dx, sy - dy}), from);
-      if (!IsEmpty(over)) put(over);
+      if (!IsEmpty(over)) putRect(over);
     }
   }
   std::fill_n(Changed(view), changed_.size(), 0);
