@@ -40,44 +40,33 @@ TEST(GridColour, OkRecoloursTheGridAtOnceCancelKeepsItAndTheDialogRemembersTheCh
   EXPECT_TRUE(form.Failures().empty()) << form.Failures().front();
 }
 
-// The texts it shows: ReopeningKeeps... below.
-TEST(About, OpensTopmostOwnedByTheMainWindowWithoutTakingTheFocus) {
-  Vimo v;
-  sim::SimForm& main = v.Start();
-  ASSERT_TRUE(main.ClickMenu("About"));
-  sim::SimForm& about = v.toolkit.FindForm("frmAbout");
-  EXPECT_TRUE(about.Window().topmost && about.Visible());
-  EXPECT_EQ(v.desktop.ActiveWindow(), 0U);
-  EXPECT_EQ(about.Owner(), main.hWnd());
-  EXPECT_TRUE(main.Failures().empty() && about.Failures().empty());
-}
-
 TEST(About, OpensCentredOnItsOwnerInsideTheWorkAreaOfTheOwnersMonitor) {
-  struct Case {
-    Rect owner;  // the main window's outer rect; the About window's is 251 x 251
-    Point about;
-  };
-  for (const Case& c : {
-           Case{{-800, 200, -584, 462}, {-817, 205}},      // on the monitor left of the primary
-           Case{{-1270, 900, -1054, 1162}, {-1280, 773}},  // half off that monitor's corner
-           Case{{1800, 900, 2016, 1162}, {1669, 789}},     // above the primary's task bar
+  // The main window's outer rect, and where the About window's (251 x 251) goes.
+  for (const auto& [owner, at] : {
+           std::pair<Rect, Point>{{-800, 200, -584, 462}, {-817, 205}},  // left of the primary
+           {{-1270, 900, -1054, 1162}, {-1280, 773}},  // half off that monitor's corner
+           {{1800, 900, 2016, 1162}, {1669, 789}},     // above the primary's task bar
        }) {
     Vimo v({{-1280, 0, 0, 1024}, kFullHd});
     sim::SimForm& main = v.Start();
-    v.desktop.PlaceWindow(main.hWnd(), c.owner);
+    v.desktop.PlaceWindow(main.hWnd(), owner);
     main.ClickMenu("About");
-    const Rect outer = v.toolkit.FindForm("frmAbout").Window().outer;
-    EXPECT_EQ(outer, (Rect{c.about.x, c.about.y, c.about.x + 251, c.about.y + 251}))
-        << c.owner.left << ", " << c.owner.top;
+    EXPECT_EQ(v.toolkit.FindForm("frmAbout").Window().outer,
+              (Rect{at.x, at.y, at.x + 251, at.y + 251}))
+        << owner.left << ", " << owner.top;
   }
 }
 
+// Topmost, owned by the main window, without taking the focus.
 TEST(About, ReopeningKeepsTheWindowEveryCloseUnloadsAndTheNextOpenLoadsAfresh) {
   for (const bool byButton : {true, false}) {
     Vimo v;
     sim::SimForm& main = v.Start();
-    main.ClickMenu("About");
+    ASSERT_TRUE(main.ClickMenu("About"));
     sim::SimForm& first = v.toolkit.FindForm("frmAbout");
+    EXPECT_TRUE(first.Window().topmost && first.Visible());
+    EXPECT_EQ(v.desktop.ActiveWindow(), 0U);
+    EXPECT_EQ(first.Owner(), main.hWnd());
     v.toolkit.SetCurrentYear(2031);
     v.toolkit.SetVersion(1, 3);
     first.Hide();
@@ -94,28 +83,26 @@ TEST(About, ReopeningKeepsTheWindowEveryCloseUnloadsAndTheNextOpenLoadsAfresh) {
     EXPECT_TRUE(second.Visible());
     EXPECT_EQ(second.LabelControl("lblCopyright").Caption(), std::string(kPrefix) + "2031");
     EXPECT_EQ(second.LabelControl("lblVersion").Caption(), "Version 1.3");
+    EXPECT_TRUE(main.Failures().empty() && first.Failures().empty() && second.Failures().empty());
   }
 }
 
 TEST(About, TheHomepageLinkOpensTheAddressThroughTheShellAndStaysOpen) {
-  struct Case {
-    const char* address;
-    const char* opened;
-  };
-  for (const Case& c : {Case{"vimo.example.org", "https://vimo.example.org"},
-                        Case{"https://vimo.example.org/about", "https://vimo.example.org/about"},
-                        Case{"http://example.net", "http://example.net"},
-                        Case{"example.net:8080/x", "https://example.net:8080/x"}}) {
-    Vimo v;
-    v.Start();
-    AboutWindow window(v.desktop, v.toolkit, c.address);
+  for (const auto& [address, opened] :
+       {std::pair{"vimo.example.org", "https://vimo.example.org"},
+        {"https://vimo.example.org/about", "https://vimo.example.org/about"},
+        {"http://example.net", "http://example.net"},
+        {"example.net:8080/x", "https://example.net:8080/x"}}) {
+    Running v;
+    AboutWindow window(v.desktop, v.toolkit, address);
     window.Open(*v.form);
     sim::SimForm& about = v.toolkit.FindForm("frmAbout");
     const Rect link = about.LabelControl("lblHomepage").Bounds();
     about.MouseDown(kLeftButton, link.left + 1, link.top + 1);
     ASSERT_TRUE(about.MouseUp(kLeftButton, link.left + 1, link.top + 1));
-    const std::vector<sim::ShellExecuteCall> calls{{0, "open", c.opened, "", "", 1}};
-    EXPECT_EQ(v.desktop.ShellExecuteLog(), calls) << c.address;
+    EXPECT_EQ(v.desktop.ShellExecuteLog(),
+              (std::vector<sim::ShellExecuteCall>{{0, "open", opened, "", "", 1}}))
+        << address;
     EXPECT_TRUE(about.Loaded() && about.Visible());
   }
 }

@@ -2,6 +2,8 @@
 // mouse reaches the window, and when a popup's command runs.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "platform/units.h"
 #include "vimo_harness.h"
 
@@ -32,13 +34,15 @@ TEST(Likeness, AnUnchangedSizeRunsNoResizeAndAMinimisedWindowIsNeitherSizedNorTy
 }
 
 TEST(Likeness, TwipsBecomeWholePixelsTiesToEven) {
-  const struct {
-    float tpp, twips;
-    int pixels;
-  } cases[] = {{15, 3247.5F, 216}, {15, 3262.5F, 218}, {15, 7.5F, 0}, {15, -22.5F, -2},
-               {15, -157, -10},    {12, 3345, 279},    {12, 975, 81}, {7.5F, 1451.25F, 194}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(PixelsFromTwips(c.twips, c.tpp), c.pixels) << c.twips << " / " << c.tpp;
+  const std::tuple<float, float, int> cases[] = {
+      // twips per pixel, twips, pixels{15, 3247.5F, 216}, {15, 3262.5F, 218}, {15, 7.5F, 0}, {15,
+      // -22.5F, -2},
+      {15, -157, -10},
+      {12, 3345, 279},
+      {12, 975, 81},
+      {7.5F, 1451.25F, 194}};
+  for (const auto& [tpp, twips, pixels] : cases) {
+    EXPECT_EQ(PixelsFromTwips(twips, tpp), pixels) << twips << " / " << tpp;
   }
 }
 
@@ -56,8 +60,7 @@ TEST(Likeness, TheViewShowsOtherWindowsButVimosOwnOnlyWhereItCannotBeExcluded) {
     EXPECT_EQ(v.Client(x, y), excludable ? Pattern(outer.left, outer.top) : sim::kFrameColour);
     EXPECT_EQ(bool(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195)), excludable);
   }
-  Vimo v;
-  v.Start();
+  Running v;
   v.form->ClickMenu("About");
   const Rect about = v.toolkit.FindForm("frmAbout").Window().outer;
   v.desktop.SetCursorPos({about.left, about.top});
@@ -76,19 +79,16 @@ TEST(Likeness, TheMouseReachesTheWindowPastTheLabelsAsWindowsRoutesIt) {
   form.MouseMove(31, label);
   EXPECT_EQ(v.s().MeasureToY, 20) << "a move over a label is not the window's";
 
-  const struct {
-    Point down, up;
-    bool clicks;
-  } presses[] = {{{31, 62}, {34, 65}, true},
-                 {{31, 62}, {31, label}, false},
-                 {{31, label}, {31, 62}, false},
-                 {{31, 62}, {31, 400}, false}};
-  for (const auto& p : presses) {
+  const std::tuple<Point, Point, bool> presses[] = {{{31, 62}, {34, 65}, true},
+                                                    {{31, 62}, {31, label}, false},
+                                                    {{31, label}, {31, 62}, false},
+                                                    {{31, 62}, {31, 400}, false}};
+  for (const auto& [down, up, clicks] : presses) {  // a click only within the window
     v.s().MeasureFromX = -5;
-    form.MouseDown(kLeftButton, p.down.x, p.down.y);
+    form.MouseDown(kLeftButton, down.x, down.y);
     EXPECT_EQ(v.s().MeasureFromX, -5) << "a press alone does nothing";
-    form.MouseUp(kLeftButton, p.up.x, p.up.y);
-    EXPECT_EQ(v.s().MeasureFromX, p.clicks ? 10 : -5) << p.down.y << " to " << p.up.y;
+    form.MouseUp(kLeftButton, up.x, up.y);
+    EXPECT_EQ(v.s().MeasureFromX, clicks ? 10 : -5) << down.y << " to " << up.y;
   }
 
   // A press on a label holds the mouse: no move reaches the window until it is up.

@@ -33,10 +33,6 @@ TEST(Wheel, NotchesChooseTheNextFactorAndStopAtBothEnds) {
 
 class Clipboard : public Started {
  protected:
-  void SetUp() override {
-    Started::SetUp();
-    caption = form->Caption();
-  }
   // Grid, lock and measure on.
   void Lock() {
     form->ClickMenu("GridMen");
@@ -44,7 +40,7 @@ class Clipboard : public Started {
     form->ClickMenu("Meas");
     v.Ticks(1);
   }
-  std::string caption;
+  const std::string caption = "Vimo (3x)  Right click for a menu";  // as started
 };
 
 // Its text on the clipboard and in the caption for two seconds; "clipboard busy" there
@@ -74,7 +70,7 @@ TEST_F(Clipboard, ColourUnderThePointerOrBusyStandsInTheCaptionForTwoSeconds) {
 
 // Locked, the view's blocks are the screen pixels they show (grid lines included); the
 // frame, the margin, the band and the title bar give nothing.
-TEST_F(Clipboard, OverTheLockedViewEachBlockGivesItsScreenPixel) {
+TEST_F(Clipboard, OverTheLockedViewEachBlockGivesItsScreenPixelAndControlCTheViewAsShown) {
   Lock();
   const MagnifierState& s = v.s();
   for (const Point block : {Point{0, 0}, Point{5, 7}, Point{s.SrcWidth - 1, s.SrcHeight - 1}}) {
@@ -96,12 +92,9 @@ TEST_F(Clipboard, OverTheLockedViewEachBlockGivesItsScreenPixel) {
     EXPECT_EQ(board.text, "kept") << at.x << ", " << at.y;
     EXPECT_EQ(form->Caption(), caption);
   }
-}
 
-// The view as shown: enlargement, grid, pointer and the inverted marker lines, without
-// the frame; a copy says nothing.
-TEST_F(Clipboard, ControlCCopiesTheViewPixelForPixel) {
-  Lock();
+  // Ctrl+C copies the view as shown: enlargement, grid, pointer and the inverted marker
+  // lines, without the frame; a copy says nothing.
   v.desktop.SetCursorPos({v.s().SrcX + 10, v.s().SrcY + 12});  // the pointer in the view
   v.LeftClick(31, 40);
   form->MouseMove(70, 52);

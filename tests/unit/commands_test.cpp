@@ -14,10 +14,18 @@ std::vector<int> CheckedFactors(Vimo& v) {
   return checked;
 }
 
-TEST(Factor, Choosing5RelaysCaptionsAndRepaintsAtOnce) {
+// An index without an item fails and leaves the factor checked. Choosing 5 relays, sets
+// the caption and repaints at once; 1 disables the grid item, which keeps its check mark.
+TEST(Factor, ABadIndexFailsAndAChoiceRelaysCaptionsAndRepaintsAtOnce) {
   Vimo v;
   sim::SimForm& form = v.Start();
   form.SetClientSize(200, 223);
+  for (std::int16_t bad : {0, 11, -1}) {
+    EXPECT_THROW(v.app.SetFactor(bad), ToolkitError) << bad;
+    EXPECT_EQ(v.s().Factor, 3);
+    EXPECT_EQ(CheckedFactors(v), std::vector<int>{3});
+    EXPECT_EQ(form.Caption(), "Vimo (3x)  Right click for a menu");
+  }
   v.Ticks(1);
   ASSERT_TRUE(form.ClickMenu("Mag", 5));
   EXPECT_EQ(CheckedFactors(v), std::vector<int>{5});
@@ -27,12 +35,7 @@ TEST(Factor, Choosing5RelaysCaptionsAndRepaintsAtOnce) {
   // (467, 264)), before any new tick.
   EXPECT_TRUE(ShowsMagnified(v, 467, 264, 5, 195, 220));
   EXPECT_EQ(v.Client(197, 10), sim::kButtonFace) << "the view at factor 3 is wiped";
-}
 
-TEST(Factor, OneDisablesTheGridItemWhichKeepsItsCheckMark) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  form.SetClientSize(200, 223);
   form.ClickMenu("GridMen");
   form.ClickMenu("Mag", 1);
   EXPECT_FALSE(v.Menu("GridMen").Enabled());
@@ -44,17 +47,6 @@ TEST(Factor, OneDisablesTheGridItemWhichKeepsItsCheckMark) {
   EXPECT_TRUE(v.Menu("GridMen").Enabled());
   v.Ticks(1);
   EXPECT_EQ(v.Client(2, 10), 0xC0C0C0U) << "the grid is back at factor 2";
-}
-
-TEST(Factor, AnIndexWithoutItemFailsAndLeavesTheFactorChecked) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  for (std::int16_t bad : {0, 11, -1}) {
-    EXPECT_THROW(v.app.SetFactor(bad), ToolkitError) << bad;
-    EXPECT_EQ(v.s().Factor, 3);
-    EXPECT_EQ(CheckedFactors(v), std::vector<int>{3});
-    EXPECT_EQ(form.Caption(), "Vimo (3x)  Right click for a menu");
-  }
 }
 
 }  // namespace

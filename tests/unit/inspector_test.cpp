@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "ui/pixel_info.h"
 #include "vimo_harness.h"
@@ -28,13 +29,11 @@ TEST(ColourArithmetic, ContrastHslAndAngleOfKnownValues) {
   EXPECT_EQ(ToHsl(0x0100FF), (Hsl{0, 100, 50}));   // 359.76 rounds to 360, which is 0
   EXPECT_EQ(ToHsl(0x402010), (Hsl{220, 60, 16}));  // #102040
   // dx, dy in screen pixels (y down) and the angle with up positive.
-  const struct {
-    int dx, dy;
-    double degrees;
-  } angles[] = {{23, -7, 16.93}, {0, 0, 0.0},     {5, 0, 0.0},      {0, -5, 90.0},  {-5, 0, 180.0},
-                {0, 5, -90.0},   {-3, -3, 135.0}, {-3, 4, -126.87}, {3, 4, -53.13}, {-1, 0, 180.0}};
-  for (const auto& a : angles) {
-    EXPECT_NEAR(AngleDegrees(a.dx, a.dy), a.degrees, 0.005) << a.dx << ", " << a.dy;
+  const std::tuple<int, int, double> angles[] = {
+      {23, -7, 16.93}, {0, 0, 0.0},     {5, 0, 0.0},      {0, -5, 90.0},  {-5, 0, 180.0},
+      {0, 5, -90.0},   {-3, -3, 135.0}, {-3, 4, -126.87}, {3, 4, -53.13}, {-1, 0, 180.0}};
+  for (const auto& [dx, dy, degrees] : angles) {
+    EXPECT_NEAR(AngleDegrees(dx, dy), degrees, 0.005) << dx << ", " << dy;
   }
 }
 

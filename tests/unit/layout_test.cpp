@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <tuple>
+#include <utility>
 
 #include "vimo_harness.h"
 
@@ -18,22 +20,14 @@ struct Sizes {
 };
 
 Sizes Read(Vimo& v) {
-  sim::SimShape& frame = v.form->ShapeControl("Shape1");
-  return {v.s().ViewWidth,
-          v.s().ViewHeight,
-          v.s().SrcWidth,
-          v.s().SrcHeight,
-          static_cast<int>(frame.Width()),
-          static_cast<int>(frame.Height())};
+  const MagnifierState& s = v.s();
+  const sim::SimShape& f = v.form->ShapeControl("Shape1");
+  return {s.ViewWidth, s.ViewHeight, s.SrcWidth, s.SrcHeight, int(f.Width()), int(f.Height())};
 }
 
 TEST(Layout, WholeBlocksInsideTheFrameForEachClientFactorGridAndBand) {
-  const struct {
-    int width, height;
-    std::int16_t factor;
-    bool grid, band;  // band: locked and measuring
-    Sizes want;
-  } cases[] = {
+  // The client's size, the factor, the grid, the band (locked and measuring), the sizes.
+  const std::tuple<int, int, std::int16_t, bool, bool, Sizes> cases[] = {
       {200, 223, 3, false, false, {198, 219, 66, 73, 200, 221}},
       {200, 223, 3, true, false, {198, 219, 66, 73, 199, 220}},
       {200, 223, 3, false, true, {198, 195, 66, 65, 200, 197}},
@@ -44,36 +38,33 @@ TEST(Layout, WholeBlocksInsideTheFrameForEachClientFactorGridAndBand) {
       {4, 50, 3, false, false, {0, 48, 0, 16, 2, 50}},
       {1, 3, 3, false, false, {0, 0, 0, 0, 2, 2}},  // narrower than the frame
   };
-  for (const auto& c : cases) {
-    Vimo v;
-    v.Start();
-    v.s().GridOn = c.grid ? kTrue : kFalse;
-    v.s().MeasureOn = c.band ? kTrue : kFalse;
-    v.s().Locked = c.band ? kTrue : kFalse;  // LockMen's mark stays: the flag counts
-    v.app.SetFactor(c.factor);
-    v.form->SetClientSize(c.width, c.height);
-    EXPECT_EQ(Read(v), c.want) << c.width << "x" << c.height << " at " << c.factor;
+  for (const auto& [width, height, factor, grid, band, want] : cases) {
+    Running v;
+    v.s().GridOn = grid ? kTrue : kFalse;
+    v.s().MeasureOn = v.s().Locked = band ? kTrue : kFalse;  // LockMen's mark stays
+    v.app.SetFactor(factor);
+    v.form->SetClientSize(width, height);
+    EXPECT_EQ(Read(v), want) << width << "x" << height << " at " << factor;
     v.Ticks(1);
     EXPECT_TRUE(v.form->Failures().empty());
   }
 }
 
 TEST(Layout, TheReadOutLabelsFillTheBandAtEveryScaleAndMeasuringWithoutTheLockHasNone) {
-  const struct {
-    float twipsPerPixel, points;  // the labels' font: 8 points at 96 DPI, as small elsewhere
-  } scales[] = {{15.0F, 8.0F}, {12.0F, 6.4F}, {7.5F, 4.0F}};  // 96, 120 and 192 DPI
-  for (const auto [twipsPerPixel, points] : scales) {
+  // Twips per pixel at 96, 120 and 192 DPI, and the labels' font: 8 points at 96 DPI, as
+  // small elsewhere.
+  const std::pair<float, float> scales[] = {{15.0F, 8.0F}, {12.0F, 6.4F}, {7.5F, 4.0F}};
+  for (const auto& [twipsPerPixel, points] : scales) {
     Vimo v;
     v.toolkit.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
     v.Start();
-    EXPECT_FLOAT_EQ(v.form->LabelControl("Label1").FontSize(), points);
-    EXPECT_FLOAT_EQ(v.form->LabelControl("Label2").FontSize(), points);
-    v.s().MeasureOn = kTrue;
-    v.s().Locked = kTrue;
+    v.s().MeasureOn = v.s().Locked = kTrue;
     v.form->SetClientSize(200, 223);
-    // Half the band each, neither covering the other.
-    EXPECT_EQ(v.form->LabelControl("Label1").Bounds(), (Rect{0, 199, 200, 211})) << twipsPerPixel;
-    EXPECT_EQ(v.form->LabelControl("Label2").Bounds(), (Rect{0, 211, 200, 223})) << twipsPerPixel;
+    for (const int i : {0, 1}) {  // half the band each, neither covering the other
+      auto& label = v.form->LabelControl(i == 0 ? "Label1" : "Label2");
+      EXPECT_FLOAT_EQ(label.FontSize(), points);
+      EXPECT_EQ(label.Bounds(), (Rect{0, 199 + 12 * i, 200, 211 + 12 * i})) << twipsPerPixel;
+    }
     v.s().Locked = kFalse;
     v.app.ComputeLayout();
     EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
@@ -96,27 +87,25 @@ TEST(Layout, OnAMonitorOfAnotherScaleTheWindowKeepsItsPixelsAndTheReadOutItsBand
   const Rect start = v.form->Window().outer;
   const int w = start.right - start.left, h = start.bottom - start.top;
   const int cw = v.form->ClientWidth(), ch = v.form->ClientHeight();
-  const struct {
-    std::size_t monitor;
-    int dpi, x;  // the monitor's scale is set, then the window dragged to (x, 50)
-    float tpp, points;
-  } steps[] = {{1, 96, 2000, 15.0F, 8.0F},
-               {0, 192, 100, 7.5F, 4.0F},
-               {0, 144, 100, 10.0F, 16.0F / 3.0F},
-               {1, 96, 2000, 15.0F, 8.0F}};
-  for (const auto& step : steps) {
-    v.desktop.SetMonitorDpi(step.monitor, step.dpi);
-    v.form->DragTo(step.x, 50);
-    EXPECT_EQ(v.form->Window().outer, (Rect{step.x, 50, step.x + w, 50 + h})) << step.dpi;
-    EXPECT_FLOAT_EQ(v.toolkit.GetScreen().TwipsPerPixelY(), step.tpp);
-    EXPECT_FLOAT_EQ(v.form->Width(), static_cast<float>(w) * step.tpp);
-    EXPECT_FLOAT_EQ(v.form->Left(), static_cast<float>(step.x) * step.tpp);
-    for (const char* name : {"Label1", "Label2"}) {
-      EXPECT_FLOAT_EQ(v.form->LabelControl(name).FontSize(), step.points) << name;
-      EXPECT_EQ(v.form->LabelControl(name).FontPixels(), 11) << name << " at " << step.dpi;
+  // A monitor's scale is set, then the window dragged to (x, 50): twips per pixel, points.
+  const std::tuple<std::size_t, int, int, float, float> steps[] = {
+      {1, 96, 2000, 15.0F, 8.0F},
+      {0, 192, 100, 7.5F, 4.0F},
+      {0, 144, 100, 10.0F, 16.0F / 3.0F},
+      {1, 96, 2000, 15.0F, 8.0F}};
+  for (const auto& [monitor, dpi, x, tpp, points] : steps) {
+    v.desktop.SetMonitorDpi(monitor, dpi);
+    v.form->DragTo(x, 50);
+    EXPECT_EQ(v.form->Window().outer, (Rect{x, 50, x + w, 50 + h})) << dpi;
+    EXPECT_FLOAT_EQ(v.toolkit.GetScreen().TwipsPerPixelY(), tpp);
+    EXPECT_FLOAT_EQ(v.form->Width(), static_cast<float>(w) * tpp);
+    EXPECT_FLOAT_EQ(v.form->Left(), static_cast<float>(x) * tpp);
+    for (const int i : {0, 1}) {
+      auto& label = v.form->LabelControl(i == 0 ? "Label1" : "Label2");
+      EXPECT_FLOAT_EQ(label.FontSize(), points) << i;
+      EXPECT_EQ(label.FontPixels(), 11) << i << " at " << dpi;
+      EXPECT_EQ(label.Bounds(), (Rect{0, ch - 24 + 12 * i, cw, ch - 12 + 12 * i})) << i;
     }
-    EXPECT_EQ(v.form->LabelControl("Label1").Bounds(), (Rect{0, ch - 24, cw, ch - 12}));
-    EXPECT_EQ(v.form->LabelControl("Label2").Bounds(), (Rect{0, ch - 12, cw, ch}));
   }
   v.form->ClickMenu("Meas");
   EXPECT_EQ(v.form->ClientHeight(), ch - 24) << "the band is 24 pixels at 96 DPI too";
@@ -134,8 +123,7 @@ TEST(Layout, OnAMonitorOfAnotherScaleTheWindowKeepsItsPixelsAndTheReadOutItsBand
 // follows the client area, after the repaint (the next tick draws it whole: render_test.cpp),
 // and a restored window is repainted at once.
 TEST(Layout, ResizingRelaysANormalWindowTallerThanOneRow) {
-  Vimo v;
-  v.Start();
+  Running v;
   v.form->SetClientSize(200, 223);
   v.form->SetClientSize(200, 1);
   EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
@@ -144,11 +132,10 @@ TEST(Layout, ResizingRelaysANormalWindowTallerThanOneRow) {
   v.form->Minimize();
   EXPECT_EQ(Read(v), (Sizes{198, 219, 66, 73, 200, 221}));
   v.form->Restore();
-  EXPECT_EQ(v.Client(0, 10), 0U);
-  EXPECT_EQ(v.Client(199, 10), 0U) << "the frame, painted at once";
+  EXPECT_EQ(v.Client(0, 10) | v.Client(199, 10), 0U) << "the frame, painted at once";
   v.form->SetClientSize(321, 123);
-  EXPECT_EQ(v.form->Picture("BuffPic").Width(), 321);
-  EXPECT_EQ(v.form->Picture("BuffPic").Height(), 123);
+  const auto& surface = v.form->Picture("BuffPic");
+  EXPECT_EQ((Point{int(surface.Width()), int(surface.Height())}), (Point{321, 123}));
 }
 
 }  // namespace

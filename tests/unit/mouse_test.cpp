@@ -9,23 +9,17 @@ namespace {
 TEST(Mouse, MovesGiveTheCapturedPixelUnderThePointer) {
   Vimo v;
   sim::SimForm& form = v.Start();
-  const struct {
-    int x;
-    std::int32_t want;
-  } factor3[] = {{0, -1}, {1, 0}, {2, 0}, {3, 0}, {4, 1}, {200, 66}, {250, 83}};
-  for (const auto& c : factor3) {
-    form.MouseMove(c.x, c.x);
-    EXPECT_EQ(v.s().MeasureToX, c.want) << c.x;
-    EXPECT_EQ(v.s().MeasureToY, c.want) << c.x;
+  const int factor3[][2] = {{0, -1}, {1, 0}, {2, 0}, {3, 0}, {4, 1}, {200, 66}, {250, 83}};
+  for (const auto& [x, want] : factor3) {  // a client point (x, x)
+    form.MouseMove(x, x);
+    EXPECT_EQ((Point{v.s().MeasureToX, v.s().MeasureToY}), (Point{want, want})) << x;
   }
   form.ClickMenu("Mag", 1);
   form.MouseMove(1, 37);
-  EXPECT_EQ(v.s().MeasureToX, 0);
-  EXPECT_EQ(v.s().MeasureToY, 36);
+  EXPECT_EQ((Point{v.s().MeasureToX, v.s().MeasureToY}), (Point{0, 36}));
   // Past the view (the margin, the frame): stored as they are, beyond SrcWidth.
   form.MouseMove(199, 198);
-  EXPECT_EQ(v.s().MeasureToX, 198);
-  EXPECT_GE(v.s().MeasureToX, v.s().SrcWidth);
+  EXPECT_EQ(v.s().MeasureToX, 198) << "the view is 198 source pixels wide";
 }
 
 // A caption set behind Vimo's back shows how far each press and release went.
@@ -41,8 +35,7 @@ TEST(Mouse, EveryReleaseResetsTheCaptionLeftAndMiddleDoNothingElse) {
     form.MouseUp(button, 5, 5);
     EXPECT_EQ(form.Caption(), "Vimo (3x)") << button;
   }
-  EXPECT_TRUE(form.Popups().empty());
-  EXPECT_TRUE(v.Menu("Pop").Visible() == false);
+  EXPECT_TRUE(form.Popups().empty() && !v.Menu("Pop").Visible());
 }
 
 }  // namespace

@@ -31,8 +31,7 @@ TEST(Frame, EachScreenPixelIsABlockAndGridCellsLieBetweenLinesAtEveryFactor) {
                {6, 200, 223},        {7, 200, 223},   {8, 200, 223}, {9, 200, 223}, {10, 200, 223},
                {2, 1002, 1002},      {3, 1002, 1001}, {7, 641, 480}};
   for (const auto& [f, clientW, clientH, grid] : cases) {
-    Vimo v;
-    v.Start();
+    Running v;
     v.form->SetClientSize(clientW, clientH);
     v.form->ClickMenu("Mag", f);
     ASSERT_TRUE(!grid || v.form->ClickMenu("GridMen"));
@@ -40,8 +39,6 @@ TEST(Frame, EachScreenPixelIsABlockAndGridCellsLieBetweenLinesAtEveryFactor) {
     v.Ticks(1);
     const int viewW = ((clientW - 2) / f) * f;
     const int viewH = ((clientH - 2) / f) * f;
-    ASSERT_EQ(v.s().ViewWidth, viewW);
-    ASSERT_EQ(v.s().ViewHeight, viewH);
     EXPECT_TRUE(ShowsMagnified(v, CentredStart(1000 + f, viewW / f), CentredStart(700, viewH / f),
                                f, viewW, viewH, grid))
         << f << " " << clientW << "x" << clientH;
@@ -50,20 +47,15 @@ TEST(Frame, EachScreenPixelIsABlockAndGridCellsLieBetweenLinesAtEveryFactor) {
 }
 
 TEST(Frame, AViewOfOneBlockHasNoGridLinesAndAViewOfNoneDrawsNothing) {
-  Vimo v;
-  v.Start();
+  Running v;
   v.form->SetClientSize(5, 5);
   ASSERT_TRUE(v.form->ClickMenu("GridMen"));
   v.Ticks(1);
-  ASSERT_EQ(v.s().SrcWidth, 1);
   EXPECT_TRUE(ShowsMagnified(v, 500, 300, 3, 3, 3, true));
-  v.form->SetClientSize(4, 40);
-  ASSERT_EQ(v.s().ViewWidth, 0);
-  ASSERT_EQ(v.s().SrcWidth, 0);
+  v.form->SetClientSize(4, 40);  // no block across
   v.Ticks(3);
   EXPECT_TRUE(v.form->Failures().empty());
-  EXPECT_EQ(v.Client(2, 5), sim::kButtonFace);
-  EXPECT_EQ(v.Client(3, 5), sim::kButtonFace);
+  for (const int x : {2, 3}) EXPECT_EQ(v.Client(x, 5), sim::kButtonFace) << x;
   EXPECT_EQ(v.desktop.LiveDcs(), 0);
 }
 
@@ -76,8 +68,7 @@ class Pointer : public ::testing::Test {
     v.form->SetClientSize(200, 223);
     v.desktop.ResetCalls();
     v.Ticks(1);
-    ASSERT_EQ(v.s().SrcX, 467);
-    ASSERT_EQ(v.s().SrcY, 264);
+    ASSERT_EQ((Point{v.s().SrcX, v.s().SrcY}), (Point{467, 264}));
     // Position and image come from one query.
     ASSERT_EQ(v.desktop.Calls().getCursorInfo, 1);
     ASSERT_EQ(v.desktop.Calls().getCursorPos, 0);
@@ -87,16 +78,14 @@ class Pointer : public ::testing::Test {
   // 3 x (500 - 467) = 99 and 3 x (300 - 264) = 108, one pixel up and left of the block
   // that shows the screen pixel under the pointer.
   void ExpectArrowPixel(int px, int py, Colour want) {
-    for (int b = 0; b < 3; ++b) {
-      for (int a = 0; a < 3; ++a) {
-        EXPECT_EQ(v.Client(99 + 3 * px + a, 108 + 3 * py + b), want) << px << "," << py;
-      }
+    for (int i = 0; i < 9; ++i) {
+      EXPECT_EQ(v.Client(99 + 3 * px + i % 3, 108 + 3 * py + i / 3), want) << px << "," << py;
     }
   }
   Vimo v;
 };
 
-TEST_F(Pointer, AColourPointerIsDrawnThreeTimesLargerAtItsHotSpot) {
+TEST_F(Pointer, AColourPointerIsDrawnThreeTimesLargerAtItsHotSpotUnderTheGrid) {
   StartWith(false);
   ExpectArrowPixel(0, 0, kBlack);
   ExpectArrowPixel(1, 5, kWhite);
@@ -106,6 +95,12 @@ TEST_F(Pointer, AColourPointerIsDrawnThreeTimesLargerAtItsHotSpot) {
             Pattern(467 + (99 + 60 - 1) / 3, 264 + (108 + 15 - 1) / 3));
   // Right of the pointer's 96-pixel square, the plain magnified screen.
   EXPECT_EQ(v.Client(196, 110), Pattern(467 + 65, 264 + 36));
+
+  v.form->ClickMenu("GridMen");  // its frame, outside a tick, asks for the pointer itself
+  // The pointer lands where it did without grid; the grid is drawn over it.
+  EXPECT_EQ(v.Client(103, 124), kWhite);  // arrow pixel (1, 5), inside a cell
+  EXPECT_EQ(v.Client(102, 124), kGrid);   // column 102 is a grid line
+  EXPECT_EQ(v.Client(103, 123), kGrid);   // row 123 is a grid line
 }
 
 TEST_F(Pointer, AMonochromePointerUsesTheMaskWidthForBothSides) {
@@ -116,15 +111,6 @@ TEST_F(Pointer, AMonochromePointerUsesTheMaskWidthForBothSides) {
   // Below the stem the mask keeps the screen; the mask's second (XOR) half is not
   // drawn as more rows.
   EXPECT_EQ(v.Client(111, 183), Pattern(467 + 110 / 3, 264 + 182 / 3));
-}
-
-TEST_F(Pointer, GridLinesLieOverThePointer) {
-  StartWith(false);
-  v.form->ClickMenu("GridMen");  // its frame, outside a tick, asks for the pointer itself
-  // The pointer lands where it did without grid; the grid is drawn over it.
-  EXPECT_EQ(v.Client(103, 124), kWhite);  // arrow pixel (1, 5), inside a cell
-  EXPECT_EQ(v.Client(102, 124), kGrid);   // column 102 is a grid line
-  EXPECT_EQ(v.Client(103, 123), kGrid);   // row 123 is a grid line
 }
 
 TEST_F(Pointer, NoPointerOrPointerOffShowsTheScreenOnly) {
@@ -151,8 +137,7 @@ TEST(Frame, OverVimosOwnWindowThePointerIsOneGreenPixelEnlarged) {
   const Point at{client.left + 100, client.top + 90};
   v.desktop.SetCursorPos(at);
   v.Ticks(1);
-  const int dx = at.x - v.s().SrcX;
-  const int dy = at.y - v.s().SrcY;
+  const int dx = at.x - v.s().SrcX, dy = at.y - v.s().SrcY;
   int green = 0;
   for (int y = 1; y <= v.s().ViewHeight; ++y) {
     for (int x = 1; x <= v.s().ViewWidth; ++x) green += v.Client(x, y) == 0x00FF00U ? 1 : 0;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <tuple>
 
 #include "platform/profile_file.h"
 #include "vimo_harness.h"
@@ -76,8 +77,7 @@ TEST(Settings, AFirstRunMakesTheFolderAndWritesTheDefaultsAtExitOnly) {
 // The factor and the grid colour are saved from the state, whatever the menu and the pen
 // show. Each option's own key: Options below.
 TEST(Settings, EveryValueIsWrittenAndComesBackAtTheNextStart) {
-  Vimo v;
-  v.Start();
+  Running v;
   v.desktop.SetCursorPos({700, 400});
   v.Ticks(1);
   ASSERT_TRUE(v.form->ClickMenu("GridMen"));
@@ -106,8 +106,7 @@ TEST(Settings, EveryValueIsWrittenAndComesBackAtTheNextStart) {
   EXPECT_EQ(s.GridColor, 0x00123456U);
   EXPECT_EQ(next.form->Picture("BuffPic").ForeColor(), 0x00123456U);
   EXPECT_EQ(next.Client(7, 10), 0x00123456U) << "the first grid line, drawn at load";
-  EXPECT_EQ(s.SrcX, 667);
-  EXPECT_EQ(s.SrcY, 368);
+  EXPECT_EQ((Point{s.SrcX, s.SrcY}), (Point{667, 368}));
   // The stored left edge was off the primary screen: it comes back at 0.
   EXPECT_EQ(next.form->Window().outer, (Rect{0, 60, 216, 60 + 262}));
   next.Ticks(1);  // locked: the view stays where it was
@@ -116,7 +115,7 @@ TEST(Settings, EveryValueIsWrittenAndComesBackAtTheNextStart) {
 
 // Each on/off option: its menu item (of the Center / TopLeft pair, the one that sets it
 // on), its key and default, and what it does, from the menu and from the next start.
-// `shows` tells whether the option's effect is on, ticking where it needs a tick.
+// `shows` tells whether the option's effect is on, after a tick where `ticks` says so.
 TEST(Options, EachHasItsItemKeyDefaultAndEffect) {
   const struct {
     const char* item;
@@ -125,47 +124,41 @@ TEST(Options, EachHasItsItemKeyDefaultAndEffect) {
     const char* key;
     Flag fallback;
     bool needsLock;  // its item is enabled only while locked
+    bool ticks;
     bool (*shows)(Vimo&);
   } options[] = {
-      {"GridMen", nullptr, &MagnifierState::GridOn, "Grid", kFalse, false,
+      {"GridMen", nullptr, &MagnifierState::GridOn, "Grid", kFalse, false, false,
        [](Vimo& v) {  // at once, relaid: the frame's right side moves in by one
          const bool grid = v.Client(3, 10) == 0xC0C0C0U;
          EXPECT_EQ(v.Client(grid ? 198 : 199, 10), 0U);
          return grid;
        }},
-      {"Stick", nullptr, &MagnifierState::Sticky, "Sticked", kFalse, false,
+      {"Stick", nullptr, &MagnifierState::Sticky, "Sticked", kFalse, false, false,
        [](Vimo& v) {
          const Point at{v.form->Window().outer.left + 100, 200};
          v.desktop.SetCursorPos(at);
          v.Ticks(1);
          return v.form->Window().outer.left == at.x + 24;
        }},
-      {"Center", "TopLeft", &MagnifierState::Centered, "Centered", kTrue, false,
-       [](Vimo& v) {
-         v.Ticks(1);
-         return v.s().SrcX + v.s().SrcWidth / 2 == 500;
-       }},
-      {"Meas", nullptr, &MagnifierState::MeasureOn, "Measure", kFalse, true,
+      {"Center", "TopLeft", &MagnifierState::Centered, "Centered", kTrue, false, true,
+       [](Vimo& v) { return v.s().SrcX + v.s().SrcWidth / 2 == 500; }},
+      {"Meas", nullptr, &MagnifierState::MeasureOn, "Measure", kFalse, true, false,
        [](Vimo& v) { return v.form->LabelControl("Label1").Visible(); }},
-      {"LockMen", nullptr, &MagnifierState::Locked, "Locked", kFalse, false,
+      {"LockMen", nullptr, &MagnifierState::Locked, "Locked", kFalse, false, false,
        [](Vimo& v) {
          const std::int16_t x = v.s().SrcX;
          v.desktop.SetCursorPos({x + 100, 300});
          v.Ticks(1);
          return v.s().SrcX == x;
        }},
-      {"OnTop", nullptr, &MagnifierState::OnTopOn, "TopWindow", kTrue, false,
+      {"OnTop", nullptr, &MagnifierState::OnTopOn, "TopWindow", kTrue, false, false,
        [](Vimo& v) { return v.form->Window().topmost; }},
-      {"PointerMen", nullptr, &MagnifierState::PointerOn, "CursorOn", kTrue, false,
+      {"PointerMen", nullptr, &MagnifierState::PointerOn, "CursorOn", kTrue, false, true,
        [](Vimo& v) {  // the arrow's black tip, three times larger
-         v.Ticks(1);
          return v.Client(3 * (500 - v.s().SrcX) + 1, 3 * (300 - v.s().SrcY) + 1) == 0U;
        }},
-      {"SlowMouse", nullptr, &MagnifierState::SlowMouseOn, "SlowMouse", kFalse, true,
-       [](Vimo& v) {
-         v.Ticks(1);
-         return v.desktop.MouseSpeed() == 3;
-       }},
+      {"SlowMouse", nullptr, &MagnifierState::SlowMouseOn, "SlowMouse", kFalse, true, true,
+       [](Vimo& v) { return v.desktop.MouseSpeed() == 3; }},
   };
   for (const auto& o : options) {
     SCOPED_TRACE(o.key);
@@ -175,6 +168,7 @@ TEST(Options, EachHasItsItemKeyDefaultAndEffect) {
       if (o.offItem != nullptr) {
         EXPECT_EQ(v.Menu(o.offItem).Checked(), want == kFalse);
       }
+      if (o.ticks) v.Ticks(1);
       EXPECT_EQ(o.shows(v), want == kTrue);
     };
     const auto click = [&](Vimo& v, Flag want) {  // nothing moves, nothing is activated
@@ -207,14 +201,8 @@ TEST(Options, EachHasItsItemKeyDefaultAndEffect) {
 }
 
 TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
-  struct Case {
-    const char* ini;
-    std::int16_t factor;
-    Colour colour;
-    std::int16_t srcX, srcY;
-    Flag grid;
-  };
-  const Case cases[] = {
+  // The lines, then the factor, the grid colour, the source's place and the grid read.
+  const std::tuple<const char*, std::int16_t, Colour, std::int16_t, std::int16_t, Flag> cases[] = {
       {"", 3, 0xC0C0C0, 0, 0, kFalse},
       {"Grid=1\nXPos=70000\nFactorIndex=10\nYPos=-70000", 10, 0xC0C0C0, 4464, -4464, kTrue},
       {"GRID = 5 \n xpos=-70000\nGridColor=255\nYPos=100000", 3, 255, -4464, -31072, kTrue},
@@ -223,29 +211,24 @@ TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
       {"FactorIndex=65541\nGrid=-0\nXPos=4294967297", 3, 0xC0C0C0, 1, 0, kFalse},
       {"FactorIndex=\"5\"\nFactorIndex=6\nXPos=12x", 5, 0xC0C0C0, 12, 0, kFalse},
   };
-  for (const Case& c : cases) {
+  for (const auto& [ini, factor, colour, srcX, srcY, grid] : cases) {
     Vimo v;
-    WriteIni(v.desktop, "[Settings]\n" + std::string(c.ini));
+    WriteIni(v.desktop, "[Settings]\n" + std::string(ini));
     v.Start();
-    SCOPED_TRACE(c.ini);
-    EXPECT_EQ(v.s().Factor, c.factor);
-    for (std::int16_t i = 1; i <= 10; ++i) EXPECT_EQ(v.Mag(i).Checked(), i == c.factor);
-    EXPECT_EQ(v.form->Caption(), "Vimo (" + std::to_string(c.factor) + "x)" + v.s().HintText);
-    EXPECT_EQ(v.s().GridColor, c.colour);
-    EXPECT_EQ(v.form->Picture("BuffPic").ForeColor(), c.colour);
-    EXPECT_EQ(v.s().SrcX, c.srcX);
-    EXPECT_EQ(v.s().SrcY, c.srcY);
-    EXPECT_EQ(v.s().GridOn, c.grid);
+    SCOPED_TRACE(ini);
+    EXPECT_EQ(v.s().Factor, factor);
+    for (std::int16_t i = 1; i <= 10; ++i) EXPECT_EQ(v.Mag(i).Checked(), i == factor);
+    EXPECT_EQ(v.form->Caption(), "Vimo (" + std::to_string(factor) + "x)" + v.s().HintText);
+    EXPECT_EQ(v.s().GridColor, colour);
+    EXPECT_EQ(v.form->Picture("BuffPic").ForeColor(), colour);
+    EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), (Point{srcX, srcY}));
+    EXPECT_EQ(v.s().GridOn, grid);
   }
 }
 
 TEST(Settings, TheWindowIsKeptOnThePrimaryScreenAndUsable) {
-  struct Case {
-    const char* ini;
-    Rect outer;  // pixels; the window is 216 x 238 without stored sizes
-    std::vector<Rect> monitors = {kFullHd};
-  };
-  const Case cases[] = {
+  // The lines and the window's outer pixels; it is 216 x 238 without stored sizes.
+  const std::pair<const char*, Rect> cases[] = {
       {"", {852, 421, 852 + 216, 421 + 238}},
       {"Width=6000", {760, 421, 760 + 400, 421 + 238}},
       {"Width=40000\nHeight=99999", {0, 0, 1920, 1080}},
@@ -254,15 +237,15 @@ TEST(Settings, TheWindowIsKeptOnThePrimaryScreenAndUsable) {
       {"Width=0\nHeight=-7", {852, 421, 852 + 216, 421 + 238}},
       {"Width=254\nHeight=599", {852, 421, 852 + 216, 421 + 238}},  // no client pixel left
       {"Width=255\nHeight=600\nLeft=15\nTop=30", {1, 2, 1 + 17, 2 + 40}},
-      {"Width=40000\nHeight=99999\nLeft=99999\nTop=99999",
-       {0, 0, 1024, 768},  // the primary screen, not the desktop reaching left of it
-       {{-1280, 0, 0, 1024}, {0, 0, 1024, 768}}},
+      {"Width=40000\nHeight=99999\nLeft=99999\nTop=99999", {0, 0, 1024, 768}},
   };
-  for (const Case& c : cases) {
-    Vimo v(c.monitors);
-    WriteIni(v.desktop, "[Settings]\n" + std::string(c.ini));
+  for (const auto& [ini, outer] : cases) {
+    // The last on a primary screen of 1024 x 768, not the desktop reaching left of it.
+    Vimo v(outer.right == 1024 ? std::vector<Rect>{{-1280, 0, 0, 1024}, {0, 0, 1024, 768}}
+                               : std::vector<Rect>{kFullHd});
+    WriteIni(v.desktop, "[Settings]\n" + std::string(ini));
     v.Start();
-    EXPECT_EQ(v.form->Window().outer, c.outer) << c.ini;
+    EXPECT_EQ(v.form->Window().outer, outer) << ini;
   }
 }
 
@@ -285,15 +268,12 @@ TEST(Settings, AFailingWriteStopsTheSaveWithOneMessage) {
   // message, the path as it was and nothing beside it; the failed save's factor 6 unread.
   const std::string users =
       "[Mine]\r\nNote=" + std::string(3900, 'n') + "\r\n" + Keys({{"FactorIndex", "4"}});
-  const struct {
-    std::string_view what;
-    ReplaceStep step = ReplaceStep::kNone;
-    void (*make)(const fs::path&) = nullptr;  // from the user's file
-  } cases[] = {
-      {"create", ReplaceStep::kCreate},
-      {"write", ReplaceStep::kWrite},
-      {"sync", ReplaceStep::kSync},
-      {"rename", ReplaceStep::kRename},
+  // What fails, the step of replacing that fails or what is made from the user's file.
+  const std::tuple<std::string_view, ReplaceStep, void (*)(const fs::path&)> cases[] = {
+      {"create", ReplaceStep::kCreate, nullptr},
+      {"write", ReplaceStep::kWrite, nullptr},
+      {"sync", ReplaceStep::kSync, nullptr},
+      {"rename", ReplaceStep::kRename, nullptr},
       {"folder", {}, [](const fs::path& p) { fs::create_directory(p); }},
       {"FIFO", {}, [](const fs::path& p) { mknod(p.c_str(), S_IFIFO | 0644, 0); }},
       {"socket", {}, [](const fs::path& p) { mknod(p.c_str(), S_IFSOCK | 0644, 0); }},
@@ -302,20 +282,20 @@ TEST(Settings, AFailingWriteStopsTheSaveWithOneMessage) {
       {"unreadable file", {}, [](const fs::path& p) { fs::permissions(p, fs::perms::none); }},
   };
   alarm(20);  // a read that blocks (on the FIFO) ends the run
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    if (c.what == "unreadable file" && geteuid() == 0) continue;  // root reads it anyway
+  for (const auto& [what, step, make] : cases) {
+    SCOPED_TRACE(what);
+    if (what == "unreadable file" && geteuid() == 0) continue;  // root reads it anyway
     Vimo v;
     WriteIni(v.desktop, users);
     const fs::path file = v.desktop.HostPath(kIni);
-    if (c.make != nullptr && !c.what.ends_with("file")) fs::remove(file);
-    if (c.make != nullptr) c.make(file);
+    if (make != nullptr && !what.ends_with("file")) fs::remove(file);
+    if (make != nullptr) make(file);
     const fs::file_type type = fs::symlink_status(file).type();
     const std::string before = type == fs::file_type::regular ? ReadIni(v.desktop) : "";
     v.Start();
-    EXPECT_EQ(v.s().Factor, c.make != nullptr ? 3 : 4);
+    EXPECT_EQ(v.s().Factor, make != nullptr ? 3 : 4);
     v.form->ClickMenu("Mag", 6);
-    FailReplaceStep(c.step);
+    FailReplaceStep(step);
     v.form->Close();
     FailReplaceStep(ReplaceStep::kNone);
     EXPECT_EQ(v.toolkit.MessageBoxes(), full.toolkit.MessageBoxes());
@@ -349,10 +329,8 @@ TEST(Settings, OtherSectionsAndKeysStayAndKnownKeysAreReplacedInPlace) {
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(fs::status(dotfile).permissions(), fs::perms(0640));
   const std::string text = ReadIni(v.desktop);
-  const std::string kept =
-      "; "
-      "mine\r\n[Other]\r\nA=2\r\n[settings]\r\nfactorindex=4\r\nExtra=x\r\nGridColor=12632256\r\n";
-  EXPECT_EQ(text.substr(0, kept.size()), kept);
+  const std::string kept = "; mine\r\n[Other]\r\nA=2\r\n[settings]\r\nfactorindex=4\r\nExtra=x\r\n";
+  EXPECT_EQ(text.substr(0, kept.size() + 20), kept + "GridColor=12632256\r\n");
   EXPECT_EQ(text.substr(text.size() - 13), "SlowMouse=0\r\n");
 }
 

@@ -9,19 +9,10 @@ namespace {
 // The start without settings: settings_test.cpp, AFirstRun...; the options' defaults:
 // settings_test.cpp, Options.
 
-// Giving a slowed mouse its speed back at close: lock_measure_test.cpp, Slowing.
-TEST(Shutdown, LeavesAMouseSpeedItDidNotChangeAlone) {
-  Vimo v;
-  v.Start();
-  v.desktop.SetUserMouseSpeed(14);  // the user's own change while Vimo runs
-  v.form->Close();
-  EXPECT_EQ(v.desktop.MouseSpeed(), 14);
-}
-
-// The mouse speed it gives back: lock_measure_test.cpp, Slowing.
-TEST(Failures, AFailingHandlerKeepsTheProgramRunning) {
-  Vimo v;
-  v.Start();
+// The close leaves a mouse speed Vimo did not change alone. Giving a slowed mouse its
+// speed back: lock_measure_test.cpp, Slowing.
+TEST(Failures, AFailingHandlerKeepsTheProgramRunningAndTheCloseLeavesTheMouseAlone) {
+  Running v;
   v.desktop.FailNextFormGetDc(sim::GetDcFailure::kThrow);
   EXPECT_TRUE(v.form->Tick());
   EXPECT_EQ(v.form->Failures().size(), 1U);
@@ -30,6 +21,9 @@ TEST(Failures, AFailingHandlerKeepsTheProgramRunning) {
   v.Ticks(1);
   EXPECT_EQ(v.form->Failures().size(), 1U);
   EXPECT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195));
+  v.desktop.SetUserMouseSpeed(14);  // the user's own change while Vimo runs
+  v.form->Close();
+  EXPECT_EQ(v.desktop.MouseSpeed(), 14);
 }
 
 }  // namespace

@@ -34,17 +34,15 @@ void ExpectAsDrawn(const Lines& lines, int width, int height, std::uint32_t seed
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) drawn.Set(x, y, random() & 0x00FFFFFFU);
   }
-  std::vector<std::uint32_t> topDown(drawn.Pixels());
-  std::vector<std::uint32_t> bottomUp(topDown.size());
+  std::vector<std::uint32_t> topDown(drawn.Pixels()), bottomUp(topDown.size());
   for (int y = 0; y < height; ++y) {
     std::copy_n(drawn.Row(y), width,
                 bottomUp.begin() + static_cast<std::ptrdiff_t>(height - 1 - y) * width);
   }
   const std::size_t n = lines.points.size() / 2;
   sim::PixelBuffer inked(width, height, 0);
-  for (std::size_t i = 0; i < n; ++i) {
-    const Point a = lines.points[2 * i];
-    const Point b = lines.points[2 * i + 1];
+  for (std::size_t i = 0; i < 2 * n; i += 2) {
+    const Point a = lines.points[i], b = lines.points[i + 1];
     sim::ForEachLinePoint(a.x, a.y, b.x, b.y, [&](int x, int y) {
       drawn.Set(x, y, kInk);
       inked.Set(x, y, 1);
@@ -59,10 +57,8 @@ void ExpectAsDrawn(const Lines& lines, int width, int height, std::uint32_t seed
   int wrong = 0;
   for (int y = 0; y < height && wrong < 5; ++y) {
     for (int x = 0; x < width && wrong < 5; ++x) {
-      const std::uint32_t want = drawn.At(x, y);
-      const std::uint32_t wantUp = inked.At(x, y) != 0 ? kInkRgb : want;
-      const std::uint32_t gotDown = down.Row(y)[x];
-      const std::uint32_t gotUp = up.Row(y)[x];
+      const std::uint32_t want = drawn.At(x, y), wantUp = inked.At(x, y) != 0 ? kInkRgb : want;
+      const std::uint32_t gotDown = down.Row(y)[x], gotUp = up.Row(y)[x];
       if (gotDown != want || gotUp != wantUp) {
         ++wrong;
         ADD_FAILURE() << "at " << x << "," << y << ": top-down " << gotDown << ", bottom-up "
@@ -81,7 +77,7 @@ Lines Grid(int width, int height, int f) {
   return grid;
 }
 
-TEST(StraightLinesTest, GridsAreTheDrawnPixels) {
+TEST(StraightLinesTest, GridsInAndOutOfStepAreTheDrawnPixels) {
   for (int f = 2; f <= 10; ++f) {
     SCOPED_TRACE(f);
     ExpectAsDrawn(Grid(202, 101, f), 202, 101, static_cast<std::uint32_t>(f));
@@ -89,9 +85,7 @@ TEST(StraightLinesTest, GridsAreTheDrawnPixels) {
   // More lines than one batch holds; a view one pixel larger than the surface.
   ExpectAsDrawn(Grid(1002, 1002, 1), 1002, 1002, 1);
   ExpectAsDrawn(Grid(64, 48, 4), 63, 47, 2);
-}
 
-TEST(StraightLinesTest, GridsOutOfStepAreTheDrawnPixels) {
   // Grid(90, 60, 5), points 0-33 its 17 columns, 34-55 its 11 rows, with: the fourth
   // column off its step; the second column stopping half way; the third starting lower
   // down; the last row stopping at the last column, which it leaves out.

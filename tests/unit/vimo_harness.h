@@ -70,6 +70,11 @@ class Vimo {
   sim::SimForm* form = nullptr;
 };
 
+// Vimo started on the default desktop, nothing set before the start.
+struct Running : Vimo {
+  Running() { Start(); }
+};
+
 // Vimo started with the arrow pointer showing, for what the pointer over the window does.
 class Started : public testing::Test {
  protected:
@@ -95,12 +100,10 @@ class Started : public testing::Test {
 inline ::testing::AssertionResult ShowsMagnified(const Vimo& v, int srcX, int srcY, int factor,
                                                  int viewW, int viewH, bool grid = false,
                                                  Colour (*screen)(int, int) = nullptr) {
-  const int right = grid ? viewW : viewW + 1;
-  const int bottom = grid ? viewH : viewH + 1;
+  const int right = grid ? viewW : viewW + 1, bottom = grid ? viewH : viewH + 1;
   for (int y = 0; y <= bottom; ++y) {
     for (int x = 0; x <= right; ++x) {
-      const int sx = srcX + (x - 1) / factor;
-      const int sy = srcY + (y - 1) / factor;
+      const int sx = srcX + (x - 1) / factor, sy = srcY + (y - 1) / factor;
       Colour want = screen != nullptr ? screen(sx, sy) : v.desktop.Pixel(sx, sy);
       if (x == 0 || y == 0 || x == right || y == bottom) {
         want = 0;
