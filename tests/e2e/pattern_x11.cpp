@@ -351,24 +351,13 @@ void Emit(const std::string& line) {
   std::fflush(stdout);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 5) return 2;
-  const int x = std::atoi(argv[1]);
-  const int y = std::atoi(argv[2]);
-  const int w = std::atoi(argv[3]);
-  const int h = std::atoi(argv[4]);
-  g_display = XOpenDisplay(nullptr);
-  if (g_display == nullptr || w <= 0 || h <= 0) return 3;
-  XSetErrorHandler(IgnoreErrors);
+// Shows the pattern in an override-redirect window at (x, y), w x h.
+bool ShowPattern(int x, int y, int w, int h) {
   const int screen = DefaultScreen(g_display);
-  g_root = RootWindow(g_display, screen);
   Visual* visual = DefaultVisual(g_display, screen);
-  if (DefaultDepth(g_display, screen) != 24 || visual->red_mask != 0xFF0000) return 4;
-  int xfixesEvent = 0;
-  int xfixesError = 0;
-  if (!XFixesQueryExtension(g_display, &xfixesEvent, &xfixesError)) return 5;
+  if (w <= 0 || h <= 0 || DefaultDepth(g_display, screen) != 24 || visual->red_mask != 0xFF0000) {
+    return false;
+  }
 
   // The pattern as the window's background: the server paints it on every exposure.
   std::vector<unsigned> pixels;
@@ -405,6 +394,26 @@ int main(int argc, char** argv) {
   XMapRaised(g_display, pattern);
   for (XEvent e{}; e.type != MapNotify;) XNextEvent(g_display, &e);
   XSync(g_display, False);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) return 2;
+  const int x = std::atoi(argv[1]);
+  const int y = std::atoi(argv[2]);
+  const int w = std::atoi(argv[3]);
+  const int h = std::atoi(argv[4]);
+  g_display = XOpenDisplay(nullptr);
+  if (g_display == nullptr) return 3;
+  XSetErrorHandler(IgnoreErrors);
+  g_root = DefaultRootWindow(g_display);
+  int xfixesEvent = 0;
+  int xfixesError = 0;
+  if (!XFixesQueryExtension(g_display, &xfixesEvent, &xfixesError)) return 5;
+  // 0 x 0: no window of its own (the Wayland target shows the pattern in a Wayland window).
+  if ((w != 0 || h != 0) && !ShowPattern(x, y, w, h)) return 4;
   Emit("{\"shown\": true}");
 
   char line[2048];
@@ -425,7 +434,6 @@ int main(int argc, char** argv) {
       XNextEvent(g_display, &e);
     }
   }
-  XFreeGC(g_display, gc);
   XCloseDisplay(g_display);
   return 0;
 }
