@@ -21,7 +21,10 @@
 // with their title (_NET_WM_NAME, else WM_NAME), class (WM_CLASS), "type" (the
 // _NET_WM_WINDOW_TYPE without its prefix, in lower case: "normal", "dialog",
 // "popup_menu", ...), "override", the outer ("window") and client rects on the screen as
-// [left, top, right, bottom], "topmost" (_NET_WM_STATE_ABOVE), "foreground" (the active
+// [left, top, right, bottom] (what shows of them: a window manager's frame as its
+// _NET_FRAME_EXTENTS tell, without the invisible borders Mutter's frames have; a window's
+// rect less the shadow GTK draws around it on a composited screen, its
+// _GTK_FRAME_EXTENTS), "topmost" (_NET_WM_STATE_ABOVE), "foreground" (the active
 // window, or the one holding the X focus) and "children" (none: GTK draws its controls in
 // one X window). It ends when stdin closes.
 //
@@ -141,6 +144,23 @@ struct TopLevel {
   Window client;  // the application's window
   bool override;
 };
+
+// What shows of a window: the client with the frame its window manager tells, or less the
+// shadow GTK tells; the rect on the screen where a window tells neither. Extents are
+// left, right, top, bottom.
+Rect Visible(const TopLevel& t, bool frame) {
+  const Rect client = OnScreen(t.client);
+  const auto wm = Property<long>(t.client, A("_NET_FRAME_EXTENTS"), XA_CARDINAL);
+  if (frame && !t.override && wm.size() == 4) {
+    return {client.left - static_cast<int>(wm[0]), client.top - static_cast<int>(wm[2]),
+            client.right + static_cast<int>(wm[1]), client.bottom + static_cast<int>(wm[3])};
+  }
+  const Rect r = frame ? OnScreen(t.outer) : client;
+  const auto gtk = Property<long>(t.client, A("_GTK_FRAME_EXTENTS"), XA_CARDINAL);
+  if (gtk.size() != 4 || (frame && t.outer != t.client)) return r;
+  return {r.left + static_cast<int>(gtk[0]), r.top + static_cast<int>(gtk[2]),
+          r.right - static_cast<int>(gtk[1]), r.bottom - static_cast<int>(gtk[3])};
+}
 
 bool ManagerRuns() {
   const auto check = Property<long>(g_root, A("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW);
@@ -266,8 +286,8 @@ std::string State(bool ok, const std::string& extra) {
   for (const TopLevel& t : TopLevels()) {
     out += (out.back() == '[' ? "" : ", ") + std::string("{\"title\": ") + Json(Title(t.client)) +
            ", \"class\": " + Json(ClassOf(t.client)) + ", \"type\": " + Json(TypeOf(t.client)) +
-           ", \"override\": " + Json(t.override) + ", \"window\": " + Json(OnScreen(t.outer)) +
-           ", \"client\": " + Json(OnScreen(t.client)) +
+           ", \"override\": " + Json(t.override) + ", \"window\": " + Json(Visible(t, true)) +
+           ", \"client\": " + Json(Visible(t, false)) +
            ", \"topmost\": " + Json(Topmost(t.client)) + ", \"foreground\": " +
            Json(foreground != 0 && (foreground == t.client || Contains(t.outer, foreground))) +
            ", \"children\": []}";
@@ -334,7 +354,7 @@ bool Run(const std::vector<std::string>& arg, std::string* extra) {
     XSync(g_display, False);
     Rect r;
     for (int i = 0; i < 50; ++i) {
-      r = OnScreen(t->outer);
+      r = Visible(*t, true);
       if (r.left == x && r.top == y) break;  // where it was asked to go
       struct timespec pause = {0, 20'000'000};
       nanosleep(&pause, nullptr);

@@ -10,9 +10,11 @@
 # tests/e2e/README.md tells what the cases check and which ways of Wine and X they rely on.
 
 import argparse
+import contextlib
 import json
 import math
 import os
+import re
 import select
 import shutil
 import signal
@@ -23,6 +25,7 @@ import tempfile
 import threading
 import time
 import traceback
+import uuid
 from collections import namedtuple
 from dataclasses import dataclass, replace
 from fractions import Fraction
@@ -288,6 +291,12 @@ class Wine:
     def unprotect(self, h: "Harness", path: Path) -> None:
         h.ask("release")
 
+    def pointer(self, h: "Harness") -> list[int]:
+        return h.ask("state")["cursor"]
+
+    def pointer_image(self, h: "Harness") -> None:
+        return None  # GetCursorInfo's pointer cannot be told from the system's own
+
     def activate(self, h: "Harness") -> None:
         """Vimo active, as a user does: a click on the caption, past the icon at any scale
         (Wine makes a window active only when it is clicked)."""
@@ -302,6 +311,7 @@ class Linux:
     sees_itself = True  # X11 cannot leave a window out of a screen read
     menu_at = (900, 400)  # room below and both sides for GTK's larger menu at 200%
     skips: dict[str, str] = {}
+    slows = True  # the slow mouse can be chosen once the view is locked
 
     def __init__(self):
         self.home: Optional[Path] = None
@@ -336,7 +346,7 @@ class Linux:
             shutil.rmtree(self.home, ignore_errors=True)
 
     def command(self, program: Path, *args) -> list:
-        if program.name.startswith("vimo_pattern"):
+        if program.name.startswith("vimo_"):
             return [program, *args]
         if self.user:  # a copy in nobody's home: the build may lie where nobody cannot go
             copy = self.home / program.name
@@ -397,18 +407,223 @@ class Linux:
     def unprotect(self, h: "Harness", path: Path) -> None:
         path.chmod(0o644)
 
+    def pointer(self, h: "Harness") -> list[int]:
+        return h.ask("state")["cursor"]
+
+    def pointer_image(self, h: "Harness") -> dict:
+        return h.ask("cursor")["image"]
+
     def activate(self, h: "Harness") -> None:
-        """Vimo active, as a user does: a click on its title bar in openbox's frame."""
+        """Vimo active, as a user does: a click on its title bar in openbox's (or Mutter's)
+        frame."""
         win = h.vimo_window()
         h.xdotool("mousemove", win["window"][0] + px(1200),
                   (win["window"][1] + win["client"][1]) // 2, "click", 1)
+
+
+# Keysyms of the key names the cases give xdotool (a single character is its own keysym).
+KEYSYMS = {"Return": 0xFF0D, "Escape": 0xFF1B, "Tab": 0xFF09, "space": 0x20, "Home": 0xFF50,
+           "Left": 0xFF51, "Up": 0xFF52, "Right": 0xFF53, "Down": 0xFF54, "ctrl": 0xFFE3,
+           "alt": 0xFFE9, "shift": 0xFFE1}
+MONITOR = "MetaVendor:MetaVirtualMonitor:0x00"  # Mutter's virtual monitor, as the portal names it
+
+
+class Wayland(Linux):
+    """The native vimo on a headless GNOME Wayland session the driver starts: a private D-Bus,
+    PipeWire, WirePlumber and Mutter with Xwayland. Vimo's windows are X11 ones (listed by
+    vimo_pattern_x11 without a window of its own); the pattern is a Wayland window
+    (vimo_pattern_wayland); input goes through Mutter's RemoteDesktop (wl_driver.py), and
+    screenshots, the pointer's place and its image come from Mutter's screen cast
+    (vimo_wl_shot). Vimo runs as the session's user (it needs the session's bus) and sees
+    the screen through the ScreenCast portal, whose permission the driver stores."""
+    name, start_seconds, slows = "wayland", 15, False
+    skips = {"settings_write_protected": "Vimo runs as the session's user, root here, whom a "
+             "read-only file does not stop"}
+
+    def __init__(self):
+        super().__init__()
+        self.user, self.session, self.daemons = [], {}, []
+        self.driver, self.shooter, self.pattern = None, None, None
+        self.cast: dict = {}  # the pointer as the last screenshot saw it
+
+    def env(self) -> dict[str, str]:
+        home = self.home
+        return dict(super().env(), XDG_RUNTIME_DIR=f"{home}/run", XDG_DATA_HOME=f"{home}/data",
+                    XDG_STATE_HOME=f"{home}/state", XDG_CURRENT_DESKTOP="GNOME",
+                    XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY="vimo-wl", **self.session)
+
+    def setup(self, h: "Harness") -> None:
+        self.home = Path(tempfile.mkdtemp(prefix="vimo-wl-"))
+        self.home.chmod(0o700)
+        for sub in ("run", "config", "data", "state", "cache"):
+            (self.home / sub).mkdir(mode=0o700)
+        run = self.home / "run"
+        x11 = Path("/tmp/.X11-unix")  # Xwayland's socket folder must be everyone's, sticky
+        x11.mkdir(mode=0o1777, exist_ok=True)
+        if x11.stat().st_mode & 0o7777 != 0o1777 and x11.stat().st_uid == os.getuid():
+            x11.chmod(0o1777)
+
+        def daemon(cmd: list, log: str, pipe: bool = False) -> subprocess.Popen:
+            proc = h.spawn(cmd, log, pipe)
+            h.procs.remove(proc)  # ended in close(), gently, with what they started
+            self.daemons.append(proc)
+            return proc
+        bus = daemon(["dbus-daemon", "--session", f"--address=unix:path={run}/bus", "--nofork",
+                      "--print-address=1"], "dbus.log", pipe=True)
+        if not select.select([bus.stdout], [], [], 15)[0]:
+            raise RuntimeError("dbus-daemon did not report its address")
+        self.session["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        daemon(["pipewire"], "pipewire.log")
+        h.wait_for("PipeWire", lambda: (run / "pipewire-0").exists(), 15)
+        daemon(["wireplumber"], "wireplumber.log")
+        h.wait_for("WirePlumber", lambda: '"default"' in subprocess.run(
+            ["pw-cli", "ls", "Metadata"], env=h.env(), capture_output=True, text=True).stdout, 15)
+        daemon(["mutter", "--headless", "--wayland", "--virtual-monitor", f"{W}x{H}",
+                "--wayland-display=vimo-wl"], "mutter.log")
+        h.display = h.wait_for("Xwayland's display", lambda: next((
+            line.split("Using public X11 display ")[1].split(",")[0].strip()
+            for line in (h.out / "mutter.log").read_text(errors="replace").splitlines()
+            if "Using public X11 display" in line), None), 20)
+        self.session["XAUTHORITY"] = str(h.wait_for("Xwayland's authority", lambda: next(
+            run.glob(".mutter-Xwaylandauth.*"), None), 15))
+        h.wait_for("Mutter's screen cast", lambda: "true" in self.gdbus(
+            h, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+            "org.gnome.Mutter.ScreenCast"), 20)
+        subprocess.run(["dbus-update-activation-environment", "DISPLAY", "XAUTHORITY",
+                        "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP",
+                        "XDG_CONFIG_HOME", "XDG_DATA_HOME", "GSETTINGS_BACKEND"],
+                       env=h.env(), check=True)
+        self.allow(h)
+        self.driver = h.spawn(["/usr/bin/python3", REPO / "tests/e2e/wl_driver.py"],
+                              "wl_driver.log", pipe=True)
+        node = json.loads(h.tell(self.driver, "", 20))["node"]
+        self.shooter = h.spawn([h.pattern_exe.parent / "vimo_wl_shot", node], "wl_shot.log",
+                               pipe=True)
+        self.pattern = h.spawn([h.pattern_exe.parent / "vimo_pattern_wayland", *PATTERN[:2],
+                                PATTERN[2] - PATTERN[0], PATTERN[3] - PATTERN[1]],
+                               "pattern_wayland.log", pipe=True, GDK_BACKEND="wayland")
+        if '"shown": true' not in h.tell(self.pattern, "", 30):
+            raise RuntimeError("the pattern window did not come up")
+        self.move_pattern(h, *PATTERN[:2])
+
+    def close(self, h: "Harness") -> None:
+        """The session's daemons, and what they started (the bus's portals, Mutter's
+        Xwayland), ended gently, then for good."""
+        parents = {}
+        for stat in Path("/proc").glob("[0-9]*/stat"):
+            try:
+                parents[int(stat.parent.name)] = int(stat.read_text().rsplit(")", 1)[1].split()[1])
+            except (OSError, ValueError, IndexError):
+                pass
+        pids = [p.pid for p in self.daemons]
+        for pid in pids:
+            pids += [c for c, parent in parents.items() if parent == pid and c not in pids]
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            for pid in reversed(pids):
+                with contextlib.suppress(ProcessLookupError):
+                    os.kill(pid, sig)
+            deadline = time.monotonic() + 5
+            while time.monotonic() < deadline and any(Path(f"/proc/{p}").exists() for p in pids):
+                for p in self.daemons:
+                    p.poll()  # reaped, so that /proc forgets it
+                time.sleep(0.05)
+        super().close(h)
+
+    def gdbus(self, h: "Harness", dest: str, path: str, method: str, *args) -> str:
+        return subprocess.run(["gdbus", "call", "--session", "--dest", dest, "--object-path", path,
+                               "--method", method, *args], env=h.env(), capture_output=True,
+                              text=True, timeout=20).stdout
+
+    def store(self, h: "Harness", method: str, *args) -> str:
+        return self.gdbus(h, "org.freedesktop.impl.portal.PermissionStore",
+                          "/org/freedesktop/impl/portal/PermissionStore",
+                          f"org.freedesktop.impl.portal.PermissionStore.{method}", "screencast",
+                          *args)
+
+    def token_path(self) -> Path:
+        return self.home / "state/vimo/screencast-token"
+
+    def allow(self, h: "Harness") -> None:
+        """The portal's answer stored as a "Remember this selection" stores it: the monitor,
+        for programs outside a sandbox (app id ""), under a new restore token, which goes
+        where Vimo keeps it."""
+        token, now = str(uuid.uuid4()), int(time.time() * 1e6)
+        self.store(h, "Set", "true", token, "{'': ['yes']}",
+                   f"<('GNOME', uint32 1, <(int64 {now}, int64 {now}, "
+                   f"[(uint32 0, uint32 1, <'{MONITOR}'>)])>)>")
+        if f"'{MONITOR}'" not in self.store(h, "Lookup", token):
+            raise RuntimeError("the portal's permission store did not take the permission")
+        self.token_path().parent.mkdir(parents=True, exist_ok=True)
+        self.token_path().write_text(token + "\n")
+
+    def forget(self, h: "Harness") -> None:
+        """No stored answer and no token: the portal must ask."""
+        for token in re.findall(r"'([^']+)'", self.store(h, "List")):
+            self.store(h, "Delete", token)
+        self.token_path().unlink(missing_ok=True)
+
+    def drive(self, h: "Harness", *words) -> None:
+        if (answer := h.tell(self.driver, " ".join(map(str, words)))) != "ok":
+            raise RuntimeError(f"wl_driver {words}: {answer}")
+
+    def xdotool(self, h: "Harness", *args) -> str:
+        """The xdotool commands the cases give, as RemoteDesktop's input."""
+        words = [str(a) for a in args if a != "--"]
+        while words:
+            cmd = words.pop(0)
+            if cmd in ("key", "type"):
+                delay = int(words[1]) / 1000 if words[0] == "--delay" else 0.012
+                for item in words[2:] if words[0] == "--delay" else words:
+                    combos = [[ord(c)] for c in item] if cmd == "type" else \
+                        [[KEYSYMS[k] if len(k) > 1 else ord(k) for k in item.split("+")]]
+                    for combo in combos:
+                        for sym, down in [(k, 1) for k in combo] + [(k, 0) for k in combo[::-1]]:
+                            self.drive(h, "key", sym, down)
+                        time.sleep(delay)
+                return ""
+            if cmd == "mousemove":
+                self.drive(h, "move", words.pop(0), words.pop(0))
+            elif cmd == "mousemove_relative":
+                self.drive(h, "rel", words.pop(0), words.pop(0))
+            elif cmd == "click" and words[0] in ("4", "5"):  # a wheel notch
+                self.drive(h, "wheel", -1 if words.pop(0) == "4" else 1)
+            elif cmd == "click":
+                code = {"1": 272, "2": 274, "3": 273}[words.pop(0)]
+                self.drive(h, "button", code, 1)
+                time.sleep(0.02)
+                self.drive(h, "button", code, 0)
+            else:
+                raise RuntimeError(f"xdotool {cmd} has no RemoteDesktop form")
+        return ""
+
+    def screenshot(self, h: "Harness") -> bytes:
+        path = self.home / "shot.rgb"
+        self.cast = json.loads(h.tell(self.shooter, f"shot {path}"))
+        if not self.cast["ok"]:
+            raise RuntimeError(f"no screenshot from the screen cast: {self.cast}")
+        return path.read_bytes()
+
+    def pointer(self, h: "Harness") -> list[int]:
+        return json.loads(h.tell(self.shooter, "pointer"))["cursor"]
+
+    def pointer_image(self, h: "Harness") -> dict:
+        return self.cast["image"]  # the one the last screenshot was taken with
+
+    def move_pattern(self, h: "Harness", x: int, y: int) -> None:
+        """Draws the pattern at (x, y) and waits until the screen shows it there."""
+        if '"ok": true' not in h.tell(self.pattern, f"move {x} {y}"):
+            raise RuntimeError(f"the pattern could not move to {x}, {y}")
+        h.wait_for(f"the pattern at {x}, {y}", lambda: (lambda shot: all(
+            shot.pixel(x + a, y + b) == pattern_colour(PATTERN[0] + a, PATTERN[1] + b)
+            for a, b in ((0, 0), (100, 100), (200, 50))) and (x == 0 or shot.pixel(x - 1, y) == BLACK))(
+                h.screenshot()))
 
 
 class Harness:
     def __init__(self, args: argparse.Namespace):
         self.out, self.exe, self.pattern_exe = (Path(p).resolve() for p in (args.out, args.exe,
                                                                              args.pattern))
-        self.target = Linux() if args.target == "linux" else Wine()
+        self.target = {"linux": Linux, "wayland": Wayland, "windows": Wine}[args.target]()
         self.display, self.xvfb, self.helper, self.vimo = "", None, None, None
         self.procs: list[subprocess.Popen] = []
         self.state = ViewState()
@@ -418,20 +633,38 @@ class Harness:
         self.captions: list[tuple[float, str]] = []  # its captions since, as X saw them
 
     def env(self) -> dict[str, str]:
-        return dict(os.environ, DISPLAY=self.display, **self.target.env())
+        env = dict(os.environ, DISPLAY=self.display, **self.target.env())
+        return env if self.display else {k: v for k, v in env.items() if k != "DISPLAY"}
 
-    def spawn(self, cmd: list, log: str, pipe: bool = False) -> subprocess.Popen:
+    def spawn(self, cmd: list, log: str, pipe: bool = False, **env: str) -> subprocess.Popen:
         out = open(self.out / log, "ab")  # each start of Vimo adds to its log
         out.write(f"== {' '.join(map(str, cmd))}\n".encode())
         out.flush()
-        proc = subprocess.Popen(list(map(str, cmd)), env=self.env(), stderr=out,
+        proc = subprocess.Popen(list(map(str, cmd)), env=dict(self.env(), **env), stderr=out,
                                 stdin=subprocess.PIPE if pipe else subprocess.DEVNULL,
                                 stdout=subprocess.PIPE if pipe else out, start_new_session=True)
         self.procs.append(proc)
         return proc
 
+    def tell(self, proc: subprocess.Popen, line: str, timeout: float = 20) -> str:
+        """Gives a helper a line (none: only reads) and returns its answer's line."""
+        if line:
+            proc.stdin.write((line + "\n").encode())
+            proc.stdin.flush()
+        if not select.select([proc.stdout], [], [], timeout)[0]:
+            raise RuntimeError(f"{proc.args[0]} did not answer {line!r}")
+        return proc.stdout.readline().decode().strip()
+
     def setup(self) -> None:
-        """Xvfb, what the target needs (a Wine prefix, a window manager), the pattern window."""
+        """Xvfb, what the target needs (a Wine prefix, a window manager, a Wayland session),
+        the pattern window (on Wayland, the helper lists windows only)."""
+        if self.target.name == "wayland":
+            self.target.setup(self)
+            self.helper = self.spawn(self.target.command(self.pattern_exe, 0, 0, 0, 0),
+                                     "pattern.log", pipe=True)
+            if '"shown": true' not in self.tell(self.helper, "", 60):
+                raise RuntimeError("vimo_pattern_x11 did not start")
+            return
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
                                       f"{W}x{H}x24", "-nolisten", "tcp"], pass_fds=(write_fd,),
@@ -462,11 +695,7 @@ class Harness:
 
     def ask(self, *args) -> dict:
         """Has the helper run a command; returns the pointer and the windows after it."""
-        self.helper.stdin.write(("\t".join(map(str, args)) + "\n").encode())
-        self.helper.stdin.flush()
-        if not select.select([self.helper.stdout], [], [], 20)[0]:
-            raise RuntimeError(f"vimo_pattern did not answer {args}")
-        return json.loads(self.helper.stdout.readline())
+        return json.loads(self.tell(self.helper, "\t".join(map(str, args))))
 
     def window(self, title: str = "Vimo (") -> Optional[dict]:
         return next((w for w in self.ask("state")["windows"] if w["title"].startswith(title)), None)
@@ -481,6 +710,9 @@ class Harness:
         return [w["window"] for w in self.ask("state")["windows"] if self.target.is_menu(w)]
 
     def xdotool(self, *args, check: bool = True) -> str:
+        if self.target.name == "wayland" and args[0] not in ("search", "getwindowgeometry",
+                                                             "windowactivate"):
+            return self.target.xdotool(self, *args)  # input only through the compositor
         return subprocess.run(["xdotool", *map(str, args)], env=self.env(), capture_output=True,
                               text=True, timeout=15, check=check).stdout
 
@@ -496,7 +728,7 @@ class Harness:
         """Gives an X window the keyboard focus, as a window manager would (or, with one,
         has it make the window active)."""
         xid = self.x_window(title, rect or self.vimo_window()["window"])
-        self.xdotool("windowactivate" if self.target.name == "linux" else "windowfocus", "--sync",
+        self.xdotool("windowfocus" if self.target.name == "windows" else "windowactivate", "--sync",
                      xid)
 
     def key(self, *keys: str) -> None:
@@ -509,17 +741,25 @@ class Harness:
 
     def point_at(self, x: int, y: int) -> None:
         self.xdotool("mousemove", x, y)
-        self.wait_for(f"pointer at {x},{y}", lambda: self.ask("state")["cursor"] == [x, y])
-        if self.target.name == "linux":
+        self.wait_for(f"pointer at {x},{y}", lambda: self.target.pointer(self) == [x, y])
+        if self.target.name != "windows":
             # xdotool warps the pointer, which makes no raw motion: a resting Vimo asks
             # where it is every 100 ms only. A key pressed sooner (space locks the area)
             # would act on the place before.
             time.sleep(0.15)
 
     def screenshot(self) -> Shot:
-        self.shot = Shot(subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
+        self.shot = Shot(self.target.screenshot(self) if self.target.name == "wayland" else
+                         subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
                                         env=self.env(), capture_output=True, check=True).stdout)
         return self.shot
+
+    def move_pattern(self, x: int, y: int) -> None:
+        if self.target.name == "wayland":
+            return self.target.move_pattern(self, x, y)
+        self.ask("move", "vimo_pattern", x, y)
+        self.wait_for("the pattern window moved",
+                      lambda: self.window("vimo_pattern")["window"][:2] == [x, y])
 
     def wait_for(self, what: str, test: Callable[[], object], timeout: float = TIMEOUT):
         deadline, error = time.monotonic() + timeout, ""
@@ -541,9 +781,10 @@ class Harness:
             if (client[2] - client[0], client[3] - client[1]) != self.state.client:
                 raise CaseFailure(f"the client area is {client}")
             # Under X the pointer's image is known (asked each time: X changes it a moment
-            # after the pointer has moved onto another window), and the view must show it.
-            image = self.ask("cursor")["image"] if self.target.name == "linux" else None
-            errors = view_errors(self.screenshot(), client, self.state, cursor, image)
+            # after the pointer has moved onto another window), and the view must show it;
+            # on Wayland the screen cast tells it with each screenshot.
+            shot = self.screenshot()
+            errors = view_errors(shot, client, self.state, cursor, self.target.pointer_image(self))
             if errors:
                 raise CaseFailure(f"{len(errors)} pixels differ: " + "; ".join(errors[:3]))
             return True
@@ -563,17 +804,17 @@ class Harness:
         menu = self.wait_for("popup menu", self.menus)[0]
         if menu[1] != at[1] or not menu[0] <= at[0] <= menu[2]:
             raise CaseFailure(f"the menu {menu} does not open at the pointer {at}")
-        self.navigate(item, sub, click=self.target.name == "linux")
-        if self.target.name == "linux":
+        self.navigate(item, sub, click=self.target.name != "windows")
+        if self.target.name != "windows":
             self.point_at(*at)  # back where the menu was opened, as after a choice by keys
 
     def navigate(self, item: str, sub: int = 0, click: bool = False) -> None:
         """Chooses an item (in its submenu: the sub-th one) of the open menu, with Return or
         with a click on it (GTK's menus, when the pointer may move). Wine's menus
         select disabled items too, GTK's skip them: Measure and the slow mouse while the view
-        is not locked."""
-        skipped = () if self.target.name == "windows" or self.state.locked else \
-            (MENU[6], MENU[7])
+        is not locked (the slow mouse always on Wayland)."""
+        skipped = () if self.target.name == "windows" else (MENU[6], MENU[7]) if \
+            not self.state.locked else () if self.target.slows else (MENU[7],)
         keys = ["Down"] * (len([i for i in MENU[:MENU.index(item)] if i not in skipped]) + 1)
         menu = self.menus()[0]
         if sub:
@@ -753,7 +994,7 @@ def case_still_screen(h: Harness) -> None:
     h.expect_view(P1)
     try:
         for shift in ((3, 2), (0, 0)):
-            h.ask("move", "vimo_pattern", PATTERN[0] + shift[0], PATTERN[1] + shift[1])
+            h.move_pattern(PATTERN[0] + shift[0], PATTERN[1] + shift[1])
             h.state = replace(h.state, shift=shift)
             h.expect_view(P1, "still-moved.png" if shift[0] else None)
             h.point_at(P1[0] + 1, P1[1])
@@ -763,9 +1004,7 @@ def case_still_screen(h: Harness) -> None:
         h.target.activate(h)  # the keys reach Vimo
         h.press("f")
         h.wait_for("caption 'frozen'", lambda: h.vimo_window()["title"] == "Vimo (3x)  frozen")
-        h.ask("move", "vimo_pattern", PATTERN[0] + 40, PATTERN[1] + 30)
-        h.wait_for("the pattern window moved", lambda: h.window("vimo_pattern")["window"][:2] ==
-                   [PATTERN[0] + 40, PATTERN[1] + 30])
+        h.move_pattern(PATTERN[0] + 40, PATTERN[1] + 30)
         h.point_at(P1[0] + 7, P1[1] - 5)  # the view follows the pointer over the still picture
         h.expect_view((P1[0] + 7, P1[1] - 5), "frozen.png")
         h.press("f")
@@ -773,7 +1012,7 @@ def case_still_screen(h: Harness) -> None:
         h.state = replace(h.state, shift=(40, 30))
         h.expect_view((P1[0] + 7, P1[1] - 5))
     finally:
-        h.ask("move", "vimo_pattern", *PATTERN[:2])
+        h.move_pattern(*PATTERN[:2])
         h.state = replace(h.state, shift=(0, 0))
 
 
@@ -980,7 +1219,7 @@ def case_wheel_and_clipboard(h: Harness) -> None:
     w, h_ = (n - (h.state.grid and h.state.factor > 1) for n in lay[2:])  # the grid's frame
     view = b"".join(shot.pixel(left + 1 + x, top + 1 + y) for y in range(h_) for x in range(w))
     copied = h.wait_for("the view on the clipboard", lambda: (c := clipboard(h))[1:3] == (w, h_) and c)
-    if h.target.name == "linux" and b"image/png" not in copied[4]:
+    if h.target.name != "windows" and b"image/png" not in copied[4]:
         raise CaseFailure(f"the picture is not offered as image/png: {copied[4]}")
     if copied[3] != view:
         i = next(i for i in range(0, len(view), 3) if copied[3][i:i + 3] != view[i:i + 3])
@@ -1273,7 +1512,7 @@ CASES = [case_views, case_still_screen, case_keys, case_measure, case_about, cas
 def main() -> int:
     parser = argparse.ArgumentParser(description="End-to-end tests of Vimo: vimo.exe under "
                                      "Wine, or the native Linux build")
-    parser.add_argument("--target", choices=("windows", "linux"), default="windows")
+    parser.add_argument("--target", choices=("windows", "linux", "wayland"), default="windows")
     parser.add_argument("--exe", help="vimo.exe, or the Linux build's vimo")
     parser.add_argument("--pattern", help="vimo_pattern.exe, or vimo_pattern_x11")
     parser.add_argument("--out", help="pictures and logs (build/e2e, build/e2e-linux)")
@@ -1285,11 +1524,14 @@ def main() -> int:
     parser.add_argument("--case", action="append", default=[], metavar="NAME",
                         help="run only this case (the name without case_); repeatable")
     args = parser.parse_args()
-    linux = args.target == "linux"
+    linux = args.target != "windows"
     args.exe = args.exe or REPO / ("build/linux/vimo" if linux else "build/mingw/vimo.exe")
     args.pattern = args.pattern or REPO / ("build/linux/tests/e2e/vimo_pattern_x11" if linux else
                                            "build/mingw/tests/e2e/vimo_pattern.exe")
-    args.out = args.out or REPO / ("build/e2e-linux" if linux else "build/e2e")
+    args.out = args.out or REPO / {"linux": "build/e2e-linux", "wayland": "build/e2e-wayland",
+                                   "windows": "build/e2e"}[args.target]
+    if args.target == "wayland" and (args.dpi != 96 or args.compositor):
+        parser.error("--target wayland runs at 96 DPI, on Mutter's own compositing")
     global DPI, COMPOSITOR
     DPI, COMPOSITOR = args.dpi, args.compositor
     cases = {case.__name__[5:]: case for case in CASES}

@@ -39,10 +39,9 @@ print(json.dumps({"node": node[0]}), flush=True)
 
 COMMANDS = {
     "move": lambda x, y: rd.NotifyPointerMotionAbsolute(stream, float(x), float(y)),
-    "rel": lambda dx, dy: rd.NotifyPointerMotion(float(dx), float(dy)),
+    "rel": lambda dx, dy: rd.NotifyPointerMotionRelative(float(dx), float(dy)),
     "button": lambda code, down: rd.NotifyPointerButton(int(code), down == "1"),
     "wheel": lambda steps: rd.NotifyPointerAxisDiscrete(dbus.UInt32(0), int(steps)),
-    "axis": lambda dy, flags: rd.NotifyPointerAxis(0.0, float(dy), dbus.UInt32(int(flags))),
     "key": lambda sym, down: rd.NotifyKeyboardKeysym(dbus.UInt32(int(sym)), down == "1"),
 }
 for line in sys.stdin:
