@@ -37,7 +37,7 @@ echo "== lint"
 git ls-files 'src/app/*.cpp' 'src/render/*.cpp' 'src/input/*.cpp' 'src/ui/*.cpp' \
   'src/settings/*.cpp' ':(glob)src/platform/*.cpp' 'src/platform/sim/*.cpp' |
   xargs -P "$jobs" -n 4 clang-tidy -p build/host --quiet 2>/dev/null
-git ls-files 'src/platform/x11/*.cpp' 'src/main_linux.cpp' |
+git ls-files 'src/platform/x11/*.cpp' 'src/platform/wayland/*.cpp' 'src/main_linux.cpp' |
   xargs -P "$jobs" -n 4 clang-tidy -p build/linux --quiet 2>/dev/null
 
 echo "== Windows cross build"

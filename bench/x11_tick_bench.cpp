@@ -11,6 +11,12 @@
 // system call the logic makes, BitBlt from the screen) beside one bare read of the whole
 // screen into shared memory; the view and captured columns of those rows are the tick's.
 //
+// On a Wayland desktop (WAYLAND_DISPLAY set, Xwayland on DISPLAY) Vimo reads the screen
+// cast as build/linux/vimo does, and only the tick rows run: the bare rows would read
+// Xwayland's root window, which is not the screen there. In "changing" the desktop
+// composites the new colour and casts it a moment later: the ticks take the frames as
+// they come.
+//
 // Configurations that are compared run their batches in turns, so that the machine's
 // changing load falls on all of them alike and the ratios between them hold.
 //
@@ -34,12 +40,14 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "alloc_counter.h"
 #include "app/main_window.h"
 #include "malloc_counter.h"
+#include "platform/wayland/cast_start.h"
 #include "platform/win32_constants.h"
 #include "platform/x11/gtk_form.h"
 #include "platform/x11/gtk_toolkit.h"
@@ -346,7 +354,8 @@ int Soak(MainWindow& app, long long ticks) {
   return 0;
 }
 
-int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long long soakTicks) {
+int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long long soakTicks,
+        bool cast) {
   PumpFor(1000);  // the window comes up and paints
   MovePointer(kPointer);
   PumpFor(200);
@@ -365,9 +374,10 @@ int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long lon
   int minor = 0;
   Bool pixmaps = False;
   const bool shm = XShmQueryVersion(display, &major, &minor, &pixmaps) != False;
-  std::printf("vimo_bench: %s of MainWindow::Tick, native X11 backend (%s), X server %s %d\n",
+  std::printf("vimo_bench: %s of MainWindow::Tick, native X11 backend (%s), X server %s %d%s\n",
               soakTicks > 0 ? "soak" : "direct calls", shm ? "MIT-SHM" : "no MIT-SHM",
-              ServerVendor(display), VendorRelease(display));
+              ServerVendor(display), VendorRelease(display),
+              cast ? ", the screen from the desktop's screen cast (PipeWire)" : "");
   std::printf("screen %dx%d, %.1f twips per pixel, pointer at (%d, %d)\n\n",
               DisplayWidth(display, DefaultScreen(display)),
               DisplayHeight(display, DefaultScreen(display)),
@@ -381,7 +391,13 @@ int Run(MainWindow& app, Toolkit& toolkit, x11::X11Api& api, int ticks, long lon
 
   Bench bench(app, ticks);
   std::map<std::string, double> medians;
-  const auto measure = [&](const std::vector<Config>& configs, Bench* with = nullptr) {
+  const auto measure = [&](std::vector<Config> configs, Bench* with = nullptr) {
+    if (cast) {
+      std::erase_if(configs, [](const Config& c) {
+        const std::string name = c.name;
+        return name.starts_with("bare");
+      });
+    }
     for (const Row& measured : (with != nullptr ? *with : bench).Measure(configs)) {
       if (measured.failure.empty()) medians[measured.name] = measured.median;
       Print(measured);
@@ -534,8 +550,18 @@ int main(int argc, char** argv) {
   }
   int result = 1;
   {
+    vimo::wayland::Portal portal;
+    std::unique_ptr<vimo::wayland::PipeWireCast> cast;
+    if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland != nullptr && *wayland) {
+      std::string failure;
+      cast = vimo::wayland::StartCast(portal, &failure);
+      if (cast == nullptr) {
+        std::fprintf(stderr, "vimo_bench: %s\n", failure.c_str());
+        return 3;
+      }
+    }
     vimo::x11::GkToolkit toolkit;
-    vimo::x11::X11Api api(toolkit.XDisplay(), toolkit);
+    vimo::x11::X11Api api(toolkit.XDisplay(), toolkit, cast.get());
     gdk_window_add_filter(
         nullptr,
         [](GdkXEvent* xevent, GdkEvent*, gpointer data) {
@@ -548,7 +574,7 @@ int main(int argc, char** argv) {
       vimo::MainWindow app(api, toolkit);
       try {
         app.Start();
-        result = vimo::bench::Run(app, toolkit, api, ticks, soakTicks);
+        result = vimo::bench::Run(app, toolkit, api, ticks, soakTicks, cast != nullptr);
       } catch (const std::exception& failure) {
         std::fprintf(stderr, "vimo_bench: %s\n", failure.what());
       }

@@ -18,7 +18,11 @@
 # the grid, the pointer moving beside the large view and over it locked. With another build's vimo (an older
 # commit's, say) its rows follow in the same run, for a before and after.
 #
-# Usage: scripts/bench.sh [sim|wine|linux|all|soak|idle] [tick_bench arguments...]
+# scripts/bench.sh wayland [frames per row]: vimo_bench on a headless GNOME Wayland session
+# (scripts/wayland-session.sh), the screen from the desktop's screen cast: the tick rows
+# at the start size and at 1002 x 1002, with and without the grid.
+#
+# Usage: scripts/bench.sh [sim|wine|linux|all|soak|idle|wayland] [tick_bench arguments...]
 #   (wine: vimo.exe alone; linux: vimo_bench and vimo.exe in one display; all: every one)
 #   e.g. scripts/bench.sh sim --benchmark_filter=1002 --benchmark_repetitions=5
 #   VIMO_BENCH_ARGS="--calls 5000" scripts/bench.sh wine
@@ -51,12 +55,19 @@ case "$what" in
     fi
     exit 0
     ;;
+  wayland)
+    scripts/ensure-deps.sh test
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux --target vimo_bench
+    echo "== tick of the native backend on a headless GNOME Wayland session (screen cast)"
+    exec scripts/wayland-session.sh --allow timeout 900 build/linux/bench/vimo_bench "$@"
+    ;;
   soak)
     [ $# -gt 0 ] || set -- --soak
     VIMO_BENCH_ARGS="${VIMO_BENCH_ARGS:---soak}"
     ;;
   *)
-    echo "usage: $0 [sim|wine|linux|all|soak|idle] [tick_bench arguments...]" >&2
+    echo "usage: $0 [sim|wine|linux|all|soak|idle|wayland] [tick_bench arguments...]" >&2
     exit 2
     ;;
 esac

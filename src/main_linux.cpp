@@ -1,5 +1,6 @@
 // Vimo's entry point on Linux: the X11 system side, the GTK 3 toolkit and the magnifier
-// window, on one X connection.
+// window, on one X connection. On a Wayland desktop the windows stay on X11 (Xwayland),
+// and the screen and the pointer come from the desktop's screen-cast portal.
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
@@ -9,8 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <memory>
+#include <string>
 
 #include "app/main_window.h"
+#include "platform/wayland/cast_start.h"
 #include "platform/x11/gtk_form.h"
 #include "platform/x11/gtk_toolkit.h"
 #include "platform/x11/x11_api.h"
@@ -51,6 +55,25 @@ bool DisplayAvailable() {
   return true;
 }
 
+// The exit code of a screen-sharing failure.
+constexpr int kNoScreen = 3;
+
+bool g_castEnded = false;
+
+// The cast was taken away (the user stopped sharing, the desktop's portal went): one line,
+// and Vimo ends as when its window is closed, settings saved.
+void CastEnded(const std::string& why, vimo::x11::GkToolkit* toolkit) {
+  if (g_castEnded) return;
+  g_castEnded = true;
+  std::fprintf(stderr, "vimo: %s\n", why.c_str());
+  g_idle_add(
+      [](gpointer data) -> gboolean {
+        OnStopSignal(data);
+        return G_SOURCE_REMOVE;
+      },
+      toolkit);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,8 +86,8 @@ int main(int argc, char** argv) {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (wayland != nullptr && *wayland != '\0') {
       std::fputs(
-          "vimo: Vimo needs an X11 session (under Wayland, Xwayland shows it only X11 "
-          "programs); log in to an X11 session and start it again.\n",
+          "vimo: Vimo's windows are X11 windows, and this Wayland desktop runs no Xwayland "
+          "that Vimo can open (DISPLAY); start Xwayland, or log in to an X11 session.\n",
           stderr);
     } else {
       std::fputs("vimo: cannot open the X display\n", stderr);
@@ -77,8 +100,25 @@ int main(int argc, char** argv) {
   // GDK's and the system side's own traps inside it work as before.
   gdk_x11_display_error_trap_push(gdk_display_get_default());
 
+  // On a Wayland desktop, the screen is the portal's to give.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  vimo::wayland::Portal portal;
+  std::unique_ptr<vimo::wayland::PipeWireCast> cast;
+  if (wayland != nullptr && *wayland != '\0') {
+    std::string failure;
+    cast = vimo::wayland::StartCast(portal, &failure);
+    if (cast == nullptr) {
+      std::fprintf(stderr, "vimo: %s\n", failure.c_str());
+      return kNoScreen;
+    }
+  }
+
   vimo::x11::GkToolkit toolkit;
-  vimo::x11::X11Api api(toolkit.XDisplay(), toolkit);
+  if (cast != nullptr) {
+    cast->OnEnded([&toolkit](const std::string& why) { CastEnded(why, &toolkit); });
+    portal.OnClosed([&toolkit] { CastEnded("the desktop stopped sharing the screen", &toolkit); });
+  }
+  vimo::x11::X11Api api(toolkit.XDisplay(), toolkit, cast.get());
   gdk_window_add_filter(nullptr, &FilterEvent, &api);
   const guint signals[] = {
       g_unix_signal_add(SIGTERM, &OnStopSignal, &toolkit),
@@ -98,6 +138,7 @@ int main(int argc, char** argv) {
       started = toolkit.HasLiveForms();
     }
     code = started ? toolkit.Run() : 1;
+    if (g_castEnded) code = kNoScreen;
     toolkit.CloseAll();  // the windows go before the logic they call into
   }
   for (const guint source : signals) g_source_remove(source);

@@ -104,6 +104,8 @@ class MainWindow : public FormEvents {
   void ApplyLock();
   void ApplyMeasure();
   void ApplySlowMouse();
+  // Whether the pointer can be slowed here: the system told its speed at start-up.
+  bool CanSlowMouse() const;
   void CheckSlowMouse();
   void RestoreMouseSpeed();
 

@@ -21,8 +21,14 @@ void MainWindow::ApplyLock() {
   MenuItem& meas = *ItemsOf(&MagnifierState::MeasureOn).on;
   MarkOption(&MagnifierState::Locked);
   if (s_.Locked != kFalse) {
-    slowMouse.SetEnabled(true);
-    MarkOption(&MagnifierState::SlowMouseOn);
+    // A speed that could not be read cannot be given back: the pointer is never slowed
+    // then, and the item says so (the option itself is kept for the next start).
+    slowMouse.SetEnabled(CanSlowMouse());
+    if (CanSlowMouse()) {
+      MarkOption(&MagnifierState::SlowMouseOn);
+    } else {
+      slowMouse.SetChecked(false);
+    }
     meas.SetEnabled(true);
     MarkOption(&MagnifierState::MeasureOn);
     label1_->SetVisible(s_.MeasureOn != kFalse);

@@ -13,7 +13,11 @@ constexpr std::int32_t kSlowestMouse = 1;
 
 }  // namespace
 
-void MainWindow::ApplySlowMouse() { MarkOption(&MagnifierState::SlowMouseOn); }
+bool MainWindow::CanSlowMouse() const { return s_.SavedMouseSpeed >= kSlowestMouse; }
+
+void MainWindow::ApplySlowMouse() {
+  if (s_.Locked == kFalse || CanSlowMouse()) MarkOption(&MagnifierState::SlowMouseOn);
+}
 
 // Runs in every tick, after the captured area has been placed and clamped.
 void MainWindow::CheckSlowMouse() {
@@ -21,18 +25,16 @@ void MainWindow::CheckSlowMouse() {
   const Rect area{s_.SrcX, s_.SrcY, static_cast<std::int16_t>(s_.SrcX + s_.SrcWidth),
                   static_cast<std::int16_t>(s_.SrcY + s_.SrcHeight)};
   const bool inside = PtInRect(area, s_.CursorPos);
-  const bool slow = s_.SlowMouseOn != kFalse && s_.Locked != kFalse && inside;
+  // A speed that could not be read at start-up could not be given back: never slowed.
+  const bool slow = CanSlowMouse() && s_.SlowMouseOn != kFalse && s_.Locked != kFalse && inside;
 
   if (slow) {
     if (s_.SlowedByCheck != kFalse) return;
     s_.SlowedByCheck = kTrue;
     // A saved speed of 1 at factor 2 or more would give 0, which the system refuses:
-    // the slowest speed it accepts is used instead, so the pointer really slows. A speed
-    // that could not be read at start-up could not be given back, so it is left alone.
+    // the slowest speed it accepts is used instead, so the pointer really slows.
     const auto speed = ToInt32(RoundHalfEven(static_cast<double>(s_.SavedMouseSpeed) / s_.Factor));
-    if (s_.SavedMouseSpeed >= kSlowestMouse) {
-      api_.SetMouseSpeed(std::max(kSlowestMouse, speed));
-    }
+    api_.SetMouseSpeed(std::max(kSlowestMouse, speed));
     s_.MouseSlowed = kTrue;
   } else if (s_.SlowedByCheck == kTrue) {
     s_.SlowedByCheck = kFalse;

@@ -337,6 +337,17 @@ Profile* Load(const Target& t) {
 
 void FailReplaceStep(ReplaceStep step) { failingStep = step; }
 
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file) {
+  const Target t = Resolve(file);
+  Identity identity;
+  return t.kind == Target::kRegular ? ReadRegular(t, identity) : std::nullopt;
+}
+
+bool ReplaceWholeFile(const std::filesystem::path& file, std::string_view text) {
+  const Target t = Resolve(file);
+  return t.kind != Target::kOther && Replace(t, text).has_value();
+}
+
 std::uint32_t ReadProfileInt(const std::filesystem::path& file, std::string_view section,
                              std::string_view key, std::int32_t fallback) {
   const auto fallbackValue = static_cast<std::uint32_t>(fallback);

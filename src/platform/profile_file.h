@@ -21,6 +21,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace vimo {
@@ -38,6 +40,12 @@ std::uint32_t ReadProfileInt(const std::filesystem::path& file, std::string_view
 bool WriteProfileString(const std::filesystem::path& file, std::string_view section,
                         std::string_view key, std::string_view value,
                         std::string_view eol = "\r\n");
+
+// Any small file of Vimo's own, read and replaced in the same safe ways: the text of a
+// regular file (none for anything else or a file larger than kLargestProfile), and a
+// whole new text put in place atomically (false, the old file kept, where that fails).
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file);
+bool ReplaceWholeFile(const std::filesystem::path& file, std::string_view text);
 
 // The steps of replacing the file. Tests make one of them fail, as a full disk or a
 // failing device does; kNone for none.

@@ -103,9 +103,9 @@ TEST_F(Slowing, TheSpeedIsTheSavedOneByTheFactorRoundedToEvenAndNeverBelowOne) {
   const struct {
     std::int32_t saved;
     std::int16_t factor;
-    std::int32_t slowed;  // a saved 0 (not read at start-up) keeps the last speed, 20
-  } table[] = {{10, 1, 10}, {10, 3, 3}, {10, 4, 2}, {10, 6, 2},  {10, 8, 1},
-               {5, 2, 2},   {1, 3, 1},  {1, 2, 1},  {20, 10, 2}, {0, 3, 20}};
+    std::int32_t slowed;
+  } table[] = {{10, 1, 10}, {10, 3, 3}, {10, 4, 2}, {10, 6, 2}, {10, 8, 1},
+               {5, 2, 2},   {1, 3, 1},  {1, 2, 1},  {20, 10, 2}};
   for (const auto& t : table) {
     At(0, 0);  // outside
     v.s().SavedMouseSpeed = t.saved;
@@ -114,6 +114,22 @@ TEST_F(Slowing, TheSpeedIsTheSavedOneByTheFactorRoundedToEvenAndNeverBelowOne) {
     EXPECT_EQ(v.desktop.MouseSpeed(), t.slowed) << t.saved << " / " << t.factor;
     EXPECT_EQ(v.s().MouseSlowed, kTrue);
   }
+}
+
+// No speed read at start-up (a Wayland desktop): the pointer is never slowed, the item is
+// disabled and unchecked, and the option stays for the settings file.
+TEST_F(Slowing, ASpeedThatCouldNotBeReadIsNeverSetAndTheItemSaysSo) {
+  v.form->KeyPress(kSpace);
+  v.s().SavedMouseSpeed = 0;
+  v.form->KeyPress(kSpace);
+  EXPECT_FALSE(v.Menu("SlowMouse").Enabled());
+  EXPECT_FALSE(v.Menu("SlowMouse").Checked());
+  EXPECT_EQ(v.s().SlowMouseOn, kTrue);
+  At(v.s().SrcX + 1, v.s().SrcY + 1);
+  EXPECT_TRUE(v.desktop.MouseSpeedLog().empty());
+  EXPECT_EQ(v.s().MouseSlowed, kFalse);
+  v.form->KeyPress(kSpace);
+  EXPECT_TRUE(v.desktop.MouseSpeedLog().empty()) << "nothing to give back on unlocking";
 }
 
 TEST_F(Slowing, OnlyLockedEndsWithTheOptionTheLockOrAFailureAndWaitsForTheNextEntry) {

@@ -545,6 +545,80 @@ TEST_F(X11Server, PointerImageFollowsTheServerAndIsDrawnEnlarged) {
   XFreePixmap(display_, m);
 }
 
+// On a Wayland desktop: the screen, the pointer and the monitors are the screen cast's,
+// read from its memory without a request to the server; the pointer is never slowed.
+TEST_F(X11Server, ScreenCastIsTheScreenThePointerAndTheMonitors) {
+  std::vector<std::uint32_t> frame(16 * 8);
+  for (int i = 0; i < 16 * 8; ++i) frame[static_cast<std::size_t>(i)] = Pattern(i % 16, i / 16);
+  wayland::CastScreen cast;
+  wayland::CastMonitor first;
+  first.width = first.frameWidth = 16;
+  first.height = first.frameHeight = 8;
+  first.pixels = reinterpret_cast<const std::uint8_t*>(frame.data());
+  first.stride = 16 * 4;
+  wayland::CastMonitor second;  // its first frame still to come
+  second.origin = {16, 0};
+  second.width = second.height = 8;
+  cast.Monitors() = {first, second};
+  X11Api api(display_, host_, &cast);
+  EXPECT_EQ(api.GetSystemMetrics(win::SM_CMONITORS), 2);
+  EXPECT_EQ(api.GetSystemMetrics(win::SM_CXVIRTUALSCREEN), 24);
+  EXPECT_EQ(api.GetSystemMetrics(win::SM_CYVIRTUALSCREEN), 8);
+  EXPECT_EQ(api.GetSystemMetrics(0), 16) << "the primary monitor, at the origin";
+
+  Point at;
+  ASSERT_TRUE(api.GetCursorPos(&at));
+  EXPECT_EQ(at, Pointer()) << "before any metadata: the server's answer";
+  cast.PointerAt(0, {3, 2}, {1, 0});
+  const std::uint8_t image[] = {0, 0, 255, 255, 0, 0, 0, 0};  // an opaque blue pixel, a clear one
+  cast.PointerImage(image, 2, 1, 8, wayland::ImageBytes::kRgba, true);
+  CursorInfo cursor;
+  ASSERT_TRUE(api.GetCursorInfo(&cursor));
+  EXPECT_EQ(cursor.ptScreenPos, (Point{3, 2}));
+  IconInfo icon;
+  ASSERT_TRUE(api.GetIconInfo(cursor.hCursor, &icon));
+  EXPECT_EQ(icon.xHotspot, 1U);
+  BitmapInfo colour;
+  ASSERT_EQ(api.GetObject(icon.hbmColor, sizeof(colour), &colour),
+            static_cast<int>(sizeof(colour)));
+  EXPECT_EQ(colour.bmWidth, 2);
+
+  X11Image view(display_);
+  ASSERT_TRUE(view.Resize(12, 6));
+  const auto stretch = [&] {
+    ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 12, 6, api.GetDC(0), 2, 1, 4, 2, win::SRCCOPY));
+  };
+  stretch();
+  ASSERT_TRUE(api.DrawIconEx(view.Dc(), 3, 3, cursor.hCursor, 6, 3, 0, 0, win::DI_NORMAL));
+  EXPECT_EQ(view.Pixel(11, 5), Pattern(5, 2) & 0xFFFFFFU);
+  EXPECT_EQ(view.Pixel(2, 2), Pattern(2, 1) & 0xFFFFFFU);
+  EXPECT_EQ(view.Pixel(3, 3), 0x0000FFU) << "the pointer, three times as large";
+  EXPECT_EQ(view.Pixel(6, 5), Pattern(4, 2) & 0xFFFFFFU) << "under its clear pixel";
+
+  const unsigned long requests = XNextRequest(display_);
+  frame[16 + 2] = 0x112233;  // (2, 1) changed, no frame said so: the capture stays
+  stretch();
+  EXPECT_EQ(view.Pixel(0, 0), Pattern(2, 1) & 0xFFFFFFU);
+  cast.Changed();
+  stretch();
+  EXPECT_EQ(view.Pixel(0, 0), 0x112233U);
+  EXPECT_EQ(api.GetPixel(api.GetDC(0), 2, 1), SwapRedBlue(0x112233));
+  EXPECT_EQ(XNextRequest(display_), requests) << "the cast's frames cost the server nothing";
+  EXPECT_EQ(api.GetPixel(api.GetDC(0), 16, 0), win::CLR_INVALID) << "no frame there yet";
+  EXPECT_EQ(api.GetPixel(api.GetDC(0), 24, 0), win::CLR_INVALID);
+
+  X11Image still(display_);  // frozen: the whole desktop, black where no frame is
+  ASSERT_TRUE(still.Resize(24, 8));
+  ASSERT_TRUE(api.BitBlt(still.Dc(), 0, 0, 24, 8, api.GetDC(0), 0, 0, win::SRCCOPY));
+  EXPECT_EQ(still.Pixel(2, 1), 0x112233U);
+  EXPECT_EQ(still.Pixel(15, 7), Pattern(15, 7) & 0xFFFFFFU);
+  EXPECT_EQ(still.Pixel(20, 3), 0U);
+
+  std::int32_t speed = 0;
+  EXPECT_FALSE(api.GetMouseSpeed(&speed));
+  EXPECT_FALSE(api.SetMouseSpeed(1));
+}
+
 TEST_F(X11Server, MonitorsAndWorkAreaOfTheRoot) {
   const Rect root{0, 0, 1280, 1024};
   Monitors monitors = ReadMonitors(display_);

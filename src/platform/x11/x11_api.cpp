@@ -103,18 +103,24 @@ std::string ConfigFolder() {
 
 }  // namespace
 
-X11Api::X11Api(Display* display, WindowHost& windows)
+X11Api::X11Api(Display* display, WindowHost& windows, wayland::CastScreen* cast)
     : display_(display),
       windows_(windows),
+      cast_(cast),
       root_(DefaultRootWindow(display)),
       monitors_(ReadMonitors(display)),
-      frame_(display) {
+      frame_(display, cast == nullptr) {
   XGCValues values{};
   values.graphics_exposures = False;
   gc_ = XCreateGC(display_, root_, GCGraphicsExposures, &values);
 
   int events = 0;
   int errors = 0;
+  // Through Xwayland, the server knows the pointer only over its own windows.
+  if (cast_ != nullptr) {
+    ReadMonitorsAgain();
+    return;
+  }
   if (XFixesQueryExtension(display_, &events, &errors)) {
     fixesEvents_ = events;
     XFixesSelectCursorInput(display_, root_, XFixesDisplayCursorNotifyMask);
@@ -219,6 +225,22 @@ void X11Api::SlowPointer() {
 // The pointer's place, asked of the server only when it may have moved.
 bool X11Api::GetCursorPos(Point* point) {
   if (point == nullptr) return false;
+  if (cast_ != nullptr) {
+    cast_->Refresh();
+    if (cast_->Pointer().known) {
+      *point = cast_->Pointer().at;
+      return true;
+    }
+    // Before the first cursor metadata (the pointer has not moved since the cast began),
+    // the server's answer, right over Vimo's own windows, asked every 100 ms at most.
+    const std::int64_t now = NowMs();
+    if (now - pointerAskedMs_ >= kPointerWatchMs || pointerAskedMs_ == 0) {
+      if (!QueryPointer(&pointerAt_)) return false;
+      pointerAskedMs_ = now;
+    }
+    *point = pointerAt_;
+    return true;
+  }
   TakeRawMotion();
   const std::int64_t now = NowMs();
   if (!watching_ || pointerMoved_ || now - pointerAskedMs_ >= kPointerWatchMs) {
@@ -257,7 +279,7 @@ int X11Api::GetSystemMetrics(int index) {
   const Rect& desk = monitors_.desktop;
   switch (index) {
     case win::SM_CMONITORS:
-      monitors_ = ReadMonitors(display_);
+      ReadMonitorsAgain();
       // The root window is one screen even where XRandR counts no monitors.
       return std::max(1, monitors_.count);
     case win::SM_XVIRTUALSCREEN:
@@ -316,13 +338,16 @@ bool X11Api::SetLayeredWindowAttributes(Handle, Colour, std::uint8_t, std::uint3
 // Every window shows in a screen read on X11.
 bool X11Api::ExcludeFromCapture(Handle) { return false; }
 
+// Xwayland can neither move the pointer over Wayland windows nor see it move there: with
+// a screen cast the speed is not known, and the logic then leaves the pointer alone.
 bool X11Api::GetMouseSpeed(std::int32_t* speed) {
-  if (speed == nullptr) return false;
+  if (speed == nullptr || cast_ != nullptr) return false;
   *speed = kFullSpeed;
   return true;
 }
 
 bool X11Api::SetMouseSpeed(std::int32_t speed) {
+  if (cast_ != nullptr) return false;
   if (speed <= 0 || inputOpcode_ < 0) return speed >= kFullSpeed;
   const bool slow = speed < kFullSpeed;
   speed_ = std::min(speed, kFullSpeed);
@@ -398,9 +423,10 @@ bool X11Api::StretchBlt(Handle dst, int x, int y, int w, int h, Handle src, int 
   const Rect place{x, y, x + w, y + h};
   const Rect area{sx, sy, sx + sw, sy + sh};
   if (still != nullptr) return frame_.Stretch(*to, place, *still, area);
+  if (cast_ != nullptr) return frame_.Stretch(*to, place, *cast_, area);
   if (frame_.Stretch(*to, place, area, monitors_.desktop)) return true;
   // The root window changed its size since the last reading: read it anew, once.
-  monitors_ = ReadMonitors(display_);
+  ReadMonitorsAgain();
   return frame_.Stretch(*to, place, area, monitors_.desktop);
 }
 
@@ -421,8 +447,12 @@ bool X11Api::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, 
     if (rop != win::SRCCOPY) return false;
     if (w <= 0 || h <= 0) return true;
     const Rect area{sx, sy, sx + w, sy + h};
+    if (cast_ != nullptr) {
+      frame_.Snapshot(*to, Point{x, y}, *cast_, area);
+      return true;
+    }
     if (frame_.Snapshot(*to, Point{x, y}, area, monitors_.desktop)) return true;
-    monitors_ = ReadMonitors(display_);  // as in StretchBlt
+    ReadMonitorsAgain();  // as in StretchBlt
     return frame_.Snapshot(*to, Point{x, y}, area, monitors_.desktop);
   }
   X11Image* from = X11Image::OfDc(src);
@@ -448,12 +478,44 @@ Colour X11Api::GetPixel(Handle hdc, int x, int y) {
       x >= monitors_.desktop.right || y >= monitors_.desktop.bottom) {
     return win::CLR_INVALID;
   }
-  const std::optional<std::uint32_t> rgb = frame_.ScreenPixel(Point{x, y});
+  const std::optional<std::uint32_t> rgb =
+      cast_ != nullptr ? cast_->Pixel(Point{x, y}) : frame_.ScreenPixel(Point{x, y});
   return rgb ? SwapRedBlue(*rgb) : win::CLR_INVALID;
+}
+
+bool X11Api::PointerStale() const {
+  return pointer_.stale || (cast_ != nullptr && cast_->Pointer().id != pointer_.id);
+}
+
+void X11Api::ReadMonitorsAgain() {
+  if (cast_ == nullptr) {
+    monitors_ = ReadMonitors(display_);
+    return;
+  }
+  // The monitors cast; the primary one is the one at the desktop's origin, else the first.
+  const std::vector<wayland::CastMonitor>& cast = cast_->Monitors();
+  monitors_.desktop = cast_->Desktop();
+  monitors_.count = static_cast<int>(cast.size());
+  monitors_.primary = cast.empty() ? monitors_.desktop : cast.front().Place();
+  for (const wayland::CastMonitor& m : cast) {
+    if (m.origin == Point{}) monitors_.primary = m.Place();
+  }
+  monitors_.workArea = monitors_.primary;
 }
 
 void X11Api::RefreshPointer() {
   pointer_.stale = false;
+  if (cast_ != nullptr) {
+    const wayland::CastPointer& from = cast_->Pointer();
+    const std::size_t count = static_cast<std::size_t>(from.width) * from.height;
+    if (pointer_.argb.size() < count) pointer_.argb.resize(count);
+    std::copy_n(from.argb.begin(), count, pointer_.argb.begin());
+    pointer_.width = from.width;
+    pointer_.height = from.height;
+    pointer_.hotSpot = from.hotSpot;
+    pointer_.id = from.id;
+    return;
+  }
   XFixesCursorImage* image = fixesEvents_ >= 0 ? XFixesGetCursorImage(display_) : nullptr;
   if (image == nullptr) {
     pointer_.width = 0;
@@ -476,9 +538,8 @@ void X11Api::RefreshPointer() {
 }
 
 bool X11Api::GetCursorInfo(CursorInfo* info) {
-  if (info == nullptr) return false;
-  if (pointer_.stale) RefreshPointer();
-  if (!GetCursorPos(&info->ptScreenPos)) return false;
+  if (info == nullptr || !GetCursorPos(&info->ptScreenPos)) return false;
+  if (PointerStale()) RefreshPointer();
   info->flags = 1;  // CURSOR_SHOWING
   info->hCursor = pointer_.id;
   return true;
@@ -486,7 +547,7 @@ bool X11Api::GetCursorInfo(CursorInfo* info) {
 
 bool X11Api::GetIconInfo(Handle icon, IconInfo* info) {
   if (icon == 0 || info == nullptr) return false;
-  if (pointer_.stale) RefreshPointer();
+  if (PointerStale()) RefreshPointer();
   info->fIcon = false;
   info->xHotspot = static_cast<std::uint32_t>(pointer_.hotSpot.x);
   info->yHotspot = static_cast<std::uint32_t>(pointer_.hotSpot.y);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/wayland/cast_screen.h"
 #include "platform/win32_api.h"
 #include "platform/x11/x11_frame.h"
 #include "platform/x11/x11_image.h"
@@ -28,8 +29,10 @@ class X11Api final : public Win32Api {
   static constexpr std::int32_t kFullSpeed = 2520;
 
   // `display` is the toolkit's connection: the events this class selects (screen damage,
-  // pointer image changes, raw pointer motion) reach it through HandleEvent.
-  X11Api(Display* display, WindowHost& windows);
+  // pointer image changes, raw pointer motion) reach it through HandleEvent. With `cast`
+  // (a Wayland desktop, the windows on Xwayland), the screen, the pointer and the monitors
+  // come from the screen cast instead, and the pointer cannot be slowed.
+  X11Api(Display* display, WindowHost& windows, wayland::CastScreen* cast = nullptr);
   ~X11Api() override;
   X11Api(const X11Api&) = delete;
   X11Api& operator=(const X11Api&) = delete;
@@ -88,6 +91,9 @@ class X11Api final : public Win32Api {
   };
 
   void RefreshPointer();
+  bool PointerStale() const;
+  // The monitors read anew, from the server or the screen cast.
+  void ReadMonitorsAgain();
   // Whether `window` can take this connection's images (same depth as the screen).
   bool Accepts(Window window);
   void SlowPointer();
@@ -99,6 +105,7 @@ class X11Api final : public Win32Api {
 
   Display* display_;
   WindowHost& windows_;
+  wayland::CastScreen* cast_;
   Window root_;
   Monitors monitors_;
   X11Frame frame_;

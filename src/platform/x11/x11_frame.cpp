@@ -29,7 +29,7 @@ unsigned Height(const Rect& r) { return static_cast<unsigned>(r.bottom - r.top);
 
 }  // namespace
 
-X11Frame::X11Frame(Display* display)
+X11Frame::X11Frame(Display* display, bool damage)
     : display_(display), root_(DefaultRootWindow(display)), capture_(display) {
   XGCValues values{};
   values.graphics_exposures = False;
@@ -39,7 +39,7 @@ X11Frame::X11Frame(Display* display)
   const char* off = std::getenv("VIMO_NO_DAMAGE");
   int events = 0;
   int errors = 0;
-  if ((off == nullptr || std::strcmp(off, "1") != 0) &&
+  if (damage && (off == nullptr || std::strcmp(off, "1") != 0) &&
       XDamageQueryExtension(display_, &events, &errors) != False) {
     int major = 1;
     int minor = 1;
@@ -164,24 +164,36 @@ void X11Frame::Plan(X11Image& view, const Rect& to, Mode read, const Rect& area)
   plan_.Stretch(to.left, to.top, to.right - to.left, to.bottom - to.top, capture_.Rows());
 }
 
-// The still picture's rows are copied only when they may differ from the capture's: a
-// frozen frame like the one before costs what a live one over a still screen costs.
-bool X11Frame::Stretch(X11Image& view, const Rect& to, X11Image& still, const Rect& area) {
+// The held pixels are copied only when they may differ from the capture's: a frame like
+// the one before costs what a live one over a still screen costs.
+template <typename Copy>
+bool X11Frame::StretchHeld(X11Image& view, const Rect& to, const Rect& area, Handle source,
+                           std::uint64_t version, const Copy& copy) {
   if (target_ != nullptr) Finish(*target_);
   const int w = area.right - area.left;
   const int h = area.bottom - area.top;
-  const bool steady = readMode_ == Mode::kStill && readArea_ == area && readView_ == still.Dc() &&
-                      readWrites_ == still.writes_ && capture_.Width() == w &&
-                      capture_.Height() == h;
+  const bool steady = readMode_ == Mode::kStill && readArea_ == area && readView_ == source &&
+                      readWrites_ == version && capture_.Width() == w && capture_.Height() == h;
   if (!steady) {
     if (!capture_.Resize(w, h)) {
       readMode_ = Mode::kNone;
       return false;
     }
+    copy(capture_.Rows());
+    readSinceRender_ = true;
+  }
+  Plan(view, to, Mode::kStill, area);
+  readView_ = source;
+  readWrites_ = version;
+  return true;
+}
+
+bool X11Frame::Stretch(X11Image& view, const Rect& to, X11Image& still, const Rect& area) {
+  return StretchHeld(view, to, area, still.Dc(), still.writes_, [&](const PixelRows& rows) {
     const PixelRows from = still.Rows();
-    const PixelRows rows = capture_.Rows();
+    const int w = rows.width;
     const Rect inside = Intersection(area, Rect{0, 0, still.Width(), still.Height()});
-    for (int row = 0; row < h; ++row) {
+    for (int row = 0; row < rows.height; ++row) {
       std::uint32_t* out = rows.Row(row);
       const int y = area.top + row;
       if (IsEmpty(inside) || y < inside.top || y >= inside.bottom) {
@@ -193,12 +205,31 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, X11Image& still, const Re
                   Width(inside) * sizeof(std::uint32_t));
       std::fill(out + (inside.right - area.left), out + w, 0U);
     }
-    readSinceRender_ = true;
-  }
-  Plan(view, to, Mode::kStill, area);
-  readView_ = still.Dc();
-  readWrites_ = still.writes_;
-  return true;
+  });
+}
+
+bool X11Frame::Stretch(X11Image& view, const Rect& to, const wayland::CastScreen& cast,
+                       const Rect& area) {
+  return StretchHeld(view, to, area, reinterpret_cast<Handle>(&cast), cast.Version(),
+                     [&](const PixelRows& rows) { cast.CopyInto(area, rows); });
+}
+
+void X11Frame::Snapshot(X11Image& image, Point at, const wayland::CastScreen& cast,
+                        const Rect& area) {
+  Finish(image);
+  if (image.image_ == nullptr) return;
+  ++image.writes_;
+  int sx = area.left;
+  int sy = area.top;
+  int dx = at.x;
+  int dy = at.y;
+  int w = area.right - area.left;
+  int h = area.bottom - area.top;
+  if (!ClipToImage(image.Width(), image.Height(), dx, dy, sx, sy, w, h)) return;
+  AwaitPut();  // the last put may still be reading the image's memory
+  const PixelRows rows = image.Rows();
+  cast.CopyInto(Rect{sx, sy, sx + w, sy + h},
+                PixelRows{rows.Row(dy) + dx, rows.pitch, w, h, rows.rgb});
 }
 
 bool X11Frame::Snapshot(X11Image& image, Point at, const Rect& area, const Rect& desktop) {

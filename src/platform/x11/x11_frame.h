@@ -21,6 +21,10 @@
 // changed since, and never takes the direct path; steps 2 and 3 are those of a live
 // frame. Live again, the first read is whole: what the screen reported while frozen was
 // not kept.
+//
+// On a Wayland desktop the screen is a screen cast's frames in client memory
+// (wayland::CastScreen): step 1 copies the area's rows from the newest frames into the
+// capture, only when a frame came or the area changed since; there is no damage to watch.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -32,6 +36,7 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "platform/wayland/cast_screen.h"
 #include "platform/x11/x11_image.h"
 #include "platform/x11/x11_plan.h"
 #include "platform/x11/x11_windows.h"
@@ -40,7 +45,9 @@ namespace vimo::x11 {
 
 class X11Frame {
  public:
-  explicit X11Frame(Display* display);
+  // `damage`: watch the root window for changes (not for a screen cast, where the root
+  // window holds only Xwayland's own windows).
+  explicit X11Frame(Display* display, bool damage = true);
   ~X11Frame();
   X11Frame(const X11Frame&) = delete;
   X11Frame& operator=(const X11Frame&) = delete;
@@ -53,10 +60,14 @@ class X11Frame {
   bool Stretch(X11Image& view, const Rect& to, const Rect& area, const Rect& desktop);
   // The same from a still picture: its `area` (black outside it) enlarged into `view`.
   bool Stretch(X11Image& view, const Rect& to, X11Image& still, const Rect& area);
+  // The same from a screen cast's newest frames.
+  bool Stretch(X11Image& view, const Rect& to, const wayland::CastScreen& cast, const Rect& area);
   // The screen's `area` into `image` at `at`, clipped to the image, black outside
   // `desktop`: one read of the server. Anything drawn or put from the image before sees
   // it as new. False when the screen could not be read.
   bool Snapshot(X11Image& image, Point at, const Rect& area, const Rect& desktop);
+  // The same from a screen cast's newest frames, in client memory.
+  void Snapshot(X11Image& image, Point at, const wayland::CastScreen& cast, const Rect& area);
   // The pointer (w x h premultiplied 0xAARRGGBB, each pixel a factor x factor block) at
   // (x, y) of the view, over the enlargement, as BlendCursor draws it.
   void Cursor(X11Image& view, const std::uint32_t* argb, int w, int h, int x, int y, int factor);
@@ -95,6 +106,11 @@ class X11Frame {
   };
 
   Rect ChangedPart(bool steady, const Rect& area);
+  // A read from pixels in client memory, kept as `source` at `version`: `copy` fills the
+  // capture (the area's size) where either changed since the last read.
+  template <typename Copy>
+  bool StretchHeld(X11Image& view, const Rect& to, const Rect& area, Handle source,
+                   std::uint64_t version, const Copy& copy);
   // The screen's part `part` of `area` into the capture; the whole area (black outside
   // the desktop) or a part inside it.
   bool ReadWhole(const Rect& area, const Rect& desktop);

@@ -1,0 +1,188 @@
+// The screen cast's pixel work and pointer, without a desktop: monitors over memory of
+// the test's own, as the streams' frames would be.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/wayland/cast_screen.h"
+#include "platform/wayland/cast_start.h"
+#include "platform/wayland/portal.h"
+
+namespace vimo::wayland {
+namespace {
+
+// A frame of w x h pixels, each its own colour (x, y and `tag` in its bytes), rows
+// `pad` pixels longer than the frame so that a wrong stride shows.
+struct Frame {
+  Frame(int w, int h, std::uint32_t tag, int pad = 3)
+      : stride(w + pad), pixels(static_cast<std::size_t>(stride * h), 0xFFFFFFFFU) {
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) pixels[static_cast<std::size_t>(y * stride + x)] = At(x, y, tag);
+    }
+  }
+  static std::uint32_t At(int x, int y, std::uint32_t tag) {
+    return 0xAA000000U | tag << 16 | static_cast<std::uint32_t>(y) << 8 |
+           static_cast<std::uint32_t>(x);
+  }
+  CastMonitor Monitor(Point origin, int w, int h) const {
+    CastMonitor m;
+    m.origin = origin;
+    m.width = w;
+    m.height = h;
+    m.pixels = reinterpret_cast<const std::uint8_t*>(pixels.data());
+    m.stride = static_cast<std::ptrdiff_t>(stride) * 4;
+    m.frameWidth = w;
+    m.frameHeight = h;
+    return m;
+  }
+  int stride;
+  std::vector<std::uint32_t> pixels;
+};
+
+TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
+  const Frame left(4, 3, 1);
+  const Frame right(3, 2, 2);
+  CastScreen cast;
+  cast.Monitors().push_back(left.Monitor({-4, 0}, 4, 3));
+  cast.Monitors().push_back(right.Monitor({0, 1}, 3, 2));
+  CastMonitor waiting;  // no frame yet
+  waiting.origin = {3, 0};
+  waiting.width = 2;
+  waiting.height = 2;
+  cast.Monitors().push_back(waiting);
+  EXPECT_EQ(cast.Desktop(), (Rect{-4, 0, 5, 3}));
+
+  // (-2, 0) to (3, 3), into rows one pixel wider than asked: the spare column is kept.
+  std::vector<std::uint32_t> out(static_cast<std::size_t>(6 * 3), 0x12345678U);
+  cast.CopyInto(Rect{-2, 0, 3, 3}, PixelRows{out.data(), 6, 5, 3, true});
+  const std::uint32_t l = 1;
+  const std::uint32_t r = 2;
+  const std::vector<std::uint32_t> want = {Frame::At(2, 0, l),
+                                           Frame::At(3, 0, l),
+                                           0,
+                                           0,
+                                           0,
+                                           0x12345678U,
+                                           Frame::At(2, 1, l),
+                                           Frame::At(3, 1, l),
+                                           Frame::At(0, 0, r),
+                                           Frame::At(1, 0, r),
+                                           Frame::At(2, 0, r),
+                                           0x12345678U,
+                                           Frame::At(2, 2, l),
+                                           Frame::At(3, 2, l),
+                                           Frame::At(0, 1, r),
+                                           Frame::At(1, 1, r),
+                                           Frame::At(2, 1, r),
+                                           0x12345678U};
+  EXPECT_EQ(out, want);
+
+  // Inside one monitor: only its pixels, the rows a smaller target has.
+  std::vector<std::uint32_t> two(2, 0U);
+  cast.CopyInto(Rect{-3, 2, 0, 3}, PixelRows{two.data(), 2, 2, 1, true});
+  EXPECT_EQ(two, (std::vector<std::uint32_t>{Frame::At(1, 2, l), Frame::At(2, 2, l)}));
+
+  EXPECT_EQ(cast.Pixel({-1, 2}), Frame::At(3, 2, l) & 0xFFFFFFU);
+  EXPECT_EQ(cast.Pixel({2, 2}), Frame::At(2, 1, r) & 0xFFFFFFU);
+  EXPECT_EQ(cast.Pixel({1, 0}), std::nullopt) << "between the monitors";
+  EXPECT_EQ(cast.Pixel({3, 0}), std::nullopt) << "before the monitor's first frame";
+  EXPECT_EQ(cast.Pixel({-5, 0}), std::nullopt);
+
+  // A frame smaller than its monitor (a new size on the way) shows as far as it reaches.
+  cast.Monitors()[1].frameWidth = 2;
+  EXPECT_EQ(cast.Pixel({2, 2}), std::nullopt);
+  EXPECT_EQ(cast.Pixel({1, 2}), Frame::At(1, 1, r) & 0xFFFFFFU);
+  const std::uint64_t version = cast.Version();
+  cast.Changed();
+  EXPECT_NE(cast.Version(), version);
+}
+
+TEST(CastScreen, PointerIsTheHotSpotOnTheDesktopAndItsImagePremultipliedArgb) {
+  CastScreen cast;
+  CastMonitor m;
+  m.origin = {-1280, 100};
+  m.width = 1280;
+  m.height = 1024;
+  cast.Monitors().push_back(m);
+  EXPECT_FALSE(cast.Pointer().known);
+  cast.PointerAt(1, {5, 5}, {1, 1});  // no such monitor
+  EXPECT_FALSE(cast.Pointer().known);
+  cast.PointerAt(0, {10, 20}, {4, 3});
+  EXPECT_TRUE(cast.Pointer().known);
+  EXPECT_EQ(cast.Pointer().at, (Point{-1270, 120}));
+  EXPECT_EQ(cast.Pointer().hotSpot, (Point{4, 3}));
+
+  // Two pixels a row and a spare byte group: opaque red, half-covered white.
+  const std::uint8_t rgba[] = {255, 0, 0, 255, 128, 128, 128, 128, 9, 9, 9, 9};
+  Handle id = cast.Pointer().id;
+  cast.PointerImage(rgba, 2, 1, 12, ImageBytes::kRgba, true);
+  EXPECT_NE(cast.Pointer().id, id);
+  EXPECT_EQ(cast.Pointer().width, 2);
+  EXPECT_EQ(cast.Pointer().argb[0], 0xFFFF0000U);
+  EXPECT_EQ(cast.Pointer().argb[1], 0x80808080U);
+
+  // Straight alpha is multiplied in, rounded; each byte order has its own places.
+  const std::uint8_t bgra[] = {255, 0, 200, 128, 10, 20, 30, 0};
+  cast.PointerImage(bgra, 1, 2, 4, ImageBytes::kBgra, false);
+  EXPECT_EQ(cast.Pointer().argb[0], 0x80640080U);  // 200 * 128 / 255 = 100.4, 255 -> 128
+  EXPECT_EQ(cast.Pointer().argb[1], 0x00000000U);
+  const std::uint8_t argb[] = {255, 1, 2, 3};
+  cast.PointerImage(argb, 1, 1, 4, ImageBytes::kArgb, true);
+  EXPECT_EQ(cast.Pointer().argb[0], 0xFF010203U);
+  cast.PointerImage(argb, 1, 1, 4, ImageBytes::kAbgr, true);
+  EXPECT_EQ(cast.Pointer().argb[0], 0xFF030201U);
+
+  id = cast.Pointer().id;
+  cast.PointerImage(nullptr, 0, 0, 0, ImageBytes::kRgba, true);  // hidden
+  EXPECT_EQ(cast.Pointer().width, 0);
+  EXPECT_EQ(cast.Pointer().height, 0);
+  EXPECT_NE(cast.Pointer().id, id);
+}
+
+// The restore token: kept in the state folder, made as needed; read back only as one
+// line of printable characters; a file holding it already is not written again.
+TEST(CastStart, TokenIsKeptInTheStateFolderAndReadBackOnlyWhenSound) {
+  namespace fs = std::filesystem;
+  const fs::path home = fs::temp_directory_path() / ("vimo-token-" + std::to_string(getpid()));
+  fs::remove_all(home);
+  setenv("XDG_STATE_HOME", (home.string() + "/state/").c_str(), 1);
+  const std::string path = TokenPath();
+  EXPECT_EQ(path, home.string() + "/state/vimo/screencast-token");
+  EXPECT_EQ(ReadToken(path), "");
+  ASSERT_TRUE(KeepToken(path, "32588801-bc7d-47f7"));
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "32588801-bc7d-47f7\n");
+  struct stat folder {};
+  ASSERT_EQ(stat((home / "state/vimo").c_str(), &folder), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700U);
+  EXPECT_EQ(ReadToken(path), "32588801-bc7d-47f7");
+  struct stat before {};
+  stat(path.c_str(), &before);
+  ASSERT_TRUE(KeepToken(path, "32588801-bc7d-47f7"));
+  struct stat after {};
+  stat(path.c_str(), &after);
+  EXPECT_EQ(before.st_ino, after.st_ino) << "the same token is not written again";
+  for (const char* bad : {"two words\n", "caf\xc3\xa9\n", "\n"}) {
+    std::ofstream(path, std::ios::binary) << bad;
+    EXPECT_EQ(ReadToken(path), "") << bad;
+  }
+  fs::remove(path);
+  fs::create_directory(path);  // a folder where the file should be: nothing to keep it in
+  EXPECT_FALSE(KeepToken(path, "abc"));
+  unsetenv("XDG_STATE_HOME");
+  const std::string user = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+  setenv("HOME", home.c_str(), 1);
+  EXPECT_EQ(TokenPath(), home.string() + "/.local/state/vimo/screencast-token");
+  setenv("HOME", user.c_str(), 1);
+  fs::remove_all(home);
+}
+
+}  // namespace
+}  // namespace vimo::wayland
