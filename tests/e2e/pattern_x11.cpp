@@ -1,11 +1,12 @@
-// vimo_pattern_x11: the helper the end-to-end driver (run_e2e.py --target linux) runs next
-// to the native vimo, over Xlib alone: the same commands and JSON state as vimo_pattern.exe
-// (pattern.cpp), for X windows.
+// vimo_pattern_x11: the helper the end-to-end driver (run_e2e.py --target linux or wayland)
+// runs next to the native vimo, over Xlib alone: the same commands and JSON state as
+// vimo_pattern.exe (pattern.cpp), for X windows.
 //
 // `vimo_pattern_x11 X Y W H` shows an override-redirect window at screen (X, Y), W x H,
-// filled with the test pattern and with the left_ptr pointer over it, prints
-// {"shown": true} and then answers each line of stdin, a command with its arguments
-// separated by tabs, with one line of JSON: the state after the command.
+// filled with the test pattern and with the left_ptr pointer over it (none at 0 0 0 0, as
+// on Wayland, where the pattern is a Wayland window), prints {"shown": true} and then
+// answers each line of stdin, a command with its arguments separated by tabs, with one line
+// of JSON: the state after the command.
 //   state                    only the state
 //   move TITLE X Y           moves the outer corner (frame included) of the first window
 //                            whose title starts with TITLE to (X, Y)

@@ -204,6 +204,11 @@ def bmp_pixels(data: bytes) -> tuple[int, int, bytes]:
                                for i in range(0, len(r), size))
 
 
+# The cases of the screen-cast portal, and why they cannot run on an X screen.
+PORTAL_CASES = {name: "the screen-cast portal is a Wayland desktop's (--target wayland)"
+                for name in ("portal_dialog", "portal_refused", "portal_closed")}
+
+
 class Wine:
     """vimo.exe and vimo_pattern.exe under Wine, in a copy of a prefix booted once per Wine
     version; the settings in the prefix's AppData with CR LF line ends."""
@@ -213,7 +218,8 @@ class Wine:
     sees_itself = True
     menu_at = (1000, 400)  # room below for the whole menu at 200%
     skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)",
-             "settings_odd_paths": "Wine's profile functions write the file, not Vimo's own"}
+             "settings_odd_paths": "Wine's profile functions write the file, not Vimo's own",
+             **PORTAL_CASES}
 
     def __init__(self):
         self.prefix: Optional[Path] = None
@@ -310,7 +316,7 @@ class Linux:
     name, line_end, start_seconds = "linux", "\n", 10
     sees_itself = True  # X11 cannot leave a window out of a screen read
     menu_at = (900, 400)  # room below and both sides for GTK's larger menu at 200%
-    skips: dict[str, str] = {}
+    skips = PORTAL_CASES
     slows = True  # the slow mouse can be chosen once the view is locked
 
     def __init__(self):
@@ -437,8 +443,7 @@ class Wayland(Linux):
     (vimo_wl_shot). Vimo runs as the session's user (it needs the session's bus) and sees
     the screen through the ScreenCast portal, whose permission the driver stores."""
     name, start_seconds, slows = "wayland", 15, False
-    skips = {"settings_write_protected": "Vimo runs as the session's user, root here, whom a "
-             "read-only file does not stop"}
+    skips: dict[str, str] = {}
 
     def __init__(self):
         super().__init__()
@@ -464,7 +469,10 @@ class Wayland(Linux):
             x11.chmod(0o1777)
 
         def daemon(cmd: list, log: str, pipe: bool = False) -> subprocess.Popen:
-            proc = h.spawn(cmd, log, pipe)
+            # As a desktop starts them: GTK's programs the bus starts (the portal's dialog)
+            # choose Wayland and their own decorations.
+            proc = h.spawn(cmd, log, pipe, GDK_BACKEND=None, GTK_CSD=None, GTK_THEME=None,
+                           GTK_A11Y="none")
             h.procs.remove(proc)  # ended in close(), gently, with what they started
             self.daemons.append(proc)
             return proc
@@ -529,6 +537,17 @@ class Wayland(Linux):
                 time.sleep(0.05)
         super().close(h)
 
+    def protect(self, h: "Harness", path: Path, native: str) -> None:
+        """Run as root, Vimo writes a read-only file: the file is made immutable instead (which
+        also keeps a new file from taking its name), the folder still Vimo's to write."""
+        if os.geteuid() != 0:
+            return super().protect(h, path, native)
+        subprocess.run(["chattr", "+i", path], check=True)
+
+    def unprotect(self, h: "Harness", path: Path) -> None:
+        if os.geteuid() == 0:
+            subprocess.run(["chattr", "-i", path], check=True)
+
     def gdbus(self, h: "Harness", dest: str, path: str, method: str, *args) -> str:
         return subprocess.run(["gdbus", "call", "--session", "--dest", dest, "--object-path", path,
                                "--method", method, *args], env=h.env(), capture_output=True,
@@ -561,6 +580,16 @@ class Wayland(Linux):
         for token in re.findall(r"'([^']+)'", self.store(h, "List")):
             self.store(h, "Delete", token)
         self.token_path().unlink(missing_ok=True)
+
+    def end_portal(self, h: "Harness") -> None:
+        """Ends the desktop's portal (xdg-desktop-portal-gnome, started by the bus)."""
+        for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
+            with contextlib.suppress(OSError):
+                if cmdline.read_bytes().startswith(b"/usr/libexec/xdg-desktop-portal-gnome") and \
+                        Path(cmdline.parent, "environ").read_bytes().count(str(self.home).encode()):
+                    os.kill(int(cmdline.parent.name), signal.SIGTERM)
+                    return
+        raise CaseFailure("no xdg-desktop-portal-gnome runs in the session")
 
     def drive(self, h: "Harness", *words) -> None:
         if (answer := h.tell(self.driver, " ".join(map(str, words)))) != "ok":
@@ -636,11 +665,14 @@ class Harness:
         env = dict(os.environ, DISPLAY=self.display, **self.target.env())
         return env if self.display else {k: v for k, v in env.items() if k != "DISPLAY"}
 
-    def spawn(self, cmd: list, log: str, pipe: bool = False, **env: str) -> subprocess.Popen:
+    def spawn(self, cmd: list, log: str, pipe: bool = False, **env: Optional[str]) -> subprocess.Popen:
+        """Starts a program with the run's environment (changed by `env`, None removing a
+        variable), its stderr (and stdout, without `pipe`) added to the log."""
         out = open(self.out / log, "ab")  # each start of Vimo adds to its log
         out.write(f"== {' '.join(map(str, cmd))}\n".encode())
         out.flush()
-        proc = subprocess.Popen(list(map(str, cmd)), env=dict(self.env(), **env), stderr=out,
+        env = {k: v for k, v in dict(self.env(), **env).items() if v is not None}
+        proc = subprocess.Popen(list(map(str, cmd)), env=env, stderr=out,
                                 stdin=subprocess.PIPE if pipe else subprocess.DEVNULL,
                                 stdout=subprocess.PIPE if pipe else out, start_new_session=True)
         self.procs.append(proc)
@@ -653,7 +685,9 @@ class Harness:
             proc.stdin.flush()
         if not select.select([proc.stdout], [], [], timeout)[0]:
             raise RuntimeError(f"{proc.args[0]} did not answer {line!r}")
-        return proc.stdout.readline().decode().strip()
+        if not (answer := proc.stdout.readline().decode()):
+            raise RuntimeError(f"{proc.args[0]} ended ({proc.wait()}) before answering {line!r}")
+        return answer.strip()
 
     def setup(self) -> None:
         """Xvfb, what the target needs (a Wine prefix, a window manager, a Wayland session),
@@ -889,14 +923,18 @@ class Harness:
         """The settings file on the host, and its path as Vimo names it."""
         return self.target.settings_path()
 
-    def start_vimo(self, fresh: bool = True, state: Optional[ViewState] = None,
-                   at: Optional[list[int]] = None) -> None:
-        """(Re)starts Vimo, fresh or with the settings file there is, waits for its window,
-        checks that it came up at `at` (a failure) or centred (kept in self.misplaced for the
-        views case to report, so that the other cases still run) and moves it HOME."""
+    def stop_vimo(self) -> None:
         if self.vimo and self.vimo.poll() is None:
             os.killpg(self.vimo.pid, signal.SIGKILL)
             self.wait_for("end of the old Vimo window", lambda: not self.window(), 10)
+
+    def start_vimo(self, fresh: bool = True, state: Optional[ViewState] = None,
+                   at: Optional[list[int]] = None, answer: Callable[[], None] = lambda: None) -> None:
+        """(Re)starts Vimo, fresh or with the settings file there is, has `answer` answer what
+        asks before the window comes (the portal's dialog), waits for its window,
+        checks that it came up at `at` (a failure) or centred (kept in self.misplaced for the
+        views case to report, so that the other cases still run) and moves it HOME."""
+        self.stop_vimo()
         if fresh:
             shutil.rmtree(self.settings_path()[0].parent, ignore_errors=True)
         self.state = state or fresh_state()
@@ -912,6 +950,7 @@ class Harness:
         for attempt in (1, 2):
             self.vimo = self.spawn(self.target.command(self.exe), "vimo.log")
             try:
+                answer()
                 self.wait_for("Vimo window", lambda: (
                     lambda w: w and w["window"][2] > w["window"][0])(self.window()),
                     self.target.start_seconds)
@@ -1345,6 +1384,8 @@ def case_settings_survive(h: Harness) -> None:
 def answer_save_error(h: Harness) -> None:
     """The "Vimo Error" box answered: Wine's text and OK button read, GTK's 5 drawn lines."""
     box = h.wait_for("Vimo Error message", lambda: h.window("Vimo Error"))
+    if not box["children"]:  # GTK's, active (Mutter does not activate a box a program's
+        h.focus("^Vimo Error$", box["window"])  # close brought): its text dark
     time.sleep(0.3)  # drawn
     shot = h.screenshot()
     shot.save(h.out / "settings-error.png", box["window"], 8)
@@ -1444,6 +1485,97 @@ def case_settings_garbage(h: Harness) -> None:
     h.expect_view(P1, "settings-garbage.png")
 
 
+LIGHT = b"\xfa\xfa\xfa"  # the body of the portal's dialog
+
+
+def answer_portal(h: Harness, share: bool) -> None:
+    """Answers the portal's "Screen Share" dialog as a user does. Vimo shows no window while
+    it asks. It is a Wayland window (GTK 4), found on the screen by its light body: the
+    monitor's row (the first band in it taller than a text) clicked and then Share (the
+    header's right end, blue once a monitor is chosen), or Cancel (its left end)."""
+    def dialog() -> Optional[tuple[Shot, int, int, int]]:
+        shot = h.screenshot()
+        light = [(x, y) for y in range(0, H, 2) for x in range(0, W, 2) if shot.pixel(x, y) == LIGHT]
+        return (shot, min(light)[0], min(light)[1], max(light)[0]) if len(light) > 5000 else None
+    shot, left, top, right = h.wait_for("the portal's Screen Share dialog", dialog, 20)
+    if h.window():
+        raise CaseFailure(f"Vimo shows a window while the portal asks: {h.window()}")
+    shot.save(h.out / "portal-dialog.png", [0, 0, W, H])
+
+    def click(x: int, y: int) -> None:  # GTK 4 takes a click only after the pointer's motion
+        h.point_at(x, y)
+        h.xdotool("click", 1)
+    if not share:
+        return click(left + 45, top - 22)
+    row = next(y for y in range(top, H - 30)  # 30 rows not the body's: no line of text
+               if all(shot.pixel(right - 40, y + i) != LIGHT for i in range(30)))
+    click((left + right) // 2, row + 15)
+    blue = lambda c: c[0] < 100 and c[2] > 200  # noqa: E731
+    button = h.wait_for("Share enabled", lambda: (lambda shot: [
+        (x, y) for y in range(top - 40, top) for x in range((left + right) // 2, right)
+        if blue(shot.pixel(x, y))])(h.screenshot()))
+    click(*[sum(c) // len(button) for c in zip(*button)])
+
+
+def vimo_errors(h: Harness) -> list[str]:
+    """What the last Vimo started wrote on stderr (its log since its command line)."""
+    return (h.out / "vimo.log").read_text().rsplit("\n== ", 1)[-1].splitlines()[1:]
+
+
+def case_portal_dialog(h: Harness) -> None:
+    """No permission stored: the portal asks, Vimo shows no window meanwhile; Share brings
+    its window with a right view, and the portal's restore token kept makes the next start
+    ask nothing."""
+    h.target.forget(h)
+    try:
+        h.start_vimo(answer=lambda: answer_portal(h, share=True))
+    finally:
+        if not h.target.token_path().exists():
+            h.target.allow(h)  # for the cases after
+    h.set()
+    h.point_at(*P1)
+    h.expect_view(P1, "portal-shared.png")
+    token = h.target.token_path().read_text()
+    if not re.fullmatch(r"[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\n", token) or \
+            f"'{MONITOR}'" not in h.target.store(h, "Lookup", token.strip()):
+        raise CaseFailure(f"Vimo kept {token!r}, not the token of the portal's permission")
+    h.start_vimo()  # would wait for the dialog's answer, with no window meanwhile
+    h.point_at(*P2)
+    h.expect_view(P2)
+
+
+def case_portal_refused(h: Harness) -> None:
+    """No permission stored and the dialog cancelled: Vimo ends with 3 and one line saying
+    the desktop refused to share the screen."""
+    h.stop_vimo()
+    h.target.forget(h)
+    try:
+        h.vimo = h.spawn(h.target.command(h.exe), "vimo.log")
+        answer_portal(h, share=False)
+        h.wait_for("end of Vimo", lambda: h.vimo.poll() is not None, 10)
+    finally:
+        h.target.allow(h)
+    errors = vimo_errors(h)
+    if h.vimo.returncode != 3 or len(errors) != 1 or not errors[0].startswith("vimo: ") or \
+            "refused" not in errors[0]:
+        raise CaseFailure(f"Vimo ended with {h.vimo.returncode}, saying {errors}")
+
+
+def case_portal_closed(h: Harness) -> None:
+    """The desktop stops sharing the screen while Vimo runs (its portal ends, and Mutter the
+    cast the portal made): Vimo saves its settings and ends with 3 and one line saying so."""
+    h.start_vimo()
+    h.set(factor=4)
+    h.target.end_portal(h)
+    h.wait_for("end of Vimo", lambda: h.vimo.poll() is not None, 10)
+    errors, path = vimo_errors(h), h.settings_path()[0]
+    if h.vimo.returncode != 3 or len(errors) != 1 or not errors[0].startswith("vimo: ") or \
+            "stopped sharing the screen" not in errors[0]:
+        raise CaseFailure(f"Vimo ended with {h.vimo.returncode}, saying {errors}")
+    if not path.is_file() or b"FactorIndex=4\n" not in path.read_bytes():
+        raise CaseFailure(f"the settings file holds {path.exists() and path.read_bytes()!r}")
+
+
 # Relative pointer moves, and the sums after each: fractions of a factor carry over.
 SLOW_STEPS = [(4, 0), (2, 0), (9, -6), (1, 3), (1, 0), (1, 0)]
 
@@ -1452,6 +1584,8 @@ def case_slow_mouse(h: Harness) -> None:
     """Locked with "Slow down mouse pointer ...": inside the locked area each move of N pixels
     moves the pointer N / factor, fractions carried; outside it, and after unlocking, N."""
     h.ensure(factor=3, pointer=False)
+    if not h.target.slows:
+        return slow_mouse_disabled(h)
 
     def moves(f: int) -> None:
         start, total = tuple(h.ask("state")["cursor"]), (0, 0)
@@ -1485,6 +1619,21 @@ def case_slow_mouse(h: Harness) -> None:
     moves(1)
 
 
+def slow_mouse_disabled(h: Harness) -> None:
+    """Where the pointer can neither be seen over every window nor slowed (Wayland, Vimo's
+    windows through Xwayland) the slow mouse stays disabled when locked: the menu's keys
+    pass over it (GTK skips it) to Show mouse pointer, and the pointer shows in the view."""
+    h.point_at(*P1)
+    h.press("space")
+    h.state = replace(h.state, locked=True)
+    h.choose(MENU[8])
+    h.state = replace(h.state, pointer=True)
+    h.point_at(*P1)
+    h.expect_view(P1, "view-3x-slow-mouse-off.png")
+    h.press("space")
+    h.state = replace(h.state, locked=False)
+
+
 def case_session_end(h: Harness) -> None:
     """The session ends as at a log-off (Wine's session ended, SIGTERM to the Linux build):
     the settings are saved."""
@@ -1506,7 +1655,8 @@ CASES = [case_views, case_still_screen, case_keys, case_measure, case_about, cas
          case_hint_expires, case_wheel_and_clipboard, case_pixel_info,
          case_settings_survive,
          case_settings_write_protected, case_settings_odd_paths, case_settings_garbage,
-         case_slow_mouse, case_session_end]
+         case_portal_dialog, case_portal_refused, case_portal_closed, case_slow_mouse,
+         case_session_end]
 
 
 def main() -> int:

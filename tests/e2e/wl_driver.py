@@ -35,6 +35,9 @@ GLib.timeout_add(10000, loop.quit)
 loop.run()
 if not node:
     sys.exit("wl_driver: no PipeWire stream for the monitor")
+# Mutter makes its virtual keyboard at the first key, which that key does not survive.
+for down in (True, False):
+    rd.NotifyKeyboardKeysym(dbus.UInt32(0xFFE1), down)  # Shift_L
 print(json.dumps({"node": node[0]}), flush=True)
 
 COMMANDS = {
