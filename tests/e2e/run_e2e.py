@@ -1723,6 +1723,7 @@ def main() -> int:
         failed += 1
         print(f"e2e: stopped: {exc!r}", file=sys.stderr)
     finally:
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)  # a second one would cut the cleaning short
         h.close()
     print(f"{passed} passed, {failed} failed, {skipped} skipped in "
           f"{time.monotonic() - started:.0f} s ({h.target.name})")
