@@ -432,23 +432,24 @@ KEYSYMS = {"Return": 0xFF0D, "Escape": 0xFF1B, "Tab": 0xFF09, "space": 0x20, "Ho
            "Left": 0xFF51, "Up": 0xFF52, "Right": 0xFF53, "Down": 0xFF54, "ctrl": 0xFFE3,
            "alt": 0xFFE9, "shift": 0xFFE1}
 MONITOR = "MetaVendor:MetaVirtualMonitor:0x00"  # Mutter's virtual monitor, as the portal names it
+STORE = "org.freedesktop.impl.portal.PermissionStore"
 
 
 class Wayland(Linux):
-    """The native vimo on a headless GNOME Wayland session the driver starts: a private D-Bus,
-    PipeWire, WirePlumber and Mutter with Xwayland. Vimo's windows are X11 ones (listed by
-    vimo_pattern_x11 without a window of its own); the pattern is a Wayland window
-    (vimo_pattern_wayland); input goes through Mutter's RemoteDesktop (wl_driver.py), and
-    screenshots, the pointer's place and its image come from Mutter's screen cast
-    (vimo_wl_shot). Vimo runs as the session's user (it needs the session's bus) and sees
-    the screen through the ScreenCast portal, whose permission the driver stores."""
+    """The native vimo on a headless GNOME Wayland session the driver starts (D-Bus, PipeWire,
+    WirePlumber, Mutter with Xwayland), as the session's user (it needs the session's bus),
+    seeing the screen through the screen-cast portal, whose permission the driver stores.
+    Its windows are X11 ones, listed by vimo_pattern_x11 (without a window of its own); the
+    pattern is a Wayland window (vimo_pattern_wayland); input goes through Mutter's
+    RemoteDesktop (wl_driver.py), and screenshots, the pointer's place and its image come
+    from Mutter's screen cast (vimo_wl_shot)."""
     name, start_seconds, slows = "wayland", 15, False
     skips: dict[str, str] = {}
 
     def __init__(self):
         super().__init__()
         self.user, self.session, self.daemons = [], {}, []
-        self.driver, self.shooter, self.pattern = None, None, None
+        self.driver = self.shooter = self.pattern = None
         self.cast: dict = {}  # the pointer as the last screenshot saw it
 
     def env(self) -> dict[str, str]:
@@ -459,12 +460,10 @@ class Wayland(Linux):
 
     def setup(self, h: "Harness") -> None:
         self.home = Path(tempfile.mkdtemp(prefix="vimo-wl-"))
-        self.home.chmod(0o700)
         for sub in ("run", "config", "data", "state", "cache"):
             (self.home / sub).mkdir(mode=0o700)
-        run = self.home / "run"
-        x11 = Path("/tmp/.X11-unix")  # Xwayland's socket folder must be everyone's, sticky
-        x11.mkdir(mode=0o1777, exist_ok=True)
+        run, x11 = self.home / "run", Path("/tmp/.X11-unix")
+        x11.mkdir(mode=0o1777, exist_ok=True)  # Xwayland's sockets: everyone's, sticky
         if x11.stat().st_mode & 0o7777 != 0o1777 and x11.stat().st_uid == os.getuid():
             x11.chmod(0o1777)
 
@@ -473,14 +472,12 @@ class Wayland(Linux):
             # choose Wayland and their own decorations.
             proc = h.spawn(cmd, log, pipe, GDK_BACKEND=None, GTK_CSD=None, GTK_THEME=None,
                            GTK_A11Y="none")
-            h.procs.remove(proc)  # ended in close(), gently, with what they started
+            h.procs.remove(proc)  # ended in close(), with their process groups
             self.daemons.append(proc)
             return proc
         bus = daemon(["dbus-daemon", "--session", f"--address=unix:path={run}/bus", "--nofork",
                       "--print-address=1"], "dbus.log", pipe=True)
-        if not select.select([bus.stdout], [], [], 15)[0]:
-            raise RuntimeError("dbus-daemon did not report its address")
-        self.session["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().decode().strip()
+        self.session["DBUS_SESSION_BUS_ADDRESS"] = h.tell(bus, "", 15)
         daemon(["pipewire"], "pipewire.log")
         h.wait_for("PipeWire", lambda: (run / "pipewire-0").exists(), 15)
         daemon(["wireplumber"], "wireplumber.log")
@@ -488,15 +485,14 @@ class Wayland(Linux):
             ["pw-cli", "ls", "Metadata"], env=h.env(), capture_output=True, text=True).stdout, 15)
         daemon(["mutter", "--headless", "--wayland", "--virtual-monitor", f"{W}x{H}",
                 "--wayland-display=vimo-wl"], "mutter.log")
-        h.display = h.wait_for("Xwayland's display", lambda: next((
-            line.split("Using public X11 display ")[1].split(",")[0].strip()
-            for line in (h.out / "mutter.log").read_text(errors="replace").splitlines()
-            if "Using public X11 display" in line), None), 20)
+        h.display = h.wait_for("Xwayland's display", lambda: next(iter(re.findall(
+            r"Using public X11 display (:\d+)", (h.out / "mutter.log").read_text())), None), 20)
         self.session["XAUTHORITY"] = str(h.wait_for("Xwayland's authority", lambda: next(
             run.glob(".mutter-Xwaylandauth.*"), None), 15))
-        h.wait_for("Mutter's screen cast", lambda: "true" in self.gdbus(
-            h, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
-            "org.gnome.Mutter.ScreenCast"), 20)
+        h.wait_for("Mutter's screen cast", lambda: subprocess.run(
+            ["gdbus", "introspect", "--session", "--dest", "org.gnome.Mutter.ScreenCast",
+             "--object-path", "/org/gnome/Mutter/ScreenCast"], env=h.env(),
+            capture_output=True).returncode == 0, 20)
         subprocess.run(["dbus-update-activation-environment", "DISPLAY", "XAUTHORITY",
                         "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP",
                         "XDG_CONFIG_HOME", "XDG_DATA_HOME", "GSETTINGS_BACKEND"],
@@ -515,25 +511,14 @@ class Wayland(Linux):
         self.move_pattern(h, *PATTERN[:2])
 
     def close(self, h: "Harness") -> None:
-        """The session's daemons, and what they started (the bus's portals, Mutter's
-        Xwayland), ended gently, then for good."""
-        parents = {}
-        for stat in Path("/proc").glob("[0-9]*/stat"):
-            try:
-                parents[int(stat.parent.name)] = int(stat.read_text().rsplit(")", 1)[1].split()[1])
-            except (OSError, ValueError, IndexError):
-                pass
-        pids = [p.pid for p in self.daemons]
-        for pid in pids:
-            pids += [c for c, parent in parents.items() if parent == pid and c not in pids]
+        """The daemons' process groups (with the portals the bus started and Mutter's
+        Xwayland) ended gently, then for good."""
         for sig in (signal.SIGTERM, signal.SIGKILL):
-            for pid in reversed(pids):
+            for proc in reversed(self.daemons):
                 with contextlib.suppress(ProcessLookupError):
-                    os.kill(pid, sig)
+                    os.killpg(proc.pid, sig)
             deadline = time.monotonic() + 5
-            while time.monotonic() < deadline and any(Path(f"/proc/{p}").exists() for p in pids):
-                for p in self.daemons:
-                    p.poll()  # reaped, so that /proc forgets it
+            while time.monotonic() < deadline and any(p.poll() is None for p in self.daemons):
                 time.sleep(0.05)
         super().close(h)
 
@@ -548,16 +533,12 @@ class Wayland(Linux):
         if os.geteuid() == 0:
             subprocess.run(["chattr", "-i", path], check=True)
 
-    def gdbus(self, h: "Harness", dest: str, path: str, method: str, *args) -> str:
-        return subprocess.run(["gdbus", "call", "--session", "--dest", dest, "--object-path", path,
-                               "--method", method, *args], env=h.env(), capture_output=True,
-                              text=True, timeout=20).stdout
-
     def store(self, h: "Harness", method: str, *args) -> str:
-        return self.gdbus(h, "org.freedesktop.impl.portal.PermissionStore",
-                          "/org/freedesktop/impl/portal/PermissionStore",
-                          f"org.freedesktop.impl.portal.PermissionStore.{method}", "screencast",
-                          *args)
+        """A call of the portal's permission store on its table "screencast"."""
+        return subprocess.run(["gdbus", "call", "--session", "--dest", STORE, "--object-path",
+                               "/" + STORE.replace(".", "/"), "--method", f"{STORE}.{method}",
+                               "screencast", *args], env=h.env(), capture_output=True,
+                              text=True, timeout=20).stdout
 
     def token_path(self) -> Path:
         return self.home / "state/vimo/screencast-token"
@@ -582,13 +563,13 @@ class Wayland(Linux):
         self.token_path().unlink(missing_ok=True)
 
     def end_portal(self, h: "Harness") -> None:
-        """Ends the desktop's portal (xdg-desktop-portal-gnome, started by the bus)."""
+        """Ends the desktop's portal (xdg-desktop-portal-gnome, in the bus's process group)."""
         for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
             with contextlib.suppress(OSError):
-                if cmdline.read_bytes().startswith(b"/usr/libexec/xdg-desktop-portal-gnome") and \
-                        Path(cmdline.parent, "environ").read_bytes().count(str(self.home).encode()):
-                    os.kill(int(cmdline.parent.name), signal.SIGTERM)
-                    return
+                pid = int(cmdline.parent.name)
+                if b"xdg-desktop-portal-gnome" in cmdline.read_bytes() and \
+                        os.getpgid(pid) == self.daemons[0].pid:
+                    return os.kill(pid, signal.SIGTERM)
         raise CaseFailure("no xdg-desktop-portal-gnome runs in the session")
 
     def drive(self, h: "Harness", *words) -> None:
@@ -603,24 +584,20 @@ class Wayland(Linux):
             if cmd in ("key", "type"):
                 delay = int(words[1]) / 1000 if words[0] == "--delay" else 0.012
                 for item in words[2:] if words[0] == "--delay" else words:
-                    combos = [[ord(c)] for c in item] if cmd == "type" else \
-                        [[KEYSYMS[k] if len(k) > 1 else ord(k) for k in item.split("+")]]
-                    for combo in combos:
+                    for combo in [[ord(c)] for c in item] if cmd == "type" else \
+                            [[KEYSYMS[k] if len(k) > 1 else ord(k) for k in item.split("+")]]:
                         for sym, down in [(k, 1) for k in combo] + [(k, 0) for k in combo[::-1]]:
                             self.drive(h, "key", sym, down)
                         time.sleep(delay)
                 return ""
-            if cmd == "mousemove":
-                self.drive(h, "move", words.pop(0), words.pop(0))
-            elif cmd == "mousemove_relative":
-                self.drive(h, "rel", words.pop(0), words.pop(0))
+            if cmd in ("mousemove", "mousemove_relative"):
+                self.drive(h, "move" if cmd == "mousemove" else "rel", words.pop(0), words.pop(0))
             elif cmd == "click" and words[0] in ("4", "5"):  # a wheel notch
                 self.drive(h, "wheel", -1 if words.pop(0) == "4" else 1)
             elif cmd == "click":
                 code = {"1": 272, "2": 274, "3": 273}[words.pop(0)]
-                self.drive(h, "button", code, 1)
-                time.sleep(0.02)
-                self.drive(h, "button", code, 0)
+                for down in (1, 0):
+                    self.drive(h, "button", code, down)
             else:
                 raise RuntimeError(f"xdotool {cmd} has no RemoteDesktop form")
         return ""
@@ -1517,9 +1494,14 @@ def answer_portal(h: Harness, share: bool) -> None:
     click(*[sum(c) // len(button) for c in zip(*button)])
 
 
-def vimo_errors(h: Harness) -> list[str]:
-    """What the last Vimo started wrote on stderr (its log since its command line)."""
-    return (h.out / "vimo.log").read_text().rsplit("\n== ", 1)[-1].splitlines()[1:]
+def ended_saying(h: Harness, words: str) -> None:
+    """Vimo ends with 3, its stderr (its log since its command line) one line "vimo: ..."
+    with those words."""
+    h.wait_for("end of Vimo", lambda: h.vimo.poll() is not None, 10)
+    errors = (h.out / "vimo.log").read_text().rsplit("\n== ", 1)[-1].splitlines()[1:]
+    if h.vimo.returncode != 3 or len(errors) != 1 or not errors[0].startswith("vimo: ") or \
+            words not in errors[0]:
+        raise CaseFailure(f"Vimo ended with {h.vimo.returncode}, saying {errors}")
 
 
 def case_portal_dialog(h: Harness) -> None:
@@ -1552,13 +1534,9 @@ def case_portal_refused(h: Harness) -> None:
     try:
         h.vimo = h.spawn(h.target.command(h.exe), "vimo.log")
         answer_portal(h, share=False)
-        h.wait_for("end of Vimo", lambda: h.vimo.poll() is not None, 10)
+        ended_saying(h, "refused")
     finally:
         h.target.allow(h)
-    errors = vimo_errors(h)
-    if h.vimo.returncode != 3 or len(errors) != 1 or not errors[0].startswith("vimo: ") or \
-            "refused" not in errors[0]:
-        raise CaseFailure(f"Vimo ended with {h.vimo.returncode}, saying {errors}")
 
 
 def case_portal_closed(h: Harness) -> None:
@@ -1567,11 +1545,8 @@ def case_portal_closed(h: Harness) -> None:
     h.start_vimo()
     h.set(factor=4)
     h.target.end_portal(h)
-    h.wait_for("end of Vimo", lambda: h.vimo.poll() is not None, 10)
-    errors, path = vimo_errors(h), h.settings_path()[0]
-    if h.vimo.returncode != 3 or len(errors) != 1 or not errors[0].startswith("vimo: ") or \
-            "stopped sharing the screen" not in errors[0]:
-        raise CaseFailure(f"Vimo ended with {h.vimo.returncode}, saying {errors}")
+    ended_saying(h, "stopped sharing the screen")
+    path = h.settings_path()[0]
     if not path.is_file() or b"FactorIndex=4\n" not in path.read_bytes():
         raise CaseFailure(f"the settings file holds {path.exists() and path.read_bytes()!r}")
 

@@ -118,28 +118,21 @@ void OnParam(void* data, uint32_t id, const spa_pod* param) {
   pw_stream_update_params(c.stream, params, 2);
 }
 
+// The frame (B, G, R and a fourth byte a pixel) as R, G, B.
 bool Write(const Cast& c, const char* path) {
   if (c.held == nullptr) return false;
   const spa_data& d = c.held->buffer->datas[0];
   const int w = static_cast<int>(c.format.size.width);
   const int h = static_cast<int>(c.format.size.height);
-  const bool bgr =
-      c.format.format == SPA_VIDEO_FORMAT_BGRx || c.format.format == SPA_VIDEO_FORMAT_BGRA;
-  std::string rgb(static_cast<size_t>(w) * h * 3, '\0');
-  char* out = rgb.data();
+  std::string rgb;
   for (int j = 0; j < h; ++j) {
-    const auto* p = SPA_PTROFF(d.data, d.chunk->offset + j * d.chunk->stride, const uint8_t);
-    for (int i = 0; i < w; ++i, p += 4) {
-      *out++ = static_cast<char>(p[bgr ? 2 : 0]);
-      *out++ = static_cast<char>(p[1]);
-      *out++ = static_cast<char>(p[bgr ? 0 : 2]);
-    }
+    const auto* p = SPA_PTROFF(d.data, d.chunk->offset + j * d.chunk->stride, const char);
+    for (int i = 0; i < w; ++i, p += 4) rgb += {p[2], p[1], p[0]};
   }
-  const std::string temp = std::string(path) + ".part";
-  FILE* f = std::fopen(temp.c_str(), "wb");
+  FILE* f = std::fopen(path, "wb");
   if (f == nullptr) return false;
   const bool ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
-  return std::fclose(f) == 0 && ok && std::rename(temp.c_str(), path) == 0;
+  return std::fclose(f) == 0 && ok;
 }
 
 }  // namespace
@@ -173,8 +166,8 @@ int main(int argc, char** argv) {
   spa_pod_builder_add(
       &b, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
       SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-      SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRA,
-                             SPA_VIDEO_FORMAT_RGBx, SPA_VIDEO_FORMAT_RGBA),
+      SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
+                             SPA_VIDEO_FORMAT_BGRA),
       SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &least, &most),
       SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &slowest, &fastest), 0);
   const spa_pod* params[1] = {static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f))};
@@ -212,11 +205,5 @@ int main(int argc, char** argv) {
     pw_thread_loop_unlock(c.loop);
     if (ended) break;
   }
-  pw_thread_loop_stop(c.loop);
-  pw_stream_destroy(c.stream);
-  pw_core_disconnect(core);
-  pw_context_destroy(context);
-  pw_thread_loop_destroy(c.loop);
-  pw_deinit();
-  return 0;
+  return 0;  // the stream ends with the process
 }
