@@ -12,6 +12,11 @@ over the measured seconds (and each one's share). The pointer is moved with XTes
 this script, 100 times a second, in the moving rows only; what that costs the server is
 in the figure, alike for every build measured.
 
+On a Wayland session (WAYLAND_DISPLAY set: scripts/wayland-session.sh --allow
+bench/idle_cpu.py VIMO) Vimo runs on its Xwayland, and the "X" figure is the desktop's
+side: mutter (with Xwayland), PipeWire and WirePlumber; only the idle rows run (this
+script cannot move the Wayland pointer).
+
 Usage: idle_cpu.py VIMO [--seconds 20] [--label NAME]
 Not a test: it prints figures and judges none.
 """
@@ -81,7 +86,7 @@ def start_xvfb(tmp):
     return xvfb, ":" + number.decode().strip()
 
 
-def run_row(vimo, display, xvfb, settings, moves, seconds, tmp):
+def run_row(vimo, display, servers, settings, moves, seconds, tmp):
     home = tempfile.mkdtemp(dir=tmp)
     os.makedirs(os.path.join(home, "Vimo"))
     if settings:
@@ -97,7 +102,7 @@ def run_row(vimo, display, xvfb, settings, moves, seconds, tmp):
         time.sleep(3)  # the window comes up, the first frames are drawn
         if proc.poll() is not None:
             raise RuntimeError(f"{vimo} ended with {proc.returncode}")
-        v0, x0, t0 = cpu_seconds(proc.pid), cpu_seconds(xvfb.pid), time.monotonic()
+        v0, x0, t0 = cpu_seconds(proc.pid), sum(map(cpu_seconds, servers)), time.monotonic()
         end = t0 + seconds
         step = 0
         while time.monotonic() < end:
@@ -108,7 +113,7 @@ def run_row(vimo, display, xvfb, settings, moves, seconds, tmp):
                 time.sleep(0.01)
             else:
                 time.sleep(min(0.5, max(0.0, end - time.monotonic())))
-        v1, x1, t1 = cpu_seconds(proc.pid), cpu_seconds(xvfb.pid), time.monotonic()
+        v1, x1, t1 = cpu_seconds(proc.pid), sum(map(cpu_seconds, servers)), time.monotonic()
     finally:
         proc.terminate()
         try:
@@ -148,17 +153,27 @@ def main():
             ("idle, 1002 grid", large, None),
             ("moving, 1002 grid", large, beside), ("moving over locked view", locked, over_view)]
     tmp = tempfile.mkdtemp(prefix="vimo-idle-")
-    xvfb, display = start_xvfb(tmp)
+    wayland = bool(os.environ.get("WAYLAND_DISPLAY"))
+    if wayland:
+        xvfb, display = None, os.environ["DISPLAY"]
+        servers = [int(p) for name in ("mutter", "Xwayland", "pipewire", "wireplumber")
+                   for p in subprocess.run(["pgrep", "-x", name], capture_output=True,
+                                           text=True).stdout.split()]
+        rows = [row for row in rows if row[2] is None]
+    else:
+        xvfb, display = start_xvfb(tmp)
+        servers = [xvfb.pid]
     try:
         print(f"CPU time of Vimo and the X server, % of one core over {args.seconds:g} s"
               f" {args.label}")
         print(f"{'row':26} {'both':>7} {'Vimo':>7} {'X':>7}")
         for name, settings, moves in rows:
-            vimo_pct, x_pct = run_row(vimo, display, xvfb, settings, moves, args.seconds, tmp)
+            vimo_pct, x_pct = run_row(vimo, display, servers, settings, moves, args.seconds, tmp)
             print(f"{name:26} {vimo_pct + x_pct:7.2f} {vimo_pct:7.2f} {x_pct:7.2f}", flush=True)
     finally:
-        xvfb.terminate()
-        xvfb.wait()
+        if xvfb:
+            xvfb.terminate()
+            xvfb.wait()
         shutil.rmtree(tmp, ignore_errors=True)
     return 0
 

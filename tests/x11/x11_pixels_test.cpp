@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/x11/x11_inverted_lines.h"
 #include "platform/x11/x11_monitors.h"
 #include "platform/x11/x11_pixels.h"
 
@@ -113,6 +114,54 @@ TEST(X11Monitors, WorkAreaIsTheMonitorLessThePanels) {
   EXPECT_EQ(WorkAreaOf(left, elsewhere), left);
   const long empty[] = {10, 10, 0, 0};
   EXPECT_EQ(WorkAreaOf(left, empty), left);
+}
+
+// Marker lines kept on the window: each step, what is inverted for the lines asked for.
+TEST(InvertedLines, OnlyWhatWasCoveredOrChangedIsInvertedAndUnaskedLinesArePutAgain) {
+  InvertedLines lines;
+  std::vector<Rect> inverted;
+  const auto settle = [&] {
+    inverted.clear();
+    lines.Settle([&](const Rect& r) { inverted.push_back(r); });
+    return inverted;
+  };
+  const Rect a{5, 0, 6, 10};  // vertical
+  const Rect b{0, 3, 10, 4};  // horizontal, crossing a at (5, 3)
+  const Rect c{7, 0, 8, 10};
+  ASSERT_TRUE(lines.Ask(a) && lines.Ask(b));
+  EXPECT_EQ(settle(), (std::vector<Rect>{a, b}));
+  Overdrawn put;
+  lines.BeforePut(put);
+  EXPECT_EQ(put.count, 0) << "asked for in the last tick: kept";
+  put.Add(Rect{0, 2, 10, 5});  // rows 2 to 4 put anew, and a bit of a's foot
+  put.Add(Rect{4, 8, 9, 20});
+  lines.Erased(put);
+  ASSERT_TRUE(lines.Ask(a) && lines.Ask(b));
+  EXPECT_EQ(settle(), (std::vector<Rect>{{5, 2, 6, 5}, {5, 8, 6, 10}, b}))
+      << "the same lines: only where the put covered them";
+  ASSERT_TRUE(lines.Ask(a) && lines.Ask(b));
+  EXPECT_TRUE(settle().empty()) << "nothing covered, nothing changed: nothing drawn";
+
+  lines.Erased(Overdrawn{.rects = {Rect{0, 0, 10, 1}}, .count = 1});
+  ASSERT_TRUE(lines.Ask(c));
+  EXPECT_EQ(settle(), (std::vector<Rect>{{5, 1, 6, 10}, {0, 3, 10, 4}, c}))
+      << "other lines: what still shows of the old ones inverted back, the new ones drawn";
+  put = Overdrawn{};
+  lines.BeforePut(put);
+  lines.BeforePut(put);  // a tick that asked for no line
+  ASSERT_EQ(put.count, 1);
+  EXPECT_EQ(put.rects[0], c) << "put again from the view";
+  EXPECT_TRUE(settle().empty());
+
+  EXPECT_FALSE(lines.Ask(Rect{0, 0, 2, 2})) << "not a straight line";
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(lines.Ask(Rect{i, 0, i + 1, 4}));
+  EXPECT_FALSE(lines.Ask(a)) << "too many";
+  lines.Erased(Overdrawn{.all = true});
+  EXPECT_EQ(settle().size(), 8U);
+  lines.Forget();
+  EXPECT_FALSE(lines.Pending());
+  lines.BeforePut(put);
+  EXPECT_EQ(put.count, 1) << "nothing shown any more";
 }
 
 }  // namespace

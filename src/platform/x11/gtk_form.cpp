@@ -522,6 +522,7 @@ void GkForm::RunUnload() {
 
 void GkForm::Discard() {
   ready_ = false;
+  if (settle_ != 0) g_source_remove(std::exchange(settle_, 0U));
   if (window_ != nullptr) gtk_widget_destroy(window_);
 }
 

@@ -24,6 +24,7 @@
 #include "platform/toolkit.h"
 #include "platform/x11/gtk_toolkit.h"
 #include "platform/x11/x11_image.h"
+#include "platform/x11/x11_inverted_lines.h"
 
 namespace vimo::x11 {
 
@@ -145,8 +146,11 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   cairo_t* Cairo() const { return cairo_; }
   GC Gc() const { return gc_; }
   unsigned long PixelOf(Colour colour) const;
-  // What was drawn on the client area since the last call, other than the view's puts.
-  Overdrawn TakeOverdrawn() { return std::exchange(overdrawn_, Overdrawn{}); }
+  // What was drawn on the client area since the last call, other than the view's puts;
+  // the marker lines are settled first, and go where none was asked for since the last put.
+  Overdrawn TakeOverdrawn();
+  // The view was put over these parts of the client area.
+  void PutOver(const Overdrawn& put) { lines_.Erased(put); }
   // Paints background, shapes and labels inside the given client rectangles at once.
   void RedrawArea(const Rect* rects, int count);
   // Stops event delivery and closes the window without the unload event.
@@ -246,7 +250,10 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   gint64 sizeAsked_ = 0;  // when Vimo last asked for a new size, until it arrives
   bool frameKnown_ = false;
   Overdrawn overdrawn_;  // the window has shown with its frame, if any
-  Rect wanted_{};        // the last place asked for before that: its corner, its size or both
+  InvertedLines lines_;  // the marker lines inverted on the window (draw mode 6)
+  guint settle_ = 0;     // the idle source that settles them after the tick
+  void SettleLines();
+  Rect wanted_{};  // the last place asked for before that: its corner, its size or both
   bool wantedMove_ = false;
   bool wantedSize_ = false;
 

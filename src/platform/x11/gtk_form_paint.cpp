@@ -64,6 +64,7 @@ void GkForm::Cls() {
   LiveWindow();
   if (!Drawable()) return;
   overdrawn_.all = true;
+  lines_.Erased(Overdrawn{.all = true});
   FillBackground();
   DrawDecorations();
   XFlush(display_);
@@ -79,6 +80,7 @@ void GkForm::Refresh() {
 void GkForm::Paint() {
   if (!Drawable()) return;
   overdrawn_.all = true;
+  lines_.Erased(Overdrawn{.all = true});
   FillBackground();
   if (!painting_) {
     painting_ = true;
@@ -102,10 +104,12 @@ void GkForm::RedrawArea(const Rect* rects, int count) {
                            static_cast<unsigned short>(r.bottom - r.top)};
   }
   if (n == 0) return;
+  Overdrawn painted;
   for (int i = 0; i < n; ++i) {
-    overdrawn_.Add(
-        Rect{clip[i].x, clip[i].y, clip[i].x + clip[i].width, clip[i].y + clip[i].height});
+    painted.Add(Rect{clip[i].x, clip[i].y, clip[i].x + clip[i].width, clip[i].y + clip[i].height});
+    overdrawn_.Add(painted.rects[static_cast<std::size_t>(i)]);
   }
+  lines_.Erased(painted);
   XSetClipRectangles(display_, gc_, 0, 0, clip.data(), n, Unsorted);
   cairo_save(cairo_);
   for (int i = 0; i < n; ++i) {
@@ -116,6 +120,29 @@ void GkForm::RedrawArea(const Rect* rects, int count) {
   DrawDecorations();
   cairo_restore(cairo_);
   XSetClipMask(display_, gc_, None);
+  XFlush(display_);
+}
+
+Overdrawn GkForm::TakeOverdrawn() {
+  if (lines_.Pending()) SettleLines();
+  lines_.BeforePut(overdrawn_);
+  return std::exchange(overdrawn_, Overdrawn{});
+}
+
+void GkForm::SettleLines() {
+  if (!Drawable()) {
+    lines_.Forget();
+    return;
+  }
+  XSetFunction(display_, gc_, GXinvert);
+  XSetPlaneMask(display_, gc_, PixelOf(0x00FFFFFF));
+  lines_.Settle([&](const Rect& r) {
+    XFillRectangle(display_, static_cast<::Window>(xid_), gc_, r.left, r.top,
+                   static_cast<unsigned int>(r.right - r.left),
+                   static_cast<unsigned int>(r.bottom - r.top));
+  });
+  XSetFunction(display_, gc_, GXcopy);
+  XSetPlaneMask(display_, gc_, AllPlanes);
   XFlush(display_);
 }
 
@@ -138,6 +165,21 @@ void GkForm::Line(int x1, int y1, int x2, int y2, Colour colour) {
     const int right = x1 == x2 ? x1 + 1 : (x2 > x1 ? x2 : x1 + 1);
     const int top = y1 == y2 ? y1 : (y2 > y1 ? y1 : y2 + 1);
     const int bottom = y1 == y2 ? y1 + 1 : (y2 > y1 ? y2 : y1 + 1);
+    // An inverted line is kept on the window from tick to tick (InvertedLines).
+    if (drawMode_ == 6 && !(x1 == x2 && y1 == y2) && lines_.Ask(Rect{left, top, right, bottom})) {
+      if (settle_ == 0) {
+        settle_ = g_idle_add(
+            [](gpointer form) -> gboolean {
+              static_cast<GkForm*>(form)->settle_ = 0;
+              static_cast<GkForm*>(form)->SettleLines();
+              return G_SOURCE_REMOVE;
+            },
+            this);
+      }
+      XSetFunction(display_, gc_, GXcopy);
+      XSetPlaneMask(display_, gc_, AllPlanes);
+      return;
+    }
     overdrawn_.Add(Rect{left, top, right, bottom});
     if (!(x1 == x2 && y1 == y2) && right > left && bottom > top) {
       XFillRectangle(display_, drawable, gc_, left, top, static_cast<unsigned int>(right - left),

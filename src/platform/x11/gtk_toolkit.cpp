@@ -273,6 +273,10 @@ Overdrawn GkToolkit::TakeOverdrawn(Handle hwnd) {
   return form->TakeOverdrawn();
 }
 
+void GkToolkit::PutOver(Handle hwnd, const Overdrawn& put) {
+  if (GkForm* form = FormOf(hwnd); form != nullptr) form->PutOver(put);
+}
+
 bool GkToolkit::OpenUri(Handle owner, std::string_view uri) {
   GkForm* form = FormOf(owner);
   const std::string address(uri);

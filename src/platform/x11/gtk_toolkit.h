@@ -60,6 +60,7 @@ class GkToolkit final : public Toolkit, public WindowHost {
              std::uint32_t flags) override;
   bool OpenUri(Handle owner, std::string_view uri) override;
   Overdrawn TakeOverdrawn(Handle hwnd) override;
+  void PutOver(Handle hwnd, const Overdrawn& put) override;
 
   // Runs the main loop until the first form is unloaded; the exit code.
   int Run();

@@ -463,8 +463,11 @@ bool X11Api::BitBlt(Handle dst, int x, int y, int w, int h, Handle src, int sx, 
   }
   const Window window = WindowOf(dst);
   if (!Accepts(window)) return false;
-  return frame_.Put(*from, window, gc_, sx, sy, x, y, w, h,
-                    windows_.TakeOverdrawn(static_cast<Handle>(window)));
+  Overdrawn put;
+  const bool done = frame_.Put(*from, window, gc_, sx, sy, x, y, w, h,
+                               windows_.TakeOverdrawn(static_cast<Handle>(window)), put);
+  if (put.count > 0 || put.all) windows_.PutOver(static_cast<Handle>(window), put);
+  return done;
 }
 
 // One pixel of the screen, read on its own (a "c" key press, not a frame), or of an

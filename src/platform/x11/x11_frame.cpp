@@ -214,10 +214,8 @@ bool X11Frame::Stretch(X11Image& view, const Rect& to, const wayland::CastScreen
                      [&](const PixelRows& rows) { cast.CopyInto(area, rows); });
 }
 
-void X11Frame::Snapshot(X11Image& image, Point at, const wayland::CastScreen& cast,
-                        const Rect& area) {
+bool X11Frame::SnapshotPlace(X11Image& image, Point at, const Rect& area, Rect& from, Point& to) {
   Finish(image);
-  if (image.image_ == nullptr) return;
   ++image.writes_;
   int sx = area.left;
   int sy = area.top;
@@ -225,25 +223,34 @@ void X11Frame::Snapshot(X11Image& image, Point at, const wayland::CastScreen& ca
   int dy = at.y;
   int w = area.right - area.left;
   int h = area.bottom - area.top;
-  if (!ClipToImage(image.Width(), image.Height(), dx, dy, sx, sy, w, h)) return;
+  if (!ClipToImage(image.Width(), image.Height(), dx, dy, sx, sy, w, h)) return false;
+  from = Rect{sx, sy, sx + w, sy + h};
+  to = Point{dx, dy};
+  return true;
+}
+
+void X11Frame::Snapshot(X11Image& image, Point at, const wayland::CastScreen& cast,
+                        const Rect& area) {
+  Rect from;
+  Point to;
+  if (image.image_ == nullptr || !SnapshotPlace(image, at, area, from, to)) return;
   AwaitPut();  // the last put may still be reading the image's memory
   const PixelRows rows = image.Rows();
-  cast.CopyInto(Rect{sx, sy, sx + w, sy + h},
-                PixelRows{rows.Row(dy) + dx, rows.pitch, w, h, rows.rgb});
+  cast.CopyInto(from, PixelRows{rows.Row(to.y) + to.x, rows.pitch, from.right - from.left,
+                                from.bottom - from.top, rows.rgb});
 }
 
 bool X11Frame::Snapshot(X11Image& image, Point at, const Rect& area, const Rect& desktop) {
-  Finish(image);
   if (image.image_ == nullptr) return false;
-  ++image.writes_;
-  int sx = area.left;
-  int sy = area.top;
-  int dx = at.x;
-  int dy = at.y;
-  int w = area.right - area.left;
-  int h = area.bottom - area.top;
-  if (!ClipToImage(image.Width(), image.Height(), dx, dy, sx, sy, w, h)) return true;
-  const Rect from{sx, sy, sx + w, sy + h};
+  Rect from;
+  Point place;
+  if (!SnapshotPlace(image, at, area, from, place)) return true;
+  const int sx = from.left;
+  const int sy = from.top;
+  const int dx = place.x;
+  const int dy = place.y;
+  const int w = from.right - from.left;
+  const int h = from.bottom - from.top;
   const Rect inside = Intersection(from, desktop);
   const PixelRows rows = image.Rows();
   AwaitPut();  // Vimo may write into the image's memory below
@@ -471,7 +478,7 @@ void X11Frame::MarkRows(X11Image& view, int top, int bottom) {
 }
 
 bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx, int dy, int w,
-                   int h, const Overdrawn& overdrawn) {
+                   int h, const Overdrawn& overdrawn, Overdrawn& put) {
   Finish(view);
   if (!ClipToImage(view.Width(), view.Height(), sx, sy, dx, dy, w, h)) return true;
 
@@ -481,14 +488,15 @@ bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx,
   const Rect from{sx, sy, sx + w, sy + h};
   bool done = true;
   bool sent = false;
-  const auto put = [&](const Rect& r) {
+  const auto putRect = [&](const Rect& r) {
     done = view.Put(window, gc, r.left, r.top, dx + r.left - sx, dy + r.top - sy, r.right - r.left,
                     r.bottom - r.top) &&
            done;
+    put.Add(Moved(r, Point{dx - sx, dy - sy}));
     sent = true;
   };
   if (whole) {
-    put(from);
+    putRect(from);
   } else {
     // Runs of changed rows, each one request; then what was drawn over on the window.
     const std::uint8_t* rows = changed_.data();
@@ -503,13 +511,13 @@ bool X11Frame::Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx,
       }
       int end = y + 1;
       while (end < sy + h && rows[end] != 0) ++end;
-      put(Rect{sx, y, sx + w, end});
+      putRect(Rect{sx, y, sx + w, end});
       y = end;
     }
     for (int i = 0; i < overdrawn.count; ++i) {
       const Rect over = Intersection(
           Moved(overdrawn.rects[static_cast<std::size_t>(i)], Point{sx - dx, sy - dy}), from);
-      if (!IsEmpty(over)) put(over);
+      if (!IsEmpty(over)) putRect(over);
     }
   }
   std::fill_n(Changed(view), changed_.size(), 0);

@@ -83,9 +83,10 @@ class X11Frame {
   std::optional<std::uint32_t> ScreenPixel(Point at);
 
   // 3: w x h of the view from (sx, sy) onto `window` at (dx, dy), as much of it as changed
-  // since it was last put there; `overdrawn` (window coordinates) is put again too.
+  // since it was last put there; `overdrawn` (window coordinates) is put again too. What
+  // was put goes into `put` (window coordinates).
   bool Put(X11Image& view, Window window, GC gc, int sx, int sy, int dx, int dy, int w, int h,
-           const Overdrawn& overdrawn);
+           const Overdrawn& overdrawn, Overdrawn& put);
 
  private:
   enum class Mode { kNone, kPlan, kDirect, kStill };  // kStill: a read of a still picture
@@ -106,6 +107,9 @@ class X11Frame {
   };
 
   Rect ChangedPart(bool steady, const Rect& area);
+  // A snapshot begun: the image's planned drawing done, its next put whole; the part of
+  // `area` that lands in it (`from`) and where (`to`). False where none does.
+  bool SnapshotPlace(X11Image& image, Point at, const Rect& area, Rect& from, Point& to);
   // A read from pixels in client memory, kept as `source` at `version`: `copy` fills the
   // capture (the area's size) where either changed since the last read.
   template <typename Copy>

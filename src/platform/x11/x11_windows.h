@@ -43,6 +43,8 @@ class WindowHost {
   // What was drawn over on the window's client area since the last call (all of it for a
   // window the host does not know), and forgets it.
   virtual Overdrawn TakeOverdrawn(Handle hwnd) = 0;
+  // The view was just put over these parts of the window's client area.
+  virtual void PutOver(Handle /*hwnd*/, const Overdrawn& /*put*/) {}
 };
 
 }  // namespace vimo::x11
