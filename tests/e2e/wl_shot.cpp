@@ -102,20 +102,15 @@ void OnParam(void* data, uint32_t id, const spa_pod* param) {
   Cast& c = *static_cast<Cast*>(data);
   if (param == nullptr || id != SPA_PARAM_Format) return;
   spa_format_video_raw_parse(param, &c.format);
-  uint8_t buffer[512];
+  uint8_t buffer[256];
   spa_pod_builder b{};
   spa_pod_builder_init(&b, buffer, sizeof buffer);
-  const spa_pod* params[2];
   spa_pod_frame f{};
   spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta);
   spa_pod_builder_add(&b, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Cursor), SPA_PARAM_META_size,
-                      SPA_POD_CHOICE_RANGE_Int(kCursorMeta, 1, kCursorMeta), 0);
-  params[0] = static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f));
-  spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers);
-  spa_pod_builder_add(&b, SPA_PARAM_BUFFERS_dataType,
-                      SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd)), 0);
-  params[1] = static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f));
-  pw_stream_update_params(c.stream, params, 2);
+                      SPA_POD_Int(kCursorMeta), 0);
+  const spa_pod* params[1] = {static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f))};
+  pw_stream_update_params(c.stream, params, 1);
 }
 
 // The frame (B, G, R and a fourth byte a pixel) as R, G, B.
@@ -159,17 +154,14 @@ int main(int argc, char** argv) {
   uint8_t buffer[512];
   spa_pod_builder b{};
   spa_pod_builder_init(&b, buffer, sizeof buffer);
-  spa_rectangle size{1280, 1024}, least{1, 1}, most{8192, 8192};
-  spa_fraction rate{0, 1}, slowest{0, 1}, fastest{1000, 1};
   spa_pod_frame f{};
   spa_pod_builder_push_object(&b, &f, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat);
-  spa_pod_builder_add(
-      &b, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video), SPA_FORMAT_mediaSubtype,
-      SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
-      SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
-                             SPA_VIDEO_FORMAT_BGRA),
-      SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&size, &least, &most),
-      SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_RANGE_Fraction(&rate, &slowest, &fastest), 0);
+  spa_pod_builder_add(&b, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+                      SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw),
+                      SPA_FORMAT_VIDEO_format,
+                      SPA_POD_CHOICE_ENUM_Id(3, SPA_VIDEO_FORMAT_BGRx, SPA_VIDEO_FORMAT_BGRx,
+                                             SPA_VIDEO_FORMAT_BGRA),
+                      0);
   const spa_pod* params[1] = {static_cast<const spa_pod*>(spa_pod_builder_pop(&b, &f))};
   pw_stream_connect(
       c.stream, PW_DIRECTION_INPUT, static_cast<uint32_t>(std::atoi(argv[1])),
