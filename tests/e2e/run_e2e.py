@@ -563,14 +563,23 @@ class Wayland(Linux):
         self.token_path().unlink(missing_ok=True)
 
     def end_portal(self, h: "Harness") -> None:
-        """Ends the desktop's portal (xdg-desktop-portal-gnome, in the bus's process group)."""
+        """Ends the desktop's portal (xdg-desktop-portal-gnome, in the bus's process group) and
+        has the bus start it again."""
         for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
             with contextlib.suppress(OSError):
                 pid = int(cmdline.parent.name)
                 if b"xdg-desktop-portal-gnome" in cmdline.read_bytes() and \
                         os.getpgid(pid) == self.daemons[0].pid:
-                    return os.kill(pid, signal.SIGTERM)
-        raise CaseFailure("no xdg-desktop-portal-gnome runs in the session")
+                    os.kill(pid, signal.SIGTERM)
+                    break
+        else:
+            raise CaseFailure("no xdg-desktop-portal-gnome runs in the session")
+        # Back (started by the bus) before the next start asks for it: until it has its
+        # interfaces on the bus, a request fails.
+        h.wait_for("the portal started again", lambda: "impl.portal.ScreenCast" in subprocess.run(
+            ["gdbus", "introspect", "--session", "--dest", "org.freedesktop.impl.portal.desktop.gnome",
+             "--object-path", "/org/freedesktop/portal/desktop"], env=h.env(), capture_output=True,
+            text=True).stdout, 15)
 
     def drive(self, h: "Harness", *words) -> None:
         if (answer := h.tell(self.driver, " ".join(map(str, words)))) != "ok":
@@ -622,7 +631,7 @@ class Wayland(Linux):
         h.wait_for(f"the pattern at {x}, {y}", lambda: (lambda shot: all(
             shot.pixel(x + a, y + b) == pattern_colour(PATTERN[0] + a, PATTERN[1] + b)
             for a, b in ((0, 0), (100, 100), (200, 50))) and (x == 0 or shot.pixel(x - 1, y) == BLACK))(
-                h.screenshot()))
+                h.screenshot()), 15)
 
 
 class Harness:
