@@ -577,8 +577,9 @@ class Wayland(Linux):
         # Back (started by the bus) before the next start asks for it: until it has its
         # interfaces on the bus, a request fails.
         h.wait_for("the portal started again", lambda: "impl.portal.ScreenCast" in subprocess.run(
-            ["gdbus", "introspect", "--session", "--dest", "org.freedesktop.impl.portal.desktop.gnome",
-             "--object-path", "/org/freedesktop/portal/desktop"], env=h.env(), capture_output=True,
+            ["gdbus", "introspect", "--session", "--dest",
+             "org.freedesktop.impl.portal.desktop.gnome", "--object-path",
+             "/org/freedesktop/portal/desktop"], env=h.env(), capture_output=True,
             text=True).stdout, 15)
 
     def drive(self, h: "Harness", *words) -> None:
@@ -630,8 +631,8 @@ class Wayland(Linux):
             raise RuntimeError(f"the pattern could not move to {x}, {y}")
         h.wait_for(f"the pattern at {x}, {y}", lambda: (lambda shot: all(
             shot.pixel(x + a, y + b) == pattern_colour(PATTERN[0] + a, PATTERN[1] + b)
-            for a, b in ((0, 0), (100, 100), (200, 50))) and (x == 0 or shot.pixel(x - 1, y) == BLACK))(
-                h.screenshot()), 15)
+            for a, b in ((0, 0), (100, 100), (200, 50))) and
+            (x == 0 or shot.pixel(x - 1, y) == BLACK))(h.screenshot()), 15)
 
 
 class Harness:
@@ -651,7 +652,8 @@ class Harness:
         env = dict(os.environ, DISPLAY=self.display, **self.target.env())
         return env if self.display else {k: v for k, v in env.items() if k != "DISPLAY"}
 
-    def spawn(self, cmd: list, log: str, pipe: bool = False, **env: Optional[str]) -> subprocess.Popen:
+    def spawn(self, cmd: list, log: str, pipe: bool = False,
+              **env: Optional[str]) -> subprocess.Popen:
         """Starts a program with the run's environment (changed by `env`, None removing a
         variable), its stderr (and stdout, without `pipe`) added to the log."""
         out = open(self.out / log, "ab")  # each start of Vimo adds to its log
@@ -915,7 +917,8 @@ class Harness:
             self.wait_for("end of the old Vimo window", lambda: not self.window(), 10)
 
     def start_vimo(self, fresh: bool = True, state: Optional[ViewState] = None,
-                   at: Optional[list[int]] = None, answer: Callable[[], None] = lambda: None) -> None:
+                   at: Optional[list[int]] = None,
+                   answer: Callable[[], None] = lambda: None) -> None:
         """(Re)starts Vimo, fresh or with the settings file there is, has `answer` answer what
         asks before the window comes (the portal's dialog), waits for its window,
         checks that it came up at `at` (a failure) or centred (kept in self.misplaced for the
@@ -1481,7 +1484,8 @@ def answer_portal(h: Harness, share: bool) -> None:
     header's right end, blue once a monitor is chosen), or Cancel (its left end)."""
     def dialog() -> Optional[tuple[Shot, int, int, int]]:
         shot = h.screenshot()
-        light = [(x, y) for y in range(0, H, 2) for x in range(0, W, 2) if shot.pixel(x, y) == LIGHT]
+        light = [(x, y) for y in range(0, H, 2) for x in range(0, W, 2)
+                 if shot.pixel(x, y) == LIGHT]
         return (shot, min(light)[0], min(light)[1], max(light)[0]) if len(light) > 5000 else None
     shot, left, top, right = h.wait_for("the portal's Screen Share dialog", dialog, 20)
     if h.window():
