@@ -2,7 +2,8 @@
 # Vimo's whole test run: formatting and lint, the unit tests under the sanitizers
 # against the simulated desktop, the native Linux build with its own tests and its
 # Debian package, the Windows cross build, and the end-to-end tests of both real
-# programs on Xvfb: build/linux/vimo natively and vimo.exe under Wine.
+# programs on Xvfb: build/linux/vimo natively and vimo.exe under Wine; last the Linux
+# build on a headless GNOME Wayland session.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -66,3 +67,8 @@ for dpi in 144 192; do  # 150% and 200% scaling
   e2e_linux --out "build/e2e-linux/dpi$dpi" --dpi "$dpi" --case views --case keys --case measure \
     --case about --case pixel_info --case settings_survive
 done
+
+echo "== end-to-end on a headless GNOME Wayland session"
+e2e_wayland() { python3 tests/e2e/run_e2e.py --target wayland --exe build/linux/vimo \
+  --pattern build/linux/tests/e2e/vimo_pattern_x11 "$@"; }
+e2e_wayland --out build/e2e-wayland

@@ -1,11 +1,12 @@
-// vimo_pattern_x11: the helper the end-to-end driver (run_e2e.py --target linux) runs next
-// to the native vimo, over Xlib alone: the same commands and JSON state as vimo_pattern.exe
-// (pattern.cpp), for X windows.
+// vimo_pattern_x11: the helper the end-to-end driver (run_e2e.py --target linux or wayland)
+// runs next to the native vimo, over Xlib alone: the same commands and JSON state as
+// vimo_pattern.exe (pattern.cpp), for X windows.
 //
 // `vimo_pattern_x11 X Y W H` shows an override-redirect window at screen (X, Y), W x H,
-// filled with the test pattern and with the left_ptr pointer over it, prints
-// {"shown": true} and then answers each line of stdin, a command with its arguments
-// separated by tabs, with one line of JSON: the state after the command.
+// filled with the test pattern and with the left_ptr pointer over it (none at 0 0 0 0, as
+// on Wayland, where the pattern is a Wayland window), prints {"shown": true} and then
+// answers each line of stdin, a command with its arguments separated by tabs, with one line
+// of JSON: the state after the command.
 //   state                    only the state
 //   move TITLE X Y           moves the outer corner (frame included) of the first window
 //                            whose title starts with TITLE to (X, Y)
@@ -21,7 +22,10 @@
 // with their title (_NET_WM_NAME, else WM_NAME), class (WM_CLASS), "type" (the
 // _NET_WM_WINDOW_TYPE without its prefix, in lower case: "normal", "dialog",
 // "popup_menu", ...), "override", the outer ("window") and client rects on the screen as
-// [left, top, right, bottom], "topmost" (_NET_WM_STATE_ABOVE), "foreground" (the active
+// [left, top, right, bottom] (what shows of them: a window manager's frame as its
+// _NET_FRAME_EXTENTS tell, without the invisible borders Mutter's frames have; a window's
+// rect less the shadow GTK draws around it on a composited screen, its
+// _GTK_FRAME_EXTENTS), "topmost" (_NET_WM_STATE_ABOVE), "foreground" (the active
 // window, or the one holding the X focus) and "children" (none: GTK draws its controls in
 // one X window). It ends when stdin closes.
 //
@@ -141,6 +145,23 @@ struct TopLevel {
   Window client;  // the application's window
   bool override;
 };
+
+// What shows of a window: the client with the frame its window manager tells, or less the
+// shadow GTK tells; the rect on the screen where a window tells neither. Extents are
+// left, right, top, bottom.
+Rect Visible(const TopLevel& t, bool frame) {
+  const Rect client = OnScreen(t.client);
+  const auto wm = Property<long>(t.client, A("_NET_FRAME_EXTENTS"), XA_CARDINAL);
+  if (frame && !t.override && wm.size() == 4) {
+    return {client.left - static_cast<int>(wm[0]), client.top - static_cast<int>(wm[2]),
+            client.right + static_cast<int>(wm[1]), client.bottom + static_cast<int>(wm[3])};
+  }
+  const Rect r = frame ? OnScreen(t.outer) : client;
+  const auto gtk = Property<long>(t.client, A("_GTK_FRAME_EXTENTS"), XA_CARDINAL);
+  if (gtk.size() != 4 || (frame && t.outer != t.client)) return r;
+  return {r.left + static_cast<int>(gtk[0]), r.top + static_cast<int>(gtk[2]),
+          r.right - static_cast<int>(gtk[1]), r.bottom - static_cast<int>(gtk[3])};
+}
 
 bool ManagerRuns() {
   const auto check = Property<long>(g_root, A("_NET_SUPPORTING_WM_CHECK"), XA_WINDOW);
@@ -266,8 +287,8 @@ std::string State(bool ok, const std::string& extra) {
   for (const TopLevel& t : TopLevels()) {
     out += (out.back() == '[' ? "" : ", ") + std::string("{\"title\": ") + Json(Title(t.client)) +
            ", \"class\": " + Json(ClassOf(t.client)) + ", \"type\": " + Json(TypeOf(t.client)) +
-           ", \"override\": " + Json(t.override) + ", \"window\": " + Json(OnScreen(t.outer)) +
-           ", \"client\": " + Json(OnScreen(t.client)) +
+           ", \"override\": " + Json(t.override) + ", \"window\": " + Json(Visible(t, true)) +
+           ", \"client\": " + Json(Visible(t, false)) +
            ", \"topmost\": " + Json(Topmost(t.client)) + ", \"foreground\": " +
            Json(foreground != 0 && (foreground == t.client || Contains(t.outer, foreground))) +
            ", \"children\": []}";
@@ -334,7 +355,7 @@ bool Run(const std::vector<std::string>& arg, std::string* extra) {
     XSync(g_display, False);
     Rect r;
     for (int i = 0; i < 50; ++i) {
-      r = OnScreen(t->outer);
+      r = Visible(*t, true);
       if (r.left == x && r.top == y) break;  // where it was asked to go
       struct timespec pause = {0, 20'000'000};
       nanosleep(&pause, nullptr);
@@ -351,24 +372,13 @@ void Emit(const std::string& line) {
   std::fflush(stdout);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 5) return 2;
-  const int x = std::atoi(argv[1]);
-  const int y = std::atoi(argv[2]);
-  const int w = std::atoi(argv[3]);
-  const int h = std::atoi(argv[4]);
-  g_display = XOpenDisplay(nullptr);
-  if (g_display == nullptr || w <= 0 || h <= 0) return 3;
-  XSetErrorHandler(IgnoreErrors);
+// Shows the pattern in an override-redirect window at (x, y), w x h.
+bool ShowPattern(int x, int y, int w, int h) {
   const int screen = DefaultScreen(g_display);
-  g_root = RootWindow(g_display, screen);
   Visual* visual = DefaultVisual(g_display, screen);
-  if (DefaultDepth(g_display, screen) != 24 || visual->red_mask != 0xFF0000) return 4;
-  int xfixesEvent = 0;
-  int xfixesError = 0;
-  if (!XFixesQueryExtension(g_display, &xfixesEvent, &xfixesError)) return 5;
+  if (w <= 0 || h <= 0 || DefaultDepth(g_display, screen) != 24 || visual->red_mask != 0xFF0000) {
+    return false;
+  }
 
   // The pattern as the window's background: the server paints it on every exposure.
   std::vector<unsigned> pixels;
@@ -405,6 +415,26 @@ int main(int argc, char** argv) {
   XMapRaised(g_display, pattern);
   for (XEvent e{}; e.type != MapNotify;) XNextEvent(g_display, &e);
   XSync(g_display, False);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) return 2;
+  const int x = std::atoi(argv[1]);
+  const int y = std::atoi(argv[2]);
+  const int w = std::atoi(argv[3]);
+  const int h = std::atoi(argv[4]);
+  g_display = XOpenDisplay(nullptr);
+  if (g_display == nullptr) return 3;
+  XSetErrorHandler(IgnoreErrors);
+  g_root = DefaultRootWindow(g_display);
+  int xfixesEvent = 0;
+  int xfixesError = 0;
+  if (!XFixesQueryExtension(g_display, &xfixesEvent, &xfixesError)) return 5;
+  // 0 x 0: no window of its own (the Wayland target shows the pattern in a Wayland window).
+  if ((w != 0 || h != 0) && !ShowPattern(x, y, w, h)) return 4;
   Emit("{\"shown\": true}");
 
   char line[2048];
@@ -425,7 +455,6 @@ int main(int argc, char** argv) {
       XNextEvent(g_display, &e);
     }
   }
-  XFreeGC(g_display, gc);
   XCloseDisplay(g_display);
   return 0;
 }

@@ -10,9 +10,11 @@
 # tests/e2e/README.md tells what the cases check and which ways of Wine and X they rely on.
 
 import argparse
+import contextlib
 import json
 import math
 import os
+import re
 import select
 import shutil
 import signal
@@ -23,6 +25,7 @@ import tempfile
 import threading
 import time
 import traceback
+import uuid
 from collections import namedtuple
 from dataclasses import dataclass, replace
 from fractions import Fraction
@@ -201,6 +204,11 @@ def bmp_pixels(data: bytes) -> tuple[int, int, bytes]:
                                for i in range(0, len(r), size))
 
 
+# The cases of the screen-cast portal, and why they cannot run on an X screen.
+PORTAL_CASES = {name: "the screen-cast portal is a Wayland desktop's (--target wayland)"
+                for name in ("portal_dialog", "portal_refused", "portal_closed")}
+
+
 class Wine:
     """vimo.exe and vimo_pattern.exe under Wine, in a copy of a prefix booted once per Wine
     version; the settings in the prefix's AppData with CR LF line ends."""
@@ -210,7 +218,8 @@ class Wine:
     sees_itself = True
     menu_at = (1000, 400)  # room below for the whole menu at 200%
     skips = {"slow_mouse": "Wine does not slow the X pointer (SPI_SETMOUSESPEED stays in Wine)",
-             "settings_odd_paths": "Wine's profile functions write the file, not Vimo's own"}
+             "settings_odd_paths": "Wine's profile functions write the file, not Vimo's own",
+             **PORTAL_CASES}
 
     def __init__(self):
         self.prefix: Optional[Path] = None
@@ -288,6 +297,12 @@ class Wine:
     def unprotect(self, h: "Harness", path: Path) -> None:
         h.ask("release")
 
+    def pointer(self, h: "Harness") -> list[int]:
+        return h.ask("state")["cursor"]
+
+    def pointer_image(self, h: "Harness") -> None:
+        return None  # GetCursorInfo's pointer cannot be told from the system's own
+
     def activate(self, h: "Harness") -> None:
         """Vimo active, as a user does: a click on the caption, past the icon at any scale
         (Wine makes a window active only when it is clicked)."""
@@ -301,7 +316,8 @@ class Linux:
     name, line_end, start_seconds = "linux", "\n", 10
     sees_itself = True  # X11 cannot leave a window out of a screen read
     menu_at = (900, 400)  # room below and both sides for GTK's larger menu at 200%
-    skips: dict[str, str] = {}
+    skips = PORTAL_CASES
+    slows = True  # the slow mouse can be chosen once the view is locked
 
     def __init__(self):
         self.home: Optional[Path] = None
@@ -336,7 +352,7 @@ class Linux:
             shutil.rmtree(self.home, ignore_errors=True)
 
     def command(self, program: Path, *args) -> list:
-        if program.name.startswith("vimo_pattern"):
+        if program.name.startswith("vimo_"):
             return [program, *args]
         if self.user:  # a copy in nobody's home: the build may lie where nobody cannot go
             copy = self.home / program.name
@@ -397,18 +413,233 @@ class Linux:
     def unprotect(self, h: "Harness", path: Path) -> None:
         path.chmod(0o644)
 
+    def pointer(self, h: "Harness") -> list[int]:
+        return h.ask("state")["cursor"]
+
+    def pointer_image(self, h: "Harness") -> dict:
+        return h.ask("cursor")["image"]
+
     def activate(self, h: "Harness") -> None:
-        """Vimo active, as a user does: a click on its title bar in openbox's frame."""
+        """Vimo active, as a user does: a click on its title bar in openbox's (or Mutter's)
+        frame."""
         win = h.vimo_window()
         h.xdotool("mousemove", win["window"][0] + px(1200),
                   (win["window"][1] + win["client"][1]) // 2, "click", 1)
+
+
+# Keysyms of the key names the cases give xdotool (a single character is its own keysym).
+KEYSYMS = {"Return": 0xFF0D, "Escape": 0xFF1B, "Tab": 0xFF09, "space": 0x20, "Home": 0xFF50,
+           "Left": 0xFF51, "Up": 0xFF52, "Right": 0xFF53, "Down": 0xFF54, "ctrl": 0xFFE3,
+           "alt": 0xFFE9, "shift": 0xFFE1}
+MONITOR = "MetaVendor:MetaVirtualMonitor:0x00"  # Mutter's virtual monitor, as the portal names it
+STORE = "org.freedesktop.impl.portal.PermissionStore"
+
+
+class Wayland(Linux):
+    """The native vimo on a headless GNOME Wayland session the driver starts (D-Bus, PipeWire,
+    WirePlumber, Mutter with Xwayland), as the session's user (it needs the session's bus),
+    seeing the screen through the screen-cast portal, whose permission the driver stores.
+    Its windows are X11 ones, listed by vimo_pattern_x11 (without a window of its own); the
+    pattern is a Wayland window (vimo_pattern_wayland); input goes through Mutter's
+    RemoteDesktop (wl_driver.py), and screenshots, the pointer's place and its image come
+    from Mutter's screen cast (vimo_wl_shot)."""
+    name, start_seconds, slows = "wayland", 15, False
+    skips: dict[str, str] = {}
+
+    def __init__(self):
+        super().__init__()
+        self.user, self.session, self.daemons = [], {}, []
+        self.driver = self.shooter = self.pattern = None
+        self.cast: dict = {}  # the pointer as the last screenshot saw it
+
+    def env(self) -> dict[str, str]:
+        home = self.home
+        return dict(super().env(), XDG_RUNTIME_DIR=f"{home}/run", XDG_DATA_HOME=f"{home}/data",
+                    XDG_STATE_HOME=f"{home}/state", XDG_CURRENT_DESKTOP="GNOME",
+                    XDG_SESSION_TYPE="wayland", WAYLAND_DISPLAY="vimo-wl", **self.session)
+
+    def setup(self, h: "Harness") -> None:
+        self.home = Path(tempfile.mkdtemp(prefix="vimo-wl-"))
+        for sub in ("run", "config", "data", "state", "cache"):
+            (self.home / sub).mkdir(mode=0o700)
+        run, x11 = self.home / "run", Path("/tmp/.X11-unix")
+        x11.mkdir(mode=0o1777, exist_ok=True)  # Xwayland's sockets: everyone's, sticky
+        if x11.stat().st_mode & 0o7777 != 0o1777 and x11.stat().st_uid == os.getuid():
+            x11.chmod(0o1777)
+
+        def daemon(cmd: list, log: str, pipe: bool = False) -> subprocess.Popen:
+            # As a desktop starts them: GTK's programs the bus starts (the portal's dialog)
+            # choose Wayland and their own decorations.
+            proc = h.spawn(cmd, log, pipe, GDK_BACKEND=None, GTK_CSD=None, GTK_THEME=None,
+                           GTK_A11Y="none")
+            h.procs.remove(proc)  # ended in close(), with their process groups
+            self.daemons.append(proc)
+            return proc
+        bus = daemon(["dbus-daemon", "--session", f"--address=unix:path={run}/bus", "--nofork",
+                      "--print-address=1"], "dbus.log", pipe=True)
+        self.session["DBUS_SESSION_BUS_ADDRESS"] = h.tell(bus, "", 15)
+        daemon(["pipewire"], "pipewire.log")
+        h.wait_for("PipeWire", lambda: (run / "pipewire-0").exists(), 15)
+        daemon(["wireplumber"], "wireplumber.log")
+        h.wait_for("WirePlumber", lambda: '"default"' in subprocess.run(
+            ["pw-cli", "ls", "Metadata"], env=h.env(), capture_output=True, text=True).stdout, 15)
+        daemon(["mutter", "--headless", "--wayland", "--virtual-monitor", f"{W}x{H}",
+                "--wayland-display=vimo-wl"], "mutter.log")
+        h.display = h.wait_for("Xwayland's display", lambda: next(iter(re.findall(
+            r"Using public X11 display (:\d+)", (h.out / "mutter.log").read_text())), None), 20)
+        self.session["XAUTHORITY"] = str(h.wait_for("Xwayland's authority", lambda: next(
+            run.glob(".mutter-Xwaylandauth.*"), None), 15))
+        h.wait_for("Mutter's screen cast", lambda: subprocess.run(
+            ["gdbus", "introspect", "--session", "--dest", "org.gnome.Mutter.ScreenCast",
+             "--object-path", "/org/gnome/Mutter/ScreenCast"], env=h.env(),
+            capture_output=True).returncode == 0, 20)
+        subprocess.run(["dbus-update-activation-environment", "DISPLAY", "XAUTHORITY",
+                        "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "XDG_CURRENT_DESKTOP",
+                        "XDG_CONFIG_HOME", "XDG_DATA_HOME", "GSETTINGS_BACKEND"],
+                       env=h.env(), check=True)
+        self.allow(h)
+        self.driver = h.spawn(["/usr/bin/python3", REPO / "tests/e2e/wl_driver.py"],
+                              "wl_driver.log", pipe=True)
+        node = json.loads(h.tell(self.driver, "", 20))["node"]
+        self.shooter = h.spawn([h.pattern_exe.parent / "vimo_wl_shot", node], "wl_shot.log",
+                               pipe=True)
+        self.pattern = h.spawn([h.pattern_exe.parent / "vimo_pattern_wayland", *PATTERN[:2],
+                                PATTERN[2] - PATTERN[0], PATTERN[3] - PATTERN[1]],
+                               "pattern_wayland.log", pipe=True, GDK_BACKEND="wayland")
+        if '"shown": true' not in h.tell(self.pattern, "", 30):
+            raise RuntimeError("the pattern window did not come up")
+        self.move_pattern(h, *PATTERN[:2])
+
+    def close(self, h: "Harness") -> None:
+        """The daemons' process groups (with the portals the bus started and Mutter's
+        Xwayland) ended gently, then for good."""
+        for sig in (signal.SIGTERM, signal.SIGKILL):
+            for proc in reversed(self.daemons):
+                with contextlib.suppress(ProcessLookupError):
+                    os.killpg(proc.pid, sig)
+            deadline = time.monotonic() + 5
+            while time.monotonic() < deadline and any(p.poll() is None for p in self.daemons):
+                time.sleep(0.05)
+        super().close(h)
+
+    def protect(self, h: "Harness", path: Path, native: str) -> None:
+        """Run as root, Vimo writes a read-only file: the file is made immutable instead (which
+        also keeps a new file from taking its name), the folder still Vimo's to write."""
+        if os.geteuid() != 0:
+            return super().protect(h, path, native)
+        subprocess.run(["chattr", "+i", path], check=True)
+
+    def unprotect(self, h: "Harness", path: Path) -> None:
+        if os.geteuid() == 0:
+            subprocess.run(["chattr", "-i", path], check=True)
+
+    def store(self, h: "Harness", method: str, *args) -> str:
+        """A call of the portal's permission store on its table "screencast"."""
+        return subprocess.run(["gdbus", "call", "--session", "--dest", STORE, "--object-path",
+                               "/" + STORE.replace(".", "/"), "--method", f"{STORE}.{method}",
+                               "screencast", *args], env=h.env(), capture_output=True,
+                              text=True, timeout=20).stdout
+
+    def token_path(self) -> Path:
+        return self.home / "state/vimo/screencast-token"
+
+    def allow(self, h: "Harness") -> None:
+        """The portal's answer stored as a "Remember this selection" stores it: the monitor,
+        for programs outside a sandbox (app id ""), under a new restore token, which goes
+        where Vimo keeps it."""
+        token, now = str(uuid.uuid4()), int(time.time() * 1e6)
+        self.store(h, "Set", "true", token, "{'': ['yes']}",
+                   f"<('GNOME', uint32 1, <(int64 {now}, int64 {now}, "
+                   f"[(uint32 0, uint32 1, <'{MONITOR}'>)])>)>")
+        if f"'{MONITOR}'" not in self.store(h, "Lookup", token):
+            raise RuntimeError("the portal's permission store did not take the permission")
+        self.token_path().parent.mkdir(parents=True, exist_ok=True)
+        self.token_path().write_text(token + "\n")
+
+    def forget(self, h: "Harness") -> None:
+        """No stored answer and no token: the portal must ask."""
+        for token in re.findall(r"'([^']+)'", self.store(h, "List")):
+            self.store(h, "Delete", token)
+        self.token_path().unlink(missing_ok=True)
+
+    def end_portal(self, h: "Harness") -> None:
+        """Ends the desktop's portal (xdg-desktop-portal-gnome, in the bus's process group) and
+        has the bus start it again."""
+        for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
+            with contextlib.suppress(OSError):
+                pid = int(cmdline.parent.name)
+                if b"xdg-desktop-portal-gnome" in cmdline.read_bytes() and \
+                        os.getpgid(pid) == self.daemons[0].pid:
+                    os.kill(pid, signal.SIGTERM)
+                    break
+        else:
+            raise CaseFailure("no xdg-desktop-portal-gnome runs in the session")
+        # Back (started by the bus) before the next start asks for it: until it has its
+        # interfaces on the bus, a request fails.
+        h.wait_for("the portal started again", lambda: "impl.portal.ScreenCast" in subprocess.run(
+            ["gdbus", "introspect", "--session", "--dest",
+             "org.freedesktop.impl.portal.desktop.gnome", "--object-path",
+             "/org/freedesktop/portal/desktop"], env=h.env(), capture_output=True,
+            text=True).stdout, 15)
+
+    def drive(self, h: "Harness", *words) -> None:
+        if (answer := h.tell(self.driver, " ".join(map(str, words)))) != "ok":
+            raise RuntimeError(f"wl_driver {words}: {answer}")
+
+    def xdotool(self, h: "Harness", *args) -> str:
+        """The xdotool commands the cases give, as RemoteDesktop's input."""
+        words = [str(a) for a in args if a != "--"]
+        while words:
+            cmd = words.pop(0)
+            if cmd in ("key", "type"):
+                delay = int(words[1]) / 1000 if words[0] == "--delay" else 0.012
+                for item in words[2:] if words[0] == "--delay" else words:
+                    for combo in [[ord(c)] for c in item] if cmd == "type" else \
+                            [[KEYSYMS[k] if len(k) > 1 else ord(k) for k in item.split("+")]]:
+                        for sym, down in [(k, 1) for k in combo] + [(k, 0) for k in combo[::-1]]:
+                            self.drive(h, "key", sym, down)
+                        time.sleep(delay)
+                return ""
+            if cmd in ("mousemove", "mousemove_relative"):
+                self.drive(h, "move" if cmd == "mousemove" else "rel", words.pop(0), words.pop(0))
+            elif cmd == "click" and words[0] in ("4", "5"):  # a wheel notch
+                self.drive(h, "wheel", -1 if words.pop(0) == "4" else 1)
+            elif cmd == "click":
+                code = {"1": 272, "2": 274, "3": 273}[words.pop(0)]
+                for down in (1, 0):
+                    self.drive(h, "button", code, down)
+            else:
+                raise RuntimeError(f"xdotool {cmd} has no RemoteDesktop form")
+        return ""
+
+    def screenshot(self, h: "Harness") -> bytes:
+        path = self.home / "shot.rgb"
+        self.cast = json.loads(h.tell(self.shooter, f"shot {path}"))
+        if not self.cast["ok"]:
+            raise RuntimeError(f"no screenshot from the screen cast: {self.cast}")
+        return path.read_bytes()
+
+    def pointer(self, h: "Harness") -> list[int]:
+        return json.loads(h.tell(self.shooter, "pointer"))["cursor"]
+
+    def pointer_image(self, h: "Harness") -> dict:
+        return self.cast["image"]  # the one the last screenshot was taken with
+
+    def move_pattern(self, h: "Harness", x: int, y: int) -> None:
+        """Draws the pattern at (x, y) and waits until the screen shows it there."""
+        if '"ok": true' not in h.tell(self.pattern, f"move {x} {y}"):
+            raise RuntimeError(f"the pattern could not move to {x}, {y}")
+        h.wait_for(f"the pattern at {x}, {y}", lambda: (lambda shot: all(
+            shot.pixel(x + a, y + b) == pattern_colour(PATTERN[0] + a, PATTERN[1] + b)
+            for a, b in ((0, 0), (100, 100), (200, 50))) and
+            (x == 0 or shot.pixel(x - 1, y) == BLACK))(h.screenshot()), 15)
 
 
 class Harness:
     def __init__(self, args: argparse.Namespace):
         self.out, self.exe, self.pattern_exe = (Path(p).resolve() for p in (args.out, args.exe,
                                                                              args.pattern))
-        self.target = Linux() if args.target == "linux" else Wine()
+        self.target = {"linux": Linux, "wayland": Wayland, "windows": Wine}[args.target]()
         self.display, self.xvfb, self.helper, self.vimo = "", None, None, None
         self.procs: list[subprocess.Popen] = []
         self.state = ViewState()
@@ -418,20 +649,44 @@ class Harness:
         self.captions: list[tuple[float, str]] = []  # its captions since, as X saw them
 
     def env(self) -> dict[str, str]:
-        return dict(os.environ, DISPLAY=self.display, **self.target.env())
+        env = dict(os.environ, DISPLAY=self.display, **self.target.env())
+        return env if self.display else {k: v for k, v in env.items() if k != "DISPLAY"}
 
-    def spawn(self, cmd: list, log: str, pipe: bool = False) -> subprocess.Popen:
+    def spawn(self, cmd: list, log: str, pipe: bool = False,
+              **env: Optional[str]) -> subprocess.Popen:
+        """Starts a program with the run's environment (changed by `env`, None removing a
+        variable), its stderr (and stdout, without `pipe`) added to the log."""
         out = open(self.out / log, "ab")  # each start of Vimo adds to its log
         out.write(f"== {' '.join(map(str, cmd))}\n".encode())
         out.flush()
-        proc = subprocess.Popen(list(map(str, cmd)), env=self.env(), stderr=out,
+        env = {k: v for k, v in dict(self.env(), **env).items() if v is not None}
+        proc = subprocess.Popen(list(map(str, cmd)), env=env, stderr=out,
                                 stdin=subprocess.PIPE if pipe else subprocess.DEVNULL,
                                 stdout=subprocess.PIPE if pipe else out, start_new_session=True)
         self.procs.append(proc)
         return proc
 
+    def tell(self, proc: subprocess.Popen, line: str, timeout: float = 20) -> str:
+        """Gives a helper a line (none: only reads) and returns its answer's line."""
+        if line:
+            proc.stdin.write((line + "\n").encode())
+            proc.stdin.flush()
+        if not select.select([proc.stdout], [], [], timeout)[0]:
+            raise RuntimeError(f"{proc.args[0]} did not answer {line!r}")
+        if not (answer := proc.stdout.readline().decode()):
+            raise RuntimeError(f"{proc.args[0]} ended ({proc.wait()}) before answering {line!r}")
+        return answer.strip()
+
     def setup(self) -> None:
-        """Xvfb, what the target needs (a Wine prefix, a window manager), the pattern window."""
+        """Xvfb, what the target needs (a Wine prefix, a window manager, a Wayland session),
+        the pattern window (on Wayland, the helper lists windows only)."""
+        if self.target.name == "wayland":
+            self.target.setup(self)
+            self.helper = self.spawn(self.target.command(self.pattern_exe, 0, 0, 0, 0),
+                                     "pattern.log", pipe=True)
+            if '"shown": true' not in self.tell(self.helper, "", 60):
+                raise RuntimeError("vimo_pattern_x11 did not start")
+            return
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
                                       f"{W}x{H}x24", "-nolisten", "tcp"], pass_fds=(write_fd,),
@@ -462,11 +717,7 @@ class Harness:
 
     def ask(self, *args) -> dict:
         """Has the helper run a command; returns the pointer and the windows after it."""
-        self.helper.stdin.write(("\t".join(map(str, args)) + "\n").encode())
-        self.helper.stdin.flush()
-        if not select.select([self.helper.stdout], [], [], 20)[0]:
-            raise RuntimeError(f"vimo_pattern did not answer {args}")
-        return json.loads(self.helper.stdout.readline())
+        return json.loads(self.tell(self.helper, "\t".join(map(str, args))))
 
     def window(self, title: str = "Vimo (") -> Optional[dict]:
         return next((w for w in self.ask("state")["windows"] if w["title"].startswith(title)), None)
@@ -481,6 +732,9 @@ class Harness:
         return [w["window"] for w in self.ask("state")["windows"] if self.target.is_menu(w)]
 
     def xdotool(self, *args, check: bool = True) -> str:
+        if self.target.name == "wayland" and args[0] not in ("search", "getwindowgeometry",
+                                                             "windowactivate"):
+            return self.target.xdotool(self, *args)  # input only through the compositor
         return subprocess.run(["xdotool", *map(str, args)], env=self.env(), capture_output=True,
                               text=True, timeout=15, check=check).stdout
 
@@ -496,7 +750,7 @@ class Harness:
         """Gives an X window the keyboard focus, as a window manager would (or, with one,
         has it make the window active)."""
         xid = self.x_window(title, rect or self.vimo_window()["window"])
-        self.xdotool("windowactivate" if self.target.name == "linux" else "windowfocus", "--sync",
+        self.xdotool("windowfocus" if self.target.name == "windows" else "windowactivate", "--sync",
                      xid)
 
     def key(self, *keys: str) -> None:
@@ -509,17 +763,25 @@ class Harness:
 
     def point_at(self, x: int, y: int) -> None:
         self.xdotool("mousemove", x, y)
-        self.wait_for(f"pointer at {x},{y}", lambda: self.ask("state")["cursor"] == [x, y])
-        if self.target.name == "linux":
+        self.wait_for(f"pointer at {x},{y}", lambda: self.target.pointer(self) == [x, y])
+        if self.target.name != "windows":
             # xdotool warps the pointer, which makes no raw motion: a resting Vimo asks
             # where it is every 100 ms only. A key pressed sooner (space locks the area)
             # would act on the place before.
             time.sleep(0.15)
 
     def screenshot(self) -> Shot:
-        self.shot = Shot(subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
+        self.shot = Shot(self.target.screenshot(self) if self.target.name == "wayland" else
+                         subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
                                         env=self.env(), capture_output=True, check=True).stdout)
         return self.shot
+
+    def move_pattern(self, x: int, y: int) -> None:
+        if self.target.name == "wayland":
+            return self.target.move_pattern(self, x, y)
+        self.ask("move", "vimo_pattern", x, y)
+        self.wait_for("the pattern window moved",
+                      lambda: self.window("vimo_pattern")["window"][:2] == [x, y])
 
     def wait_for(self, what: str, test: Callable[[], object], timeout: float = TIMEOUT):
         deadline, error = time.monotonic() + timeout, ""
@@ -541,9 +803,10 @@ class Harness:
             if (client[2] - client[0], client[3] - client[1]) != self.state.client:
                 raise CaseFailure(f"the client area is {client}")
             # Under X the pointer's image is known (asked each time: X changes it a moment
-            # after the pointer has moved onto another window), and the view must show it.
-            image = self.ask("cursor")["image"] if self.target.name == "linux" else None
-            errors = view_errors(self.screenshot(), client, self.state, cursor, image)
+            # after the pointer has moved onto another window), and the view must show it;
+            # on Wayland the screen cast tells it with each screenshot.
+            shot = self.screenshot()
+            errors = view_errors(shot, client, self.state, cursor, self.target.pointer_image(self))
             if errors:
                 raise CaseFailure(f"{len(errors)} pixels differ: " + "; ".join(errors[:3]))
             return True
@@ -563,17 +826,17 @@ class Harness:
         menu = self.wait_for("popup menu", self.menus)[0]
         if menu[1] != at[1] or not menu[0] <= at[0] <= menu[2]:
             raise CaseFailure(f"the menu {menu} does not open at the pointer {at}")
-        self.navigate(item, sub, click=self.target.name == "linux")
-        if self.target.name == "linux":
+        self.navigate(item, sub, click=self.target.name != "windows")
+        if self.target.name != "windows":
             self.point_at(*at)  # back where the menu was opened, as after a choice by keys
 
     def navigate(self, item: str, sub: int = 0, click: bool = False) -> None:
         """Chooses an item (in its submenu: the sub-th one) of the open menu, with Return or
         with a click on it (GTK's menus, when the pointer may move). Wine's menus
         select disabled items too, GTK's skip them: Measure and the slow mouse while the view
-        is not locked."""
-        skipped = () if self.target.name == "windows" or self.state.locked else \
-            (MENU[6], MENU[7])
+        is not locked (the slow mouse always on Wayland)."""
+        skipped = () if self.target.name == "windows" else (MENU[6], MENU[7]) if \
+            not self.state.locked else () if self.target.slows else (MENU[7],)
         keys = ["Down"] * (len([i for i in MENU[:MENU.index(item)] if i not in skipped]) + 1)
         menu = self.menus()[0]
         if sub:
@@ -648,14 +911,19 @@ class Harness:
         """The settings file on the host, and its path as Vimo names it."""
         return self.target.settings_path()
 
-    def start_vimo(self, fresh: bool = True, state: Optional[ViewState] = None,
-                   at: Optional[list[int]] = None) -> None:
-        """(Re)starts Vimo, fresh or with the settings file there is, waits for its window,
-        checks that it came up at `at` (a failure) or centred (kept in self.misplaced for the
-        views case to report, so that the other cases still run) and moves it HOME."""
+    def stop_vimo(self) -> None:
         if self.vimo and self.vimo.poll() is None:
             os.killpg(self.vimo.pid, signal.SIGKILL)
             self.wait_for("end of the old Vimo window", lambda: not self.window(), 10)
+
+    def start_vimo(self, fresh: bool = True, state: Optional[ViewState] = None,
+                   at: Optional[list[int]] = None,
+                   answer: Callable[[], None] = lambda: None) -> None:
+        """(Re)starts Vimo, fresh or with the settings file there is, has `answer` answer what
+        asks before the window comes (the portal's dialog), waits for its window,
+        checks that it came up at `at` (a failure) or centred (kept in self.misplaced for the
+        views case to report, so that the other cases still run) and moves it HOME."""
+        self.stop_vimo()
         if fresh:
             shutil.rmtree(self.settings_path()[0].parent, ignore_errors=True)
         self.state = state or fresh_state()
@@ -671,6 +939,7 @@ class Harness:
         for attempt in (1, 2):
             self.vimo = self.spawn(self.target.command(self.exe), "vimo.log")
             try:
+                answer()
                 self.wait_for("Vimo window", lambda: (
                     lambda w: w and w["window"][2] > w["window"][0])(self.window()),
                     self.target.start_seconds)
@@ -753,7 +1022,7 @@ def case_still_screen(h: Harness) -> None:
     h.expect_view(P1)
     try:
         for shift in ((3, 2), (0, 0)):
-            h.ask("move", "vimo_pattern", PATTERN[0] + shift[0], PATTERN[1] + shift[1])
+            h.move_pattern(PATTERN[0] + shift[0], PATTERN[1] + shift[1])
             h.state = replace(h.state, shift=shift)
             h.expect_view(P1, "still-moved.png" if shift[0] else None)
             h.point_at(P1[0] + 1, P1[1])
@@ -763,9 +1032,7 @@ def case_still_screen(h: Harness) -> None:
         h.target.activate(h)  # the keys reach Vimo
         h.press("f")
         h.wait_for("caption 'frozen'", lambda: h.vimo_window()["title"] == "Vimo (3x)  frozen")
-        h.ask("move", "vimo_pattern", PATTERN[0] + 40, PATTERN[1] + 30)
-        h.wait_for("the pattern window moved", lambda: h.window("vimo_pattern")["window"][:2] ==
-                   [PATTERN[0] + 40, PATTERN[1] + 30])
+        h.move_pattern(PATTERN[0] + 40, PATTERN[1] + 30)
         h.point_at(P1[0] + 7, P1[1] - 5)  # the view follows the pointer over the still picture
         h.expect_view((P1[0] + 7, P1[1] - 5), "frozen.png")
         h.press("f")
@@ -773,7 +1040,7 @@ def case_still_screen(h: Harness) -> None:
         h.state = replace(h.state, shift=(40, 30))
         h.expect_view((P1[0] + 7, P1[1] - 5))
     finally:
-        h.ask("move", "vimo_pattern", *PATTERN[:2])
+        h.move_pattern(*PATTERN[:2])
         h.state = replace(h.state, shift=(0, 0))
 
 
@@ -980,7 +1247,7 @@ def case_wheel_and_clipboard(h: Harness) -> None:
     w, h_ = (n - (h.state.grid and h.state.factor > 1) for n in lay[2:])  # the grid's frame
     view = b"".join(shot.pixel(left + 1 + x, top + 1 + y) for y in range(h_) for x in range(w))
     copied = h.wait_for("the view on the clipboard", lambda: (c := clipboard(h))[1:3] == (w, h_) and c)
-    if h.target.name == "linux" and b"image/png" not in copied[4]:
+    if h.target.name != "windows" and b"image/png" not in copied[4]:
         raise CaseFailure(f"the picture is not offered as image/png: {copied[4]}")
     if copied[3] != view:
         i = next(i for i in range(0, len(view), 3) if copied[3][i:i + 3] != view[i:i + 3])
@@ -1106,6 +1373,8 @@ def case_settings_survive(h: Harness) -> None:
 def answer_save_error(h: Harness) -> None:
     """The "Vimo Error" box answered: Wine's text and OK button read, GTK's 5 drawn lines."""
     box = h.wait_for("Vimo Error message", lambda: h.window("Vimo Error"))
+    if not box["children"]:  # GTK's, active (Mutter does not activate a box a program's
+        h.focus("^Vimo Error$", box["window"])  # close brought): its text dark
     time.sleep(0.3)  # drawn
     shot = h.screenshot()
     shot.save(h.out / "settings-error.png", box["window"], 8)
@@ -1205,6 +1474,96 @@ def case_settings_garbage(h: Harness) -> None:
     h.expect_view(P1, "settings-garbage.png")
 
 
+LIGHT = b"\xfa\xfa\xfa"  # the body of the portal's dialog
+
+
+def answer_portal(h: Harness, share: bool) -> None:
+    """Answers the portal's "Screen Share" dialog as a user does. Vimo shows no window while
+    it asks. It is a Wayland window (GTK 4), found on the screen by its light body: the
+    monitor's row (the first band in it taller than a text) clicked and then Share (the
+    header's right end, blue once a monitor is chosen), or Cancel (its left end)."""
+    def dialog() -> Optional[tuple[Shot, int, int, int]]:
+        shot = h.screenshot()
+        light = [(x, y) for y in range(0, H, 2) for x in range(0, W, 2)
+                 if shot.pixel(x, y) == LIGHT]
+        return (shot, min(light)[0], min(light)[1], max(light)[0]) if len(light) > 5000 else None
+    shot, left, top, right = h.wait_for("the portal's Screen Share dialog", dialog, 20)
+    if h.window():
+        raise CaseFailure(f"Vimo shows a window while the portal asks: {h.window()}")
+    shot.save(h.out / "portal-dialog.png", [0, 0, W, H])
+
+    def click(x: int, y: int) -> None:  # GTK 4 takes a click only after the pointer's motion
+        h.point_at(x, y)
+        h.xdotool("click", 1)
+    if not share:
+        return click(left + 45, top - 22)
+    row = next(y for y in range(top, H - 30)  # 30 rows not the body's: no line of text
+               if all(shot.pixel(right - 40, y + i) != LIGHT for i in range(30)))
+    click((left + right) // 2, row + 15)
+    blue = lambda c: c[0] < 100 and c[2] > 200  # noqa: E731
+    button = h.wait_for("Share enabled", lambda: (lambda shot: [
+        (x, y) for y in range(top - 40, top) for x in range((left + right) // 2, right)
+        if blue(shot.pixel(x, y))])(h.screenshot()))
+    click(*[sum(c) // len(button) for c in zip(*button)])
+
+
+def ended_saying(h: Harness, words: str) -> None:
+    """Vimo ends with 3, its stderr (its log since its command line) one line "vimo: ..."
+    with those words."""
+    h.wait_for("end of Vimo", lambda: h.vimo.poll() is not None, 10)
+    errors = (h.out / "vimo.log").read_text().rsplit("\n== ", 1)[-1].splitlines()[1:]
+    if h.vimo.returncode != 3 or len(errors) != 1 or not errors[0].startswith("vimo: ") or \
+            words not in errors[0]:
+        raise CaseFailure(f"Vimo ended with {h.vimo.returncode}, saying {errors}")
+
+
+def case_portal_dialog(h: Harness) -> None:
+    """No permission stored: the portal asks, Vimo shows no window meanwhile; Share brings
+    its window with a right view, and the portal's restore token kept makes the next start
+    ask nothing."""
+    h.target.forget(h)
+    try:
+        h.start_vimo(answer=lambda: answer_portal(h, share=True))
+    finally:
+        if not h.target.token_path().exists():
+            h.target.allow(h)  # for the cases after
+    h.set()
+    h.point_at(*P1)
+    h.expect_view(P1, "portal-shared.png")
+    token = h.target.token_path().read_text()
+    if not re.fullmatch(r"[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\n", token) or \
+            f"'{MONITOR}'" not in h.target.store(h, "Lookup", token.strip()):
+        raise CaseFailure(f"Vimo kept {token!r}, not the token of the portal's permission")
+    h.start_vimo()  # would wait for the dialog's answer, with no window meanwhile
+    h.point_at(*P2)
+    h.expect_view(P2)
+
+
+def case_portal_refused(h: Harness) -> None:
+    """No permission stored and the dialog cancelled: Vimo ends with 3 and one line saying
+    the desktop refused to share the screen."""
+    h.stop_vimo()
+    h.target.forget(h)
+    try:
+        h.vimo = h.spawn(h.target.command(h.exe), "vimo.log")
+        answer_portal(h, share=False)
+        ended_saying(h, "refused")
+    finally:
+        h.target.allow(h)
+
+
+def case_portal_closed(h: Harness) -> None:
+    """The desktop stops sharing the screen while Vimo runs (its portal ends, and Mutter the
+    cast the portal made): Vimo saves its settings and ends with 3 and one line saying so."""
+    h.start_vimo()
+    h.set(factor=4)
+    h.target.end_portal(h)
+    ended_saying(h, "stopped sharing the screen")
+    path = h.settings_path()[0]
+    if not path.is_file() or b"FactorIndex=4\n" not in path.read_bytes():
+        raise CaseFailure(f"the settings file holds {path.exists() and path.read_bytes()!r}")
+
+
 # Relative pointer moves, and the sums after each: fractions of a factor carry over.
 SLOW_STEPS = [(4, 0), (2, 0), (9, -6), (1, 3), (1, 0), (1, 0)]
 
@@ -1213,6 +1572,8 @@ def case_slow_mouse(h: Harness) -> None:
     """Locked with "Slow down mouse pointer ...": inside the locked area each move of N pixels
     moves the pointer N / factor, fractions carried; outside it, and after unlocking, N."""
     h.ensure(factor=3, pointer=False)
+    if not h.target.slows:
+        return slow_mouse_disabled(h)
 
     def moves(f: int) -> None:
         start, total = tuple(h.ask("state")["cursor"]), (0, 0)
@@ -1246,6 +1607,21 @@ def case_slow_mouse(h: Harness) -> None:
     moves(1)
 
 
+def slow_mouse_disabled(h: Harness) -> None:
+    """Where the pointer can neither be seen over every window nor slowed (Wayland, Vimo's
+    windows through Xwayland) the slow mouse stays disabled when locked: the menu's keys
+    pass over it (GTK skips it) to Show mouse pointer, and the pointer shows in the view."""
+    h.point_at(*P1)
+    h.press("space")
+    h.state = replace(h.state, locked=True)
+    h.choose(MENU[8])
+    h.state = replace(h.state, pointer=True)
+    h.point_at(*P1)
+    h.expect_view(P1, "view-3x-slow-mouse-off.png")
+    h.press("space")
+    h.state = replace(h.state, locked=False)
+
+
 def case_session_end(h: Harness) -> None:
     """The session ends as at a log-off (Wine's session ended, SIGTERM to the Linux build):
     the settings are saved."""
@@ -1267,13 +1643,14 @@ CASES = [case_views, case_still_screen, case_keys, case_measure, case_about, cas
          case_hint_expires, case_wheel_and_clipboard, case_pixel_info,
          case_settings_survive,
          case_settings_write_protected, case_settings_odd_paths, case_settings_garbage,
-         case_slow_mouse, case_session_end]
+         case_portal_dialog, case_portal_refused, case_portal_closed, case_slow_mouse,
+         case_session_end]
 
 
 def main() -> int:
     parser = argparse.ArgumentParser(description="End-to-end tests of Vimo: vimo.exe under "
                                      "Wine, or the native Linux build")
-    parser.add_argument("--target", choices=("windows", "linux"), default="windows")
+    parser.add_argument("--target", choices=("windows", "linux", "wayland"), default="windows")
     parser.add_argument("--exe", help="vimo.exe, or the Linux build's vimo")
     parser.add_argument("--pattern", help="vimo_pattern.exe, or vimo_pattern_x11")
     parser.add_argument("--out", help="pictures and logs (build/e2e, build/e2e-linux)")
@@ -1285,11 +1662,14 @@ def main() -> int:
     parser.add_argument("--case", action="append", default=[], metavar="NAME",
                         help="run only this case (the name without case_); repeatable")
     args = parser.parse_args()
-    linux = args.target == "linux"
+    linux = args.target != "windows"
     args.exe = args.exe or REPO / ("build/linux/vimo" if linux else "build/mingw/vimo.exe")
     args.pattern = args.pattern or REPO / ("build/linux/tests/e2e/vimo_pattern_x11" if linux else
                                            "build/mingw/tests/e2e/vimo_pattern.exe")
-    args.out = args.out or REPO / ("build/e2e-linux" if linux else "build/e2e")
+    args.out = args.out or REPO / {"linux": "build/e2e-linux", "wayland": "build/e2e-wayland",
+                                   "windows": "build/e2e"}[args.target]
+    if args.target == "wayland" and (args.dpi != 96 or args.compositor):
+        parser.error("--target wayland runs at 96 DPI, on Mutter's own compositing")
     global DPI, COMPOSITOR
     DPI, COMPOSITOR = args.dpi, args.compositor
     cases = {case.__name__[5:]: case for case in CASES}
@@ -1331,6 +1711,7 @@ def main() -> int:
         failed += 1
         print(f"e2e: stopped: {exc!r}", file=sys.stderr)
     finally:
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)  # a second one would cut the cleaning short
         h.close()
     print(f"{passed} passed, {failed} failed, {skipped} skipped in "
           f"{time.monotonic() - started:.0f} s ({h.target.name})")
