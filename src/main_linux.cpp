@@ -119,6 +119,8 @@ int main(int argc, char** argv) {
     portal.OnClosed([&toolkit] { CastEnded("the desktop stopped sharing the screen", &toolkit); });
   }
   vimo::x11::X11Api api(toolkit.XDisplay(), toolkit, cast.get());
+  if (cast != nullptr)
+    toolkit.SetPointerSource([&api](vimo::Point* at) { return api.GetCursorPos(at); });
   gdk_window_add_filter(nullptr, &FilterEvent, &api);
   const guint signals[] = {
       g_unix_signal_add(SIGTERM, &OnStopSignal, &toolkit),

@@ -6,6 +6,7 @@
 #include <spa/utils/result.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -60,6 +61,9 @@ struct PipeWireCast::Impl {
   pw_context* context = nullptr;
   pw_core* core = nullptr;
   spa_hook coreListener{};
+  pw_registry* registry = nullptr;  // tells when a stream's node goes
+  spa_hook registryListener{};
+  std::vector<std::uint32_t> nodes;
   std::vector<std::unique_ptr<Stream>> streams;
   std::string failure;  // why the streams could not be made
   bool ended = false;
@@ -83,13 +87,14 @@ void PipeWireCast::Impl::Cursor(Stream& s, spa_buffer* buffer) {
   if (meta == nullptr || meta->size < sizeof(spa_meta_cursor)) return;
   const auto* cursor = static_cast<const spa_meta_cursor*>(meta->data);
   if (!spa_meta_cursor_is_valid(cursor)) return;  // the pointer is on another monitor
-  screen.PointerAt(s.index, Point{cursor->position.x, cursor->position.y},
-                   Point{cursor->hotspot.x, cursor->hotspot.y});
-  if (cursor->bitmap_offset < sizeof(spa_meta_cursor) ||
-      cursor->bitmap_offset + sizeof(spa_meta_bitmap) > meta->size) {
-    return;  // the image is as before
-  }
+  const bool image = cursor->bitmap_offset >= sizeof(spa_meta_cursor) &&
+                     cursor->bitmap_offset + sizeof(spa_meta_bitmap) <= meta->size;
   const auto* bitmap = SPA_PTROFF(cursor, cursor->bitmap_offset, const spa_meta_bitmap);
+  // The hot spot comes with an image only; a move alone says 0, 0.
+  const bool hot = image && bitmap->format != 0;
+  screen.PointerAt(s.index, Point{cursor->position.x, cursor->position.y},
+                   hot ? Point{cursor->hotspot.x, cursor->hotspot.y} : screen.Pointer().hotSpot);
+  if (!hot) return;  // the image is as before
   const std::optional<ImageBytes> bytes = BytesOf(bitmap->format);
   const auto w = static_cast<int>(bitmap->size.width);
   const auto h = static_cast<int>(bitmap->size.height);
@@ -219,6 +224,22 @@ const pw_stream_events kStreamEvents = [] {
   return events;
 }();
 
+// The desktop ended the cast (its portal went, say): the node the stream reads is gone,
+// and the stream itself only waits.
+void OnGlobalRemove(void* data, std::uint32_t id) {
+  auto* impl = static_cast<PipeWireCast::Impl*>(data);
+  if (std::find(impl->nodes.begin(), impl->nodes.end(), id) != impl->nodes.end()) {
+    impl->End("the desktop stopped sharing the screen");
+  }
+}
+
+const pw_registry_events kRegistryEvents = [] {
+  pw_registry_events events{};
+  events.version = PW_VERSION_REGISTRY_EVENTS;
+  events.global_remove = &OnGlobalRemove;
+  return events;
+}();
+
 const pw_core_events kCoreEvents = [] {
   pw_core_events events{};
   events.version = PW_VERSION_CORE_EVENTS;
@@ -246,6 +267,12 @@ PipeWireCast::PipeWireCast(int fd, const std::vector<PortalStream>& streams)
     return;
   }
   pw_core_add_listener(impl_->core, &impl_->coreListener, &kCoreEvents, impl_.get());
+  impl_->registry = pw_core_get_registry(impl_->core, PW_VERSION_REGISTRY, 0);
+  if (impl_->registry != nullptr) {
+    pw_registry_add_listener(impl_->registry, &impl_->registryListener, &kRegistryEvents,
+                             impl_.get());
+  }
+  for (const PortalStream& from : streams) impl_->nodes.push_back(from.node);
 
   for (const PortalStream& from : streams) {
     CastMonitor m;
@@ -304,6 +331,7 @@ PipeWireCast::~PipeWireCast() {
     pw_stream_destroy(s->stream);
   }
   impl_->streams.clear();
+  if (impl_->registry != nullptr) pw_proxy_destroy(reinterpret_cast<pw_proxy*>(impl_->registry));
   if (impl_->core != nullptr) pw_core_disconnect(impl_->core);
   if (impl_->context != nullptr) pw_context_destroy(impl_->context);
   if (impl_->loop != nullptr) {

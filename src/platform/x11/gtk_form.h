@@ -249,9 +249,10 @@ class GkForm final : public DesignForm<GkLabel, GkShape, GkPictureBox, GkColourD
   bool maximized_ = false;
   gint64 sizeAsked_ = 0;  // when Vimo last asked for a new size, until it arrives
   bool frameKnown_ = false;
-  Overdrawn overdrawn_;  // the window has shown with its frame, if any
-  InvertedLines lines_;  // the marker lines inverted on the window (draw mode 6)
-  guint settle_ = 0;     // the idle source that settles them after the tick
+  Overdrawn overdrawn_;      // the window has shown with its frame, if any
+  InvertedLines lines_;      // the marker lines inverted on the window (draw mode 6)
+  guint settle_ = 0;         // the idle source that settles them after the tick
+  bool smoothSaid_ = false;  // the last smooth scroll moved the wheel
   void SettleLines();
   Rect wanted_{};  // the last place asked for before that: its corner, its size or both
   bool wantedMove_ = false;

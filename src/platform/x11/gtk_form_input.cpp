@@ -293,15 +293,21 @@ bool GkForm::KeyUp(const GdkEventKey& event) {
 bool GkForm::Wheel(const GdkEventScroll& event) {
   if (!buttons_.empty()) return false;
   std::int32_t delta = 0;
+  // A wheel with smooth scrolling (Xwayland's) sends each notch twice: smoothly, and as
+  // an emulated button. The emulated one counts only where the smooth one said nothing
+  // (the first notch after the pointer came in has a smooth delta of 0).
+  const bool emulated = gdk_event_get_pointer_emulated(
+      reinterpret_cast<GdkEvent*>(const_cast<GdkEventScroll*>(&event)));
   switch (event.direction) {
     case GDK_SCROLL_UP:
-      delta = 120;
+      delta = emulated && smoothSaid_ ? 0 : 120;
       break;
     case GDK_SCROLL_DOWN:
-      delta = -120;
+      delta = emulated && smoothSaid_ ? 0 : -120;
       break;
     case GDK_SCROLL_SMOOTH:
       delta = static_cast<std::int32_t>(std::lround(std::clamp(-event.delta_y, -1e6, 1e6) * 120.0));
+      smoothSaid_ = delta != 0;
       break;
     default:
       return false;

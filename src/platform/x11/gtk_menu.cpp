@@ -82,6 +82,15 @@ void GkForm::PopupMenu(MenuItem& menu, int flags) {
   int x = 0;
   int y = 0;
   gdk_window_get_device_position(gdkWindow, pointer, &x, &y, nullptr);
+  // Where the system side knows the pointer better (a screen cast: Xwayland's answer is
+  // stale over Wayland windows), its place.
+  if (Point at; toolkit_.PointerAt(&at)) {
+    int left = 0;
+    int top = 0;
+    gdk_window_get_origin(gdkWindow, &left, &top);
+    x = at.x - left;
+    y = at.y - top;
+  }
   const GdkRectangle at{x, y, 1, 1};
   const GdkGravity anchor =
       (flags & win::TPM_CENTERALIGN) != 0 ? GDK_GRAVITY_NORTH : GDK_GRAVITY_NORTH_WEST;

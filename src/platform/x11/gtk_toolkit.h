@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,10 @@ class GkToolkit final : public Toolkit, public WindowHost {
   bool OpenUri(Handle owner, std::string_view uri) override;
   Overdrawn TakeOverdrawn(Handle hwnd) override;
   void PutOver(Handle hwnd, const Overdrawn& put) override;
+  // The pointer's place on the screen from the system side, where it is not the X
+  // server's to tell (a Wayland desktop); without a source, false.
+  void SetPointerSource(std::function<bool(Point*)> source) { pointerSource_ = std::move(source); }
+  bool PointerAt(Point* at) const { return pointerSource_ && pointerSource_(at); }
 
   // Runs the main loop until the first form is unloaded; the exit code.
   int Run();
@@ -98,6 +103,7 @@ class GkToolkit final : public Toolkit, public WindowHost {
   GMainLoop* loop_ = nullptr;
   bool mainGone_ = false;
   bool delivering_ = true;
+  std::function<bool(Point*)> pointerSource_;
 };
 
 // Vimo's own pointer (platform/green_pointer.h) for `display`; null where none can be made.
