@@ -13,7 +13,7 @@ windows=(cmake ninja-build g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagema
   fonts-liberation)
 # The headless GNOME session the Wayland end-to-end tests run in.
 wayland=(dbus libglib2.0-bin mutter pipewire pipewire-bin wireplumber xwayland xdg-desktop-portal
-  xdg-desktop-portal-gnome python3-dbus python3-gi)
+  xdg-desktop-portal-gnome python3-dbus python3-gi python3-gi-cairo gir1.2-gtk-3.0)
 case "${1:-test}" in
   run) want=("${native[@]}") ;;
   windows) want=("${windows[@]}") ;;

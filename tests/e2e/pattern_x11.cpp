@@ -125,17 +125,29 @@ Rect OnScreen(Window w) {
   return r;
 }
 
+// The children of `w`, the bottom one first (none where it is gone), and its parent.
+std::vector<Window> Children(Window w, Window* parent = nullptr) {
+  Window root = 0;
+  Window up = 0;
+  Window* kids = nullptr;
+  unsigned count = 0;
+  std::vector<Window> children;
+  if (XQueryTree(g_display, w, &root, &up, &kids, &count) != 0) {
+    children.assign(kids, kids + count);
+    if (kids != nullptr) XFree(kids);
+  }
+  if (parent != nullptr) *parent = up == root ? 0 : up;
+  return children;
+}
+
 // The window with WM_STATE at or below `w` (the client inside a window manager's frame).
 Window ClientIn(Window w, int depth = 0) {
   if (!Property<long>(w, A("WM_STATE"), A("WM_STATE")).empty()) return w;
-  Window root = 0;
-  Window parent = 0;
-  Window* kids = nullptr;
-  unsigned count = 0;
   Window found = 0;
-  if (depth < 4 && XQueryTree(g_display, w, &root, &parent, &kids, &count) != 0) {
-    for (unsigned i = count; i-- > 0 && found == 0;) found = ClientIn(kids[i], depth + 1);
-    if (kids != nullptr) XFree(kids);
+  if (depth < 4) {
+    const std::vector<Window> kids = Children(w);
+    for (auto i = kids.rbegin(); i != kids.rend() && found == 0; ++i)
+      found = ClientIn(*i, depth + 1);
   }
   return found;
 }
@@ -171,27 +183,22 @@ bool ManagerRuns() {
 // The mapped top-level windows, the top one first.
 std::vector<TopLevel> TopLevels() {
   std::vector<TopLevel> found;
-  Window root = 0;
-  Window parent = 0;
-  Window* kids = nullptr;
-  unsigned count = 0;
-  if (XQueryTree(g_display, g_root, &root, &parent, &kids, &count) == 0) return found;
   const bool managed = ManagerRuns();
-  for (unsigned i = count; i-- > 0;) {
+  const std::vector<Window> kids = Children(g_root);
+  for (auto kid = kids.rbegin(); kid != kids.rend(); ++kid) {
     XWindowAttributes a{};
-    if (XGetWindowAttributes(g_display, kids[i], &a) == 0 || a.map_state != IsViewable ||
+    if (XGetWindowAttributes(g_display, *kid, &a) == 0 || a.map_state != IsViewable ||
         a.c_class != InputOutput) {
       continue;
     }
     if (a.override_redirect) {
-      found.push_back({kids[i], kids[i], true});
+      found.push_back({*kid, *kid, true});
     } else if (!managed) {
-      found.push_back({kids[i], kids[i], false});
-    } else if (const Window client = ClientIn(kids[i]); client != 0) {
-      found.push_back({kids[i], client, false});
+      found.push_back({*kid, *kid, false});
+    } else if (const Window client = ClientIn(*kid); client != 0) {
+      found.push_back({*kid, client, false});
     }
   }
-  if (kids != nullptr) XFree(kids);
   return found;
 }
 
@@ -236,14 +243,7 @@ Window Foreground() {
 bool Contains(Window outer, Window w) {
   for (int depth = 0; w != 0 && depth < 8; ++depth) {
     if (w == outer) return true;
-    Window root = 0;
-    Window parent = 0;
-    Window* kids = nullptr;
-    unsigned count = 0;
-    if (XQueryTree(g_display, w, &root, &parent, &kids, &count) == 0) return false;
-    if (kids != nullptr) XFree(kids);
-    if (parent == root) return false;
-    w = parent;
+    Children(w, &w);
   }
   return false;
 }

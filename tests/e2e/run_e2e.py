@@ -37,6 +37,7 @@ W, H = 1280, 1024                    # the screen
 DPI = 96                             # the prefix's LogPixels (--dpi)
 COMPOSITOR = False                   # Linux: xcompmgr composites the screen (--compositor)
 PATTERN = (760, 560, W, H)           # the pattern window: left, top, right, bottom
+PLACE = (*PATTERN[:2], PATTERN[2] - PATTERN[0], PATTERN[3] - PATTERN[1])  # x, y, w, h
 HOME = (40, 40)                      # Vimo's window, away from every area it magnifies
 P1, P2, CORNER = (1000, 780), (1037, 803), (W - 1, H - 1)
 HINT = "  Right click for a menu"
@@ -440,7 +441,7 @@ class Wayland(Linux):
     WirePlumber, Mutter with Xwayland), as the session's user (it needs the session's bus),
     seeing the screen through the screen-cast portal, whose permission the driver stores.
     Its windows are X11 ones, listed by vimo_pattern_x11 (without a window of its own); the
-    pattern is a Wayland window (vimo_pattern_wayland); input goes through Mutter's
+    pattern is a Wayland window (pattern_wayland.py); input goes through Mutter's
     RemoteDesktop (wl_driver.py), and screenshots, the pointer's place and its image come
     from Mutter's screen cast (vimo_wl_shot)."""
     name, start_seconds, slows = "wayland", 15, False
@@ -503,8 +504,7 @@ class Wayland(Linux):
         node = json.loads(h.tell(self.driver, "", 20))["node"]
         self.shooter = h.spawn([h.pattern_exe.parent / "vimo_wl_shot", node], "wl_shot.log",
                                pipe=True)
-        self.pattern = h.spawn([h.pattern_exe.parent / "vimo_pattern_wayland", *PATTERN[:2],
-                                PATTERN[2] - PATTERN[0], PATTERN[3] - PATTERN[1]],
+        self.pattern = h.spawn(["/usr/bin/python3", REPO / "tests/e2e/pattern_wayland.py", *PLACE],
                                "pattern_wayland.log", pipe=True, GDK_BACKEND="wayland")
         if '"shown": true' not in h.tell(self.pattern, "", 30):
             raise RuntimeError("the pattern window did not come up")
@@ -565,14 +565,8 @@ class Wayland(Linux):
     def end_portal(self, h: "Harness") -> None:
         """Ends the desktop's portal (xdg-desktop-portal-gnome, in the bus's process group) and
         has the bus start it again."""
-        for cmdline in Path("/proc").glob("[0-9]*/cmdline"):
-            with contextlib.suppress(OSError):
-                pid = int(cmdline.parent.name)
-                if b"xdg-desktop-portal-gnome" in cmdline.read_bytes() and \
-                        os.getpgid(pid) == self.daemons[0].pid:
-                    os.kill(pid, signal.SIGTERM)
-                    break
-        else:
+        if subprocess.run(["pkill", "-TERM", "-g", str(self.daemons[0].pid), "-f",
+                           "xdg-desktop-portal-gnome"]).returncode != 0:
             raise CaseFailure("no xdg-desktop-portal-gnome runs in the session")
         # Back (started by the bus) before the next start asks for it: until it has its
         # interfaces on the bus, a request fails.
@@ -680,29 +674,22 @@ class Harness:
     def setup(self) -> None:
         """Xvfb, what the target needs (a Wine prefix, a window manager, a Wayland session),
         the pattern window (on Wayland, the helper lists windows only)."""
-        if self.target.name == "wayland":
-            self.target.setup(self)
-            self.helper = self.spawn(self.target.command(self.pattern_exe, 0, 0, 0, 0),
-                                     "pattern.log", pipe=True)
-            if '"shown": true' not in self.tell(self.helper, "", 60):
-                raise RuntimeError("vimo_pattern_x11 did not start")
-            return
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                                      f"{W}x{H}x24", "-nolisten", "tcp"], pass_fds=(write_fd,),
-                                     stderr=open(self.out / "xvfb.log", "wb"))
-        os.close(write_fd)
-        if not select.select([read_fd], [], [], 15)[0]:
-            raise RuntimeError("Xvfb did not report its display")
-        self.display = ":" + os.read(read_fd, 16).decode().strip()
+        place = (0, 0, 0, 0) if self.target.name == "wayland" else PLACE
+        if self.target.name != "wayland":
+            read_fd, write_fd = os.pipe()
+            self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+                                          f"{W}x{H}x24", "-nolisten", "tcp"],
+                                         pass_fds=(write_fd,),
+                                         stderr=open(self.out / "xvfb.log", "wb"))
+            os.close(write_fd)
+            if not select.select([read_fd], [], [], 15)[0]:
+                raise RuntimeError("Xvfb did not report its display")
+            self.display = ":" + os.read(read_fd, 16).decode().strip()
         self.target.setup(self)
-        self.helper = self.spawn(self.target.command(self.pattern_exe, PATTERN[0], PATTERN[1],
-                                                     PATTERN[2] - PATTERN[0],
-                                                     PATTERN[3] - PATTERN[1]),
-                                 "pattern.log", pipe=True)
-        if not select.select([self.helper.stdout], [], [], 60)[0] or \
-                b'"shown": true' not in self.helper.stdout.readline():
-            raise RuntimeError("the pattern window did not come up")
+        self.helper = self.spawn(self.target.command(self.pattern_exe, *place), "pattern.log",
+                                 pipe=True)
+        if '"shown": true' not in self.tell(self.helper, "", 60):
+            raise RuntimeError("the pattern helper did not come up")
 
     def close(self) -> None:
         for proc in self.procs:
@@ -813,6 +800,14 @@ class Harness:
         self.wait_for(f"view for the pointer at {cursor} with {self.state}", matches)
         if picture:
             self.shot.save(self.out / picture, self.vimo_window()["window"], 8)
+
+    def look(self, x: int, y: int, picture: Optional[str] = None) -> None:
+        self.point_at(x, y)
+        self.expect_view((x, y), picture)
+
+    def toggle_lock(self) -> None:
+        self.press("space")
+        self.state = replace(self.state, locked=not self.state.locked)
 
     # -- the menu and the options --
 
@@ -1000,8 +995,7 @@ def case_views(h: Harness) -> None:
     for changes, points, picture in VIEWS:
         h.set(**changes)
         for at in points:
-            h.point_at(*at)
-            h.expect_view(at, picture if at == points[0] else None)
+            h.look(*at, picture if at == points[0] else None)
         if changes.get("pointer"):  # and a pointer is drawn where it points
             lay, f, (left, top) = layout(h.state, P1), h.state.factor, h.vimo_window()["client"][:2]
             block = [(left + 1 + f * (P1[0] - lay.x) + a, top + 1 + f * (P1[1] - lay.y) + b)
@@ -1018,23 +1012,20 @@ def case_still_screen(h: Harness) -> None:
     Then "f" freezes the screen and the window moves again: the view still shows it pixel
     for pixel where it was, under the live pointer; "f" again, and it shows it where it is."""
     h.ensure(factor=3, pointer=True, grid=False)
-    h.point_at(*P1)
-    h.expect_view(P1)
+    h.look(*P1)
     try:
         for shift in ((3, 2), (0, 0)):
             h.move_pattern(PATTERN[0] + shift[0], PATTERN[1] + shift[1])
             h.state = replace(h.state, shift=shift)
             h.expect_view(P1, "still-moved.png" if shift[0] else None)
-            h.point_at(P1[0] + 1, P1[1])
-            h.expect_view((P1[0] + 1, P1[1]))
-            h.point_at(*P1)
-            h.expect_view(P1)
+            h.look(P1[0] + 1, P1[1])
+            h.look(*P1)
         h.target.activate(h)  # the keys reach Vimo
         h.press("f")
         h.wait_for("caption 'frozen'", lambda: h.vimo_window()["title"] == "Vimo (3x)  frozen")
         h.move_pattern(PATTERN[0] + 40, PATTERN[1] + 30)
-        h.point_at(P1[0] + 7, P1[1] - 5)  # the view follows the pointer over the still picture
-        h.expect_view((P1[0] + 7, P1[1] - 5), "frozen.png")
+        # The view follows the pointer over the still picture.
+        h.look(P1[0] + 7, P1[1] - 5, "frozen.png")
         h.press("f")
         h.wait_for("caption without 'frozen'", lambda: "frozen" not in h.vimo_window()["title"])
         h.state = replace(h.state, shift=(40, 30))
@@ -1047,15 +1038,12 @@ def case_still_screen(h: Harness) -> None:
 def case_keys(h: Harness) -> None:
     """Space (un)locks; "m" sticks, Escape frees, "M" does nothing; an arrow opens the menu."""
     h.ensure(factor=3, pointer=False)
-    h.point_at(*P1)
-    h.expect_view(P1)
-    h.press("space")
-    h.state = replace(h.state, locked=True)
+    h.look(*P1)
+    h.toggle_lock()
     h.point_at(*P2)
     time.sleep(0.3)  # a score of ticks, for what must not happen
     h.expect_view(P1, "view-3x-locked.png")
-    h.press("space")
-    h.state = replace(h.state, locked=False)
+    h.toggle_lock()
     h.expect_view(P2)
     h.point_at(300, 300)
     h.press("M", "m")  # were "M" to stick, "m" would free the window again
@@ -1100,8 +1088,7 @@ def case_keys(h: Harness) -> None:
 def case_measure(h: Harness) -> None:
     """Lock and Measure: the read-out band, the marker lines; space unlocks."""
     h.ensure(factor=3, pointer=False)
-    h.point_at(*P1)
-    h.expect_view(P1)
+    h.look(*P1)
     h.press("Down")  # the area locks around P1
     h.wait_for("menu", h.menus)
     h.navigate("Lock (press 'space' to toggle)")
@@ -1134,11 +1121,9 @@ def case_measure(h: Harness) -> None:
                    for half in (0, 12))
     h.wait_for("marker lines and both lines of the read-out", marked)
     h.shot.save(h.out / f"measure-{DPI}.png", h.vimo_window()["window"], 8)
-    h.press("space")
-    h.state = replace(h.state, locked=False)
+    h.toggle_lock()
     h.wait_for("end of the band", lambda: h.vimo_window()["client"] == client)
-    h.point_at(*P2)
-    h.expect_view(P2)
+    h.look(*P2)
 
 
 def design_rect(left: int, top: int, width: int, height: int) -> tuple[int, int, int, int]:
@@ -1198,8 +1183,7 @@ def case_grid_colour(h: Harness) -> None:
     h.target.pick_red(h, dialog)
     h.wait_for("end of the colour dialog", lambda: not h.window("Color"))
     h.state = replace(h.state, grid_colour=RED)
-    h.point_at(*P1)
-    h.expect_view(P1, "grid-colour.png")
+    h.look(*P1, "grid-colour.png")
 
 
 def grown(h: Harness, title: str, before: list[int], axis: int, more: int) -> Optional[dict]:
@@ -1233,8 +1217,7 @@ def case_wheel_and_clipboard(h: Harness) -> None:
         h.xdotool("click", button)
         h.wait_for(f"{factor}x", lambda: h.vimo_window()["title"].startswith(f"Vimo ({factor}x)"))
     h.state = replace(h.state, factor=4)
-    h.point_at(*P1)
-    h.expect_view(P1, "view-4x-wheel.png")
+    h.look(*P1, "view-4x-wheel.png")
 
     h.press("c")
     colour = "#" + pattern_colour(*P1).hex().upper()
@@ -1284,11 +1267,9 @@ def case_pixel_info(h: Harness) -> None:
     distance, angle and contrast. Every line whole in its label; Escape closes it."""
     h.ensure(factor=3, pointer=False)
     h.target.activate(h)
-    h.point_at(*P1)
-    h.expect_view(P1)
+    h.look(*P1)
     left, top, right, bottom = h.vimo_window()["client"]
-    h.press("space")
-    h.state = replace(h.state, locked=True)
+    h.toggle_lock()
     band = [left, top, right, bottom + 24]
     time.sleep(0.3)
     if h.vimo_window()["client"] != band:  # Measure comes back with the lock where it was on
@@ -1337,18 +1318,15 @@ def case_pixel_info(h: Harness) -> None:
             raise CaseFailure(f"line {i + 1} of Pixel info is cut or missing")
     h.key("Escape")
     h.wait_for("end of Pixel info", lambda: not h.window("Pixel info"))
-    h.press("space")
-    h.state = replace(h.state, locked=False)
+    h.toggle_lock()
 
 
 def case_settings_survive(h: Harness) -> None:
     """Options written at exit (closed minimised), byte for byte, and read at the next start."""
     h.start_vimo()
     h.ensure(factor=6, grid=True, centered=False, pointer=False, topmost=False)
-    h.point_at(*P1)
-    h.expect_view(P1)
-    h.press("space")
-    h.state = replace(h.state, locked=True)
+    h.look(*P1)
+    h.toggle_lock()
     h.point_at(*P2)
     h.expect_view(P1)  # locked around P1
     s, lay, win = h.state, layout(h.state, P1), h.vimo_window()["window"]
@@ -1453,8 +1431,7 @@ def case_settings_odd_paths(h: Harness) -> None:
             if h.misplaced or h.vimo_window()["title"] != f"Vimo (3x){HINT}":
                 raise CaseFailure(f"{name}: {h.misplaced or h.vimo_window()['title']!r}")
             h.set()  # on top
-            h.point_at(*P1)
-            h.expect_view(P1, f"settings-{name}.png")
+            h.look(*P1, f"settings-{name}.png")
             h.ask("close", "Vimo (") if name == "full" else os.kill(h.vimo.pid, signal.SIGTERM)
             answer_save_error(h)
             if held() != before:
@@ -1470,8 +1447,7 @@ def case_settings_garbage(h: Harness) -> None:
                             b"Width=-5\nHeight=abc\nFactorIndex=99\nGridColor=-1\n\x1a")
     h.start_vimo(fresh=False)
     h.set()
-    h.point_at(*P1)
-    h.expect_view(P1, "settings-garbage.png")
+    h.look(*P1, "settings-garbage.png")
 
 
 LIGHT = b"\xfa\xfa\xfa"  # the body of the portal's dialog
@@ -1528,15 +1504,13 @@ def case_portal_dialog(h: Harness) -> None:
         if not h.target.token_path().exists():
             h.target.allow(h)  # for the cases after
     h.set()
-    h.point_at(*P1)
-    h.expect_view(P1, "portal-shared.png")
+    h.look(*P1, "portal-shared.png")
     token = h.target.token_path().read_text()
     if not re.fullmatch(r"[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}\n", token) or \
             f"'{MONITOR}'" not in h.target.store(h, "Lookup", token.strip()):
         raise CaseFailure(f"Vimo kept {token!r}, not the token of the portal's permission")
     h.start_vimo()  # would wait for the dialog's answer, with no window meanwhile
-    h.point_at(*P2)
-    h.expect_view(P2)
+    h.look(*P2)
 
 
 def case_portal_refused(h: Harness) -> None:
@@ -1591,8 +1565,7 @@ def case_slow_mouse(h: Harness) -> None:
                 raise CaseFailure(f"{exc}: it is at {h.ask('state')['cursor']}") from None
 
     h.point_at(*P1)
-    h.press("space")  # locked around P1
-    h.state = replace(h.state, locked=True)
+    h.toggle_lock()  # locked around P1
     h.point_at(900, 700)  # outside the area
     h.press("Down")  # the menu opens where the pointer is, and it stays there
     h.wait_for("menu", h.menus)
@@ -1601,8 +1574,7 @@ def case_slow_mouse(h: Harness) -> None:
     h.point_at(*P1)
     time.sleep(0.1)  # a few ticks: each one looks whether the pointer is in the area
     moves(h.state.factor)
-    h.press("space")
-    h.state = replace(h.state, locked=False)
+    h.toggle_lock()
     time.sleep(0.1)
     moves(1)
 
@@ -1612,14 +1584,11 @@ def slow_mouse_disabled(h: Harness) -> None:
     windows through Xwayland) the slow mouse stays disabled when locked: the menu's keys
     pass over it (GTK skips it) to Show mouse pointer, and the pointer shows in the view."""
     h.point_at(*P1)
-    h.press("space")
-    h.state = replace(h.state, locked=True)
+    h.toggle_lock()
     h.choose(MENU[8])
     h.state = replace(h.state, pointer=True)
-    h.point_at(*P1)
-    h.expect_view(P1, "view-3x-slow-mouse-off.png")
-    h.press("space")
-    h.state = replace(h.state, locked=False)
+    h.look(*P1, "view-3x-slow-mouse-off.png")
+    h.toggle_lock()
 
 
 def case_session_end(h: Harness) -> None:
