@@ -347,8 +347,6 @@ bool PipeWireCast::Connected(std::string* why) const {
   return false;
 }
 
-int PipeWireCast::Fd() const { return impl_->loop != nullptr ? pw_loop_get_fd(impl_->loop) : -1; }
-
 void PipeWireCast::Refresh() {
   if (impl_->loop == nullptr) return;
   for (int round = 0; round < 16 && pw_loop_iterate(impl_->loop, 0) > 0; ++round) {

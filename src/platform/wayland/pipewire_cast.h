@@ -1,7 +1,7 @@
 // The screen cast's PipeWire streams, one a monitor, feeding a CastScreen: the newest
 // frame of each held in the stream's shared memory (no copy, nothing allocated per
 // frame), the pointer from the cursor metadata. Everything runs on the caller's thread:
-// the streams' loop is dispatched by Refresh and whenever its descriptor is readable.
+// the streams' loop is dispatched by Refresh, which each tick's pointer reading calls.
 #pragma once
 
 #include <functional>
@@ -24,8 +24,6 @@ class PipeWireCast final : public CastScreen {
 
   // False with the reason where the streams could not be made.
   bool Connected(std::string* why) const;
-  // The loop's descriptor: readable when the streams have something to hand over.
-  int Fd() const;
   // Hands over what has come, without waiting.
   void Refresh() override;
   // Waits up to `ms` for each monitor's first frame (a start with a view of black would
