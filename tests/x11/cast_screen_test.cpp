@@ -32,15 +32,13 @@ struct Frame {
            static_cast<std::uint32_t>(x);
   }
   CastMonitor Monitor(Point origin, int w, int h) const {
-    CastMonitor m;
-    m.origin = origin;
-    m.width = w;
-    m.height = h;
-    m.pixels = reinterpret_cast<const std::uint8_t*>(pixels.data());
-    m.stride = static_cast<std::ptrdiff_t>(stride) * 4;
-    m.frameWidth = w;
-    m.frameHeight = h;
-    return m;
+    return {.origin = origin,
+            .width = w,
+            .height = h,
+            .pixels = reinterpret_cast<const std::uint8_t*>(pixels.data()),
+            .stride = static_cast<std::ptrdiff_t>(stride) * 4,
+            .frameWidth = w,
+            .frameHeight = h};
   }
   int stride;
   std::vector<std::uint32_t> pixels;
@@ -52,11 +50,7 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
   CastScreen cast;
   cast.Monitors().push_back(left.Monitor({-4, 0}, 4, 3));
   cast.Monitors().push_back(right.Monitor({0, 1}, 3, 2));
-  CastMonitor waiting;  // no frame yet
-  waiting.origin = {3, 0};
-  waiting.width = 2;
-  waiting.height = 2;
-  cast.Monitors().push_back(waiting);
+  cast.Monitors().push_back({.origin = {3, 0}, .width = 2, .height = 2});  // no frame yet
   EXPECT_EQ(cast.Desktop(), (Rect{-4, 0, 5, 3}));
 
   // (-2, 0) to (3, 3), into rows one pixel wider than asked: the spare column is kept.
@@ -96,11 +90,7 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
 
 TEST(CastScreen, PointerIsTheHotSpotOnTheDesktopAndItsImagePremultipliedArgb) {
   CastScreen cast;
-  CastMonitor m;
-  m.origin = {-1280, 100};
-  m.width = 1280;
-  m.height = 1024;
-  cast.Monitors().push_back(m);
+  cast.Monitors().push_back({.origin = {-1280, 100}, .width = 1280, .height = 1024});
   EXPECT_FALSE(cast.Pointer().known);
   cast.PointerAt(1, {5, 5}, {1, 1});  // no such monitor
   EXPECT_FALSE(cast.Pointer().known);
@@ -149,9 +139,7 @@ TEST(CastStart, TokenIsKeptInTheStateFolderAndReadBackOnlyWhenSound) {
   ASSERT_TRUE(KeepToken(path, "32588801-bc7d-47f7"));
   std::ifstream in(path, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "32588801-bc7d-47f7\n");
-  struct stat folder {};
-  ASSERT_EQ(stat((home / "state/vimo").c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0700U);
+  EXPECT_EQ(fs::status(home / "state/vimo").permissions() & fs::perms::all, fs::perms::owner_all);
   EXPECT_EQ(ReadToken(path), "32588801-bc7d-47f7");
   struct stat before {};
   stat(path.c_str(), &before);
