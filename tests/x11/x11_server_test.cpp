@@ -60,6 +60,16 @@ std::uint32_t Pattern(int x, int y) {
   return static_cast<std::uint32_t>((x * 40 + 15) << 16 | (y * 50 + 5) << 8 | (x + y) * 10);
 }
 
+// Every pixel of `rows`, as 0x00RRGGBB, against want(x, y).
+template <typename Want>
+void ExpectPixels(const PixelRows& rows, const Want& want) {
+  for (int y = 0; y < rows.height; ++y) {
+    for (int x = 0; x < rows.width; ++x) {
+      ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, want(x, y)) << x << "," << y;
+    }
+  }
+}
+
 class X11Server : public testing::Test {
  protected:
   void SetUp() override {
@@ -121,6 +131,17 @@ class X11Server : public testing::Test {
       if (data) XFreeEventData(display_, &event.xcookie);
     }
     return taken;
+  }
+
+  // What the server shows of a window: w x h from (x, y), row after row.
+  std::vector<std::uint32_t> Shown(Window window, int x, int y, int w, int h) {
+    XImage* image = XGetImage(display_, window, x, y, static_cast<unsigned>(w),
+                              static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w * h));
+    for (int i = 0; i < w * h; ++i)
+      pixels[i] = static_cast<std::uint32_t>(XGetPixel(image, i % w, i / w));
+    XDestroyImage(image);
+    return pixels;
   }
 
   Point Pointer() {
@@ -215,44 +236,32 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
   EXPECT_EQ(view.Shared(), GetParam());
   const PixelRows rows = view.Pixels();
   for (int y = 0; y < 14; ++y) std::fill_n(rows.Row(y), 20, 0x00ABCDEFU);
+  // The window's pixels three times as large from (1, 1) to (19, 13), `around` them.
+  const auto enlarged = [](std::uint32_t around) {
+    return [around](int x, int y) {
+      const bool inside = x >= 1 && x < 19 && y >= 1 && y < 13;
+      return inside ? Pattern((x - 1) / 3, (y - 1) / 3) : around;
+    };
+  };
 
   const Handle screen = api.GetDC(api.GetDesktopWindow());
   ASSERT_TRUE(api.StretchBlt(view.Dc(), 1, 1, 18, 12, screen, 100, 200, 6, 4, win::SRCCOPY));
   EXPECT_EQ(api.ReleaseDC(api.GetDesktopWindow(), screen), 1);
-  const PixelRows drawn = view.Pixels();  // the enlargement is drawn when it is asked for
-  for (int y = 0; y < 14; ++y) {
-    for (int x = 0; x < 20; ++x) {
-      const bool inside = x >= 1 && x < 19 && y >= 1 && y < 13;
-      ASSERT_EQ(drawn.Row(y)[x] & 0xFFFFFFU, inside ? Pattern((x - 1) / 3, (y - 1) / 3) : 0xABCDEFU)
-          << x << "," << y;
-    }
-  }
+  ExpectPixels(view.Pixels(), enlarged(0xABCDEFU));  // drawn when the pixels are asked for
 
   const Handle window = api.GetDC(static_cast<Handle>(target));
   EXPECT_NE(window, screen);
   ASSERT_TRUE(api.BitBlt(window, 1, 1, 18, 12, view.Dc(), 1, 1, win::SRCCOPY));
-  XImage* shown = XGetImage(display_, target, 0, 0, 20, 14, AllPlanes, ZPixmap);
-  for (int y = 0; y < 14; ++y) {
-    for (int x = 0; x < 20; ++x) {
-      const bool inside = x >= 1 && x < 19 && y >= 1 && y < 13;
-      ASSERT_EQ(XGetPixel(shown, x, y), inside ? Pattern((x - 1) / 3, (y - 1) / 3) : 0U)
-          << x << "," << y;
-    }
-  }
-  XDestroyImage(shown);
+  std::vector<std::uint32_t> shown = Shown(target, 0, 0, 20, 14);
+  ExpectPixels(PixelRows{shown.data(), 20, 20, 14}, enlarged(0U));
 
   // One to one (1 X), cut off by the image's right and bottom edges: with shared memory
   // the server writes straight into the image.
   for (int y = 0; y < 14; ++y) std::fill_n(view.Pixels().Row(y), 20, 0x00ABCDEFU);
   ASSERT_TRUE(api.StretchBlt(view.Dc(), 16, 11, 6, 4, screen, 100, 200, 6, 4, win::SRCCOPY));
-  const PixelRows one = view.Pixels();
-  for (int y = 0; y < 14; ++y) {
-    for (int x = 0; x < 20; ++x) {
-      const bool inside = x >= 16 && y >= 11;
-      ASSERT_EQ(one.Row(y)[x] & 0xFFFFFFU, inside ? Pattern(x - 16, y - 11) : 0xABCDEFU)
-          << x << "," << y;
-    }
-  }
+  ExpectPixels(view.Pixels(), [](int x, int y) {
+    return x >= 16 && y >= 11 ? Pattern(x - 16, y - 11) : 0xABCDEFU;
+  });
   // Only the screen goes into an image and only an image onto a window.
   EXPECT_FALSE(api.BitBlt(view.Dc(), 0, 0, 2, 2, view.Dc(), 0, 0, win::SRCCOPY));
   EXPECT_FALSE(api.StretchBlt(window, 0, 0, 2, 2, screen, 0, 0, 2, 2, win::SRCCOPY));
@@ -309,18 +318,11 @@ TEST_P(X11Frames, ViewIsTheViewDrawnAfreshWhateverChanges) {
       frame(afresh, v, shown[1]);
       XSync(fresh, False);
     }
-    XImage* got[2];
-    for (int i = 0; i < 2; ++i) {
-      got[i] = XGetImage(display_, shown[i], 1, 1, w - 2, h - 2, AllPlanes, ZPixmap);
-    }
-    for (int y = 0; y < h - 2; ++y) {
-      for (int x = 0; x < w - 2; ++x) {
-        ASSERT_EQ(XGetPixel(got[0], x, y), XGetPixel(got[1], x, y))
-            << what << " (frame " << frames << ") at " << x << "," << y;
-      }
-    }
-    for (XImage* image : got) XDestroyImage(image);
-    ++frames;
+    SCOPED_TRACE(testing::Message() << what << " (frame " << frames++ << ")");
+    std::vector<std::uint32_t> got = Shown(shown[0], 1, 1, w - 2, h - 2);
+    const std::vector<std::uint32_t> want = Shown(shown[1], 1, 1, w - 2, h - 2);
+    ExpectPixels(PixelRows{got.data(), w - 2, w - 2, h - 2},
+                 [&](int x, int y) { return want[static_cast<std::size_t>(y * (w - 2) + x)]; });
   };
   const auto move = [&](int x, int y) {  // as a hand moves it: raw motion follows
     XTestFakeMotionEvent(display_, -1, x, y, 0);
@@ -424,10 +426,7 @@ TEST_F(X11Server, PlannedViewIsDrawnWhenAskedOrBeforeTheNextRead) {
     EXPECT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 12, 8, api.GetDC(0), 100, 200, w, h, win::SRCCOPY));
     EXPECT_TRUE(api.BitBlt(api.GetDC(static_cast<Handle>(target)), 0, 0, 12, 8, view.Dc(), 0, 0,
                            win::SRCCOPY));
-    XImage* put = XGetImage(display_, target, 11, 7, 1, 1, AllPlanes, ZPixmap);
-    const auto pixel = static_cast<std::uint32_t>(XGetPixel(put, 0, 0));
-    XDestroyImage(put);
-    return pixel;  // the window's at 2 X, the root's at 1 X
+    return Shown(target, 11, 7, 1, 1)[0];  // the window's at 2 X, the root's at 1 X
   };
   EXPECT_EQ(frame(6, 4), 0xC0D0E0U);
   EXPECT_EQ(frame(12, 8), 0x0U);
@@ -462,14 +461,11 @@ TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
       const int s = i == 2 ? 1 : 0;
       ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, i == 0 ? screen : still.Dc(),
                                  i == 0 ? c.x : -s, i == 0 ? c.y : -s, 4, 4, win::SRCCOPY));
-      const PixelRows rows = view.Pixels();
-      for (int y = -s; y < 4 - s; ++y) {  // the view's row y + s
-        for (int x = -s; x < 4 - s; ++x) {
-          const bool shown = x >= c.dx && y >= c.dy && x < c.dx + 2 && y < c.dy + 2;
-          const std::uint32_t want = shown ? Pattern(x - c.dx + c.from, y - c.dy + c.from) : 0U;
-          ASSERT_EQ(rows.Row(y + s)[x + s] & 0xFFFFFFU, want) << c.x << ": " << x << "," << y << i;
-        }
-      }
+      SCOPED_TRACE(testing::Message() << "area at " << c.x << ", read " << i);
+      ExpectPixels(view.Pixels(), [&](int x, int y) {  // (x - s, y - s) of the area
+        const bool shown = x >= c.dx + s && y >= c.dy + s && x < c.dx + s + 2 && y < c.dy + s + 2;
+        return shown ? Pattern(x - s - c.dx + c.from, y - s - c.dy + c.from) : 0U;
+      });
     }
   }
   ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, screen, 5000, -300, 4, 4, win::SRCCOPY));
@@ -529,13 +525,10 @@ TEST_F(X11Server, PointerImageFollowsTheServerAndIsDrawnEnlarged) {
   ASSERT_TRUE(api.DrawIconEx(view.Dc(), 1, 1, after.hCursor, 8, 8, 0, 0, win::DI_NORMAL));
   const char* expected[] = {"__________", "_WWKKWW___", "_WWKKWW___",
                             "_KKWWKKWW_", "_KKWWKKWW_", "__________"};
-  for (int y = 0; y < 6; ++y) {
-    for (int x = 0; x < 10; ++x) {
-      const char c = expected[y][x];
-      const std::uint32_t want = c == 'W' ? 0xFFFFFFU : c == 'K' ? 0U : 0x336699U;
-      ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, want) << x << "," << y;
-    }
-  }
+  ExpectPixels(rows, [&](int x, int y) {  // drawn at once: no frame planned into the view
+    const char c = expected[y][x];
+    return c == 'W' ? 0xFFFFFFU : c == 'K' ? 0U : 0x336699U;
+  });
   EXPECT_TRUE(api.DeleteObject(icon.hbmMask));
   EXPECT_TRUE(api.DeleteObject(icon.hbmColor));
   EXPECT_FALSE(api.DeleteObject(0x12345));
