@@ -6,14 +6,12 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -101,9 +99,7 @@ class X11Server : public testing::Test {
     if (pattern) {
       XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(w),
                                 static_cast<unsigned>(h), AllPlanes, ZPixmap);
-      for (int j = 0; j < h; ++j) {
-        for (int i = 0; i < w; ++i) XPutPixel(image, i, j, Pattern(i, j));
-      }
+      for (int i = 0; i < w * h; ++i) XPutPixel(image, i % w, i / w, Pattern(i % w, i / w));
       XPutImage(display_, window, DefaultGC(display_, DefaultScreen(display_)), image, 0, 0, 0, 0,
                 static_cast<unsigned>(w), static_cast<unsigned>(h));
       XDestroyImage(image);
@@ -145,15 +141,12 @@ class X11Server : public testing::Test {
   }
 
   Point Pointer() {
-    Window r = 0;
-    Window c = 0;
-    int x = 0;
-    int y = 0;
-    int wx = 0;
-    int wy = 0;
-    unsigned m = 0;
-    XQueryPointer(display_, root_, &r, &c, &x, &y, &wx, &wy, &m);
-    return Point{x, y};
+    Window windows[2] = {};  // the root, the child under the pointer
+    int at[4] = {};          // on the root, in the child
+    unsigned buttons = 0;
+    XQueryPointer(display_, root_, &windows[0], &windows[1], &at[0], &at[1], &at[2], &at[3],
+                  &buttons);
+    return Point{at[0], at[1]};
   }
 
   Display* display_ = nullptr;
@@ -171,12 +164,10 @@ std::pair<int, int> OurSegments() {
   int kept = 0;
   while (std::getline(table, line)) {
     std::istringstream fields(line);
-    long key = 0;
-    long id = 0;
+    long skipped = 0;  // the key, the id, the size
     int mode = 0;
-    long size = 0;
     long creator = 0;
-    fields >> key >> id >> std::oct >> mode >> std::dec >> size >> creator;
+    fields >> skipped >> skipped >> std::oct >> mode >> std::dec >> skipped >> creator;
     if (creator != getpid()) continue;
     ++all;
     if ((mode & 01000) == 0) ++kept;  // SHM_DEST
@@ -539,15 +530,14 @@ TEST_F(X11Server, ScreenCastIsTheScreenThePointerAndTheMonitors) {
   std::vector<std::uint32_t> frame(16 * 8);
   for (int i = 0; i < 16 * 8; ++i) frame[static_cast<std::size_t>(i)] = Pattern(i % 16, i / 16);
   wayland::CastScreen cast;
-  wayland::CastMonitor first;
-  first.width = first.frameWidth = 16;
-  first.height = first.frameHeight = 8;
-  first.pixels = reinterpret_cast<const std::uint8_t*>(frame.data());
-  first.stride = 16 * 4;
-  wayland::CastMonitor second;  // its first frame still to come
-  second.origin = {16, 0};
-  second.width = second.height = 8;
-  cast.Monitors() = {first, second};
+  cast.Monitors() = {{.origin = {0, 0},
+                      .width = 16,
+                      .height = 8,
+                      .pixels = reinterpret_cast<const std::uint8_t*>(frame.data()),
+                      .stride = 16 * 4,
+                      .frameWidth = 16,
+                      .frameHeight = 8},
+                     {.origin = {16, 0}, .width = 8, .height = 8}};  // no frame from it yet
   X11Api api(display_, host_, &cast);
   EXPECT_EQ(api.GetSystemMetrics(win::SM_CMONITORS), 2);
   EXPECT_EQ(api.GetSystemMetrics(win::SM_CXVIRTUALSCREEN), 24);
@@ -645,11 +635,8 @@ TEST_F(X11Server, MonitorsAndWorkAreaOfTheRoot) {
 }
 
 TEST_F(X11Server, SlowedPointerGoesAThirdOfTheWayExactly) {
-  int event = 0;
-  int error = 0;
-  int major = 0;
-  int minor = 0;
-  ASSERT_TRUE(XTestQueryExtension(display_, &event, &error, &major, &minor));
+  int codes[4] = {};  // its event and error base, its version
+  ASSERT_TRUE(XTestQueryExtension(display_, &codes[0], &codes[1], &codes[2], &codes[3]));
   XChangePointerControl(display_, True, True, 1, 1, 1);  // no acceleration
   XWarpPointer(display_, None, root_, 0, 0, 0, 0, 100, 500);
   X11Api api(display_, host_);
