@@ -207,13 +207,15 @@ TEST_F(X11Server, ImageIsMadeAgainOnlyForANewSizeAndLeavesNoSegment) {
   EXPECT_LT(OurSegments().first, alive);
 }
 
-// The screen area enlarged three times into the view, then the view onto a window, with
-// shared memory and without.
+// The screen area enlarged three times into the view, then the view onto a window; an
+// area partly off the screen, black there; with shared memory and without.
 class X11ScreenRead : public X11Server, public testing::WithParamInterface<bool> {};
 
-TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
+TEST_P(X11ScreenRead, AreaEnlargedExactlyShownInAWindowAndBlackOffTheScreen) {
   if (!GetParam()) setenv("VIMO_NO_SHM", "1", 1);
   ShowWindow(100, 200, 6, 4);
+  ShowWindow(0, 0, 4, 4);
+  ShowWindow(1276, 1020, 4, 4);
   const Window target = ShowWindow(300, 300, 20, 14, false);
   X11Api api(display_, host_);
   X11Image view(display_);
@@ -251,6 +253,33 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyAndShownInAWindow) {
   // Only the screen goes into an image and only an image onto a window.
   EXPECT_FALSE(api.BitBlt(view.Dc(), 0, 0, 2, 2, view.Dc(), 0, 0, win::SRCCOPY));
   EXPECT_FALSE(api.StretchBlt(window, 0, 0, 2, 2, screen, 0, 0, 2, 2, win::SRCCOPY));
+
+  // Partly off the screen at the top left and at the bottom right.
+  ASSERT_TRUE(view.Resize(4, 4));
+  struct Case {
+    int x, y;    // the area read
+    int dx, dy;  // where the window's pixel (0, 0) lands in the view
+    int from;    // its first pixel inside the view is Pattern(from, from)
+  };
+  // Live; frozen (read into the still picture at (-1, -1)); frozen, from outside the picture.
+  X11Image still(display_);
+  ASSERT_TRUE(still.Resize(4, 4));
+  for (const Case c : {Case{-2, -2, 2, 2, 0}, Case{1278, 1022, 0, 0, 2}}) {
+    ASSERT_TRUE(api.BitBlt(still.Dc(), -1, -1, 6, 6, screen, c.x - 1, c.y - 1, win::SRCCOPY));
+    for (int i = 0; i < 3; ++i) {
+      const int s = i == 2 ? 1 : 0;
+      ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, i == 0 ? screen : still.Dc(),
+                                 i == 0 ? c.x : -s, i == 0 ? c.y : -s, 4, 4, win::SRCCOPY));
+      SCOPED_TRACE(testing::Message() << "area at " << c.x << ", read " << i);
+      ExpectPixels(view.Pixels(), [&](int x, int y) {  // (x - s, y - s) of the area
+        const bool shown = x >= c.dx + s && y >= c.dy + s && x < c.dx + s + 2 && y < c.dy + s + 2;
+        return shown ? Pattern(x - s - c.dx + c.from, y - s - c.dy + c.from) : 0U;
+      });
+    }
+  }
+  ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, screen, 5000, -300, 4, 4, win::SRCCOPY));
+  const PixelRows off = view.Pixels();
+  for (int y = 0; y < 4; ++y) EXPECT_EQ(off.Row(y)[0] | off.Row(y)[3], 0U);
 }
 
 // Frame after frame, the view shown in a window is what a view drawn afresh shows (a
@@ -423,40 +452,6 @@ TEST_F(X11Server, PlannedViewIsDrawnWhenAskedOrBeforeTheNextRead) {
     return short_lived.Dc();
   }();
   EXPECT_EQ(X11Image::OfDc(gone), nullptr);
-}
-
-TEST_P(X11ScreenRead, AreaPartlyOffTheScreenIsBlackThere) {
-  if (!GetParam()) setenv("VIMO_NO_SHM", "1", 1);
-  ShowWindow(0, 0, 4, 4);
-  ShowWindow(1276, 1020, 4, 4);
-  X11Api api(display_, host_);
-  X11Image view(display_);
-  ASSERT_TRUE(view.Resize(4, 4));
-  const Handle screen = api.GetDC(0);
-  struct Case {
-    int x, y;    // the area read
-    int dx, dy;  // where the window's pixel (0, 0) lands in the view
-    int from;    // its first pixel inside the view is Pattern(from, from)
-  };
-  // Live; frozen (read into the still picture at (-1, -1)); frozen, from outside the picture.
-  X11Image still(display_);
-  ASSERT_TRUE(still.Resize(4, 4));
-  for (const Case c : {Case{-2, -2, 2, 2, 0}, Case{1278, 1022, 0, 0, 2}}) {
-    ASSERT_TRUE(api.BitBlt(still.Dc(), -1, -1, 6, 6, screen, c.x - 1, c.y - 1, win::SRCCOPY));
-    for (int i = 0; i < 3; ++i) {
-      const int s = i == 2 ? 1 : 0;
-      ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, i == 0 ? screen : still.Dc(),
-                                 i == 0 ? c.x : -s, i == 0 ? c.y : -s, 4, 4, win::SRCCOPY));
-      SCOPED_TRACE(testing::Message() << "area at " << c.x << ", read " << i);
-      ExpectPixels(view.Pixels(), [&](int x, int y) {  // (x - s, y - s) of the area
-        const bool shown = x >= c.dx + s && y >= c.dy + s && x < c.dx + s + 2 && y < c.dy + s + 2;
-        return shown ? Pattern(x - s - c.dx + c.from, y - s - c.dy + c.from) : 0U;
-      });
-    }
-  }
-  ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, screen, 5000, -300, 4, 4, win::SRCCOPY));
-  const PixelRows rows = view.Pixels();
-  for (int y = 0; y < 4; ++y) EXPECT_EQ(rows.Row(y)[0] | rows.Row(y)[3], 0U);
 }
 
 INSTANTIATE_TEST_SUITE_P(SharedAndPlain, X11ScreenRead, testing::Values(true, false));
