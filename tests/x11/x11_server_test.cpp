@@ -208,12 +208,14 @@ TEST_F(X11Server, ImageIsMadeAgainOnlyForANewSizeAndLeavesNoSegment) {
 }
 
 // The screen area enlarged three times into the view, then the view onto a window; an
-// area partly off the screen, black there; with shared memory and without.
+// area partly off the screen, black there; a view drawn into but not yet put drawn once
+// its pixels are asked for, or before the next frame reads the screen again; with shared
+// memory and without.
 class X11ScreenRead : public X11Server, public testing::WithParamInterface<bool> {};
 
-TEST_P(X11ScreenRead, AreaEnlargedExactlyShownInAWindowAndBlackOffTheScreen) {
+TEST_P(X11ScreenRead, AreaEnlargedExactlyShownInAWindowBlackOffTheScreenAndDrawnWhenAsked) {
   if (!GetParam()) setenv("VIMO_NO_SHM", "1", 1);
-  ShowWindow(100, 200, 6, 4);
+  const Window area = ShowWindow(100, 200, 6, 4);
   ShowWindow(0, 0, 4, 4);
   ShowWindow(1276, 1020, 4, 4);
   const Window target = ShowWindow(300, 300, 20, 14, false);
@@ -280,6 +282,44 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyShownInAWindowAndBlackOffTheScreen) {
   ASSERT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 4, 4, screen, 5000, -300, 4, 4, win::SRCCOPY));
   const PixelRows off = view.Pixels();
   for (int y = 0; y < 4; ++y) EXPECT_EQ(off.Row(y)[0] | off.Row(y)[3], 0U);
+
+  // Planned, then drawn when asked or before the next read: the area's window in one colour.
+  X11Image other(display_);
+  ASSERT_TRUE(view.Resize(12, 8) && other.Resize(12, 8));
+  const auto plan = [&](X11Image& into, unsigned long colour) {
+    Fill(area, colour);
+    ASSERT_TRUE(api.StretchBlt(into.Dc(), 0, 0, 12, 8, api.GetDC(0), 100, 200, 6, 4, win::SRCCOPY));
+  };
+  plan(view, 0x102030);
+  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x102030U);
+  plan(view, 0x405060);
+  plan(other, 0x708090);  // reads the screen again
+  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x405060U);
+  EXPECT_EQ(other.Pixels().Row(0)[0] & 0xFFFFFFU, 0x708090U);
+  {
+    X11Image passing(display_);
+    ASSERT_TRUE(passing.Resize(12, 8));
+    plan(passing, 0xA0B0C0);
+  }  // gone before it was drawn: nothing is drawn into it later
+  plan(view, 0xC0D0E0);
+  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0xC0D0E0U);
+
+  // One to one and back, the screen unchanged: the enlargement is drawn again.
+  const auto frame = [&](int w, int h) {
+    EXPECT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 12, 8, api.GetDC(0), 100, 200, w, h, win::SRCCOPY));
+    EXPECT_TRUE(api.BitBlt(api.GetDC(static_cast<Handle>(target)), 0, 0, 12, 8, view.Dc(), 0, 0,
+                           win::SRCCOPY));
+    return Shown(target, 11, 7, 1, 1)[0];  // the window's at 2 X, the root's at 1 X
+  };
+  EXPECT_EQ(frame(6, 4), 0xC0D0E0U);
+  EXPECT_EQ(frame(12, 8), 0x0U);
+  EXPECT_EQ(frame(6, 4), 0xC0D0E0U);
+  EXPECT_EQ(X11Image::OfDc(view.Dc()), &view);
+  const Handle gone = [&] {
+    X11Image short_lived(display_);
+    return short_lived.Dc();
+  }();
+  EXPECT_EQ(X11Image::OfDc(gone), nullptr);
 }
 
 // Frame after frame, the view shown in a window is what a view drawn afresh shows (a
@@ -408,51 +448,6 @@ TEST_P(X11Frames, ViewIsTheViewDrawnAfreshWhateverChanges) {
 INSTANTIATE_TEST_SUITE_P(FactorsWithAndWithoutDamage, X11Frames,
                          testing::Combine(testing::Values(3, 1), testing::Values(true, false),
                                           testing::Values(true, false)));
-
-// A view drawn into but not yet put is drawn once its pixels are asked for, or before the
-// next frame reads the screen again.
-TEST_F(X11Server, PlannedViewIsDrawnWhenAskedOrBeforeTheNextRead) {
-  const Window shown = ShowWindow(100, 200, 6, 4, false);
-  X11Api api(display_, host_);
-  X11Image view(display_);
-  X11Image other(display_);
-  ASSERT_TRUE(view.Resize(12, 8) && other.Resize(12, 8));
-  const auto plan = [&](X11Image& into, unsigned long colour) {
-    Fill(shown, colour);
-    ASSERT_TRUE(api.StretchBlt(into.Dc(), 0, 0, 12, 8, api.GetDC(0), 100, 200, 6, 4, win::SRCCOPY));
-  };
-  plan(view, 0x102030);
-  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x102030U);
-  plan(view, 0x405060);
-  plan(other, 0x708090);  // reads the screen again
-  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0x405060U);
-  EXPECT_EQ(other.Pixels().Row(0)[0] & 0xFFFFFFU, 0x708090U);
-  {
-    X11Image passing(display_);
-    ASSERT_TRUE(passing.Resize(12, 8));
-    plan(passing, 0xA0B0C0);
-  }  // gone before it was drawn: nothing is drawn into it later
-  plan(view, 0xC0D0E0);
-  EXPECT_EQ(view.Pixels().Row(7)[11] & 0xFFFFFFU, 0xC0D0E0U);
-
-  // One to one and back, the screen unchanged: the enlargement is drawn again.
-  const Window target = ShowWindow(300, 300, 12, 8, false);
-  const auto frame = [&](int w, int h) {
-    EXPECT_TRUE(api.StretchBlt(view.Dc(), 0, 0, 12, 8, api.GetDC(0), 100, 200, w, h, win::SRCCOPY));
-    EXPECT_TRUE(api.BitBlt(api.GetDC(static_cast<Handle>(target)), 0, 0, 12, 8, view.Dc(), 0, 0,
-                           win::SRCCOPY));
-    return Shown(target, 11, 7, 1, 1)[0];  // the window's at 2 X, the root's at 1 X
-  };
-  EXPECT_EQ(frame(6, 4), 0xC0D0E0U);
-  EXPECT_EQ(frame(12, 8), 0x0U);
-  EXPECT_EQ(frame(6, 4), 0xC0D0E0U);
-  EXPECT_EQ(X11Image::OfDc(view.Dc()), &view);
-  const Handle gone = [&] {
-    X11Image short_lived(display_);
-    return short_lived.Dc();
-  }();
-  EXPECT_EQ(X11Image::OfDc(gone), nullptr);
-}
 
 INSTANTIATE_TEST_SUITE_P(SharedAndPlain, X11ScreenRead, testing::Values(true, false));
 
