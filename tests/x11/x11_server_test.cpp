@@ -89,13 +89,11 @@ class X11Server : public testing::Test {
   // A window without frame at (x, y) showing Pattern, or black where `pattern` is false.
   Window ShowWindow(int x, int y, int w, int h, bool pattern = true) {
     XSetWindowAttributes a{};
-    a.override_redirect = True;
-    a.background_pixel = 0;
+    a.override_redirect = True;  // and a black background
     const Window window = XCreateWindow(display_, root_, x, y, static_cast<unsigned>(w),
                                         static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
                                         CopyFromParent, CWOverrideRedirect | CWBackPixel, &a);
     XMapRaised(display_, window);
-    XSync(display_, False);
     if (pattern) {
       XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(w),
                                 static_cast<unsigned>(h), AllPlanes, ZPixmap);
@@ -103,8 +101,8 @@ class X11Server : public testing::Test {
       XPutImage(display_, window, DefaultGC(display_, DefaultScreen(display_)), image, 0, 0, 0, 0,
                 static_cast<unsigned>(w), static_cast<unsigned>(h));
       XDestroyImage(image);
-      XSync(display_, False);
     }
+    XSync(display_, False);
     return window;
   }
 
@@ -672,8 +670,7 @@ TEST_F(X11Server, SettingsFolderFilesWindowsAndBrowser) {
   EXPECT_EQ(folder(), (temp / "home/.config").string());
   api.CoTaskMemFree(list);
 
-  const std::string file = folder() + "/Vimo/Vimo.ini";
-  ASSERT_TRUE(api.MakeSureDirectoryPathExists(file));
+  ASSERT_TRUE(api.MakeSureDirectoryPathExists(folder() + "/Vimo/Vimo.ini"));
   EXPECT_TRUE(std::filesystem::is_directory(temp / "home/.config/Vimo"));
   EXPECT_FALSE(api.MakeSureDirectoryPathExists("/etc/passwd/below/a.ini"));  // a file in the way
   std::filesystem::remove_all(temp);
