@@ -22,12 +22,12 @@ namespace {
 // `pad` pixels longer than the frame so that a wrong stride shows.
 struct Frame {
   Frame(int w, int h, std::uint32_t tag, int pad = 3)
-      : stride(w + pad), pixels(static_cast<std::size_t>(stride * h), 0xFFFFFFFFU) {
+      : tag(tag), stride(w + pad), pixels(static_cast<std::size_t>(stride * h), 0xFFFFFFFFU) {
     for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) pixels[static_cast<std::size_t>(y * stride + x)] = At(x, y, tag);
+      for (int x = 0; x < w; ++x) pixels[static_cast<std::size_t>(y * stride + x)] = At(x, y);
     }
   }
-  static std::uint32_t At(int x, int y, std::uint32_t tag) {
+  std::uint32_t At(int x, int y) const {
     return 0xAA000000U | tag << 16 | static_cast<std::uint32_t>(y) << 8 |
            static_cast<std::uint32_t>(x);
   }
@@ -40,6 +40,7 @@ struct Frame {
             .frameWidth = w,
             .frameHeight = h};
   }
+  std::uint32_t tag;
   int stride;
   std::vector<std::uint32_t> pixels;
 };
@@ -56,13 +57,11 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
   // (-2, 0) to (3, 3), into rows one pixel wider than asked: the spare column is kept.
   std::vector<std::uint32_t> out(static_cast<std::size_t>(6 * 3), 0x12345678U);
   cast.CopyInto(Rect{-2, 0, 3, 3}, PixelRows{out.data(), 6, 5, 3, true});
-  const std::uint32_t l = 1;
-  const std::uint32_t r = 2;
   for (int y = 0; y < 3; ++y) {
     for (int x = -2; x < 4; ++x) {  // the left monitor, the right one from row 1, black
       const std::uint32_t want = x == 3   ? 0x12345678U
-                                 : x < 0  ? Frame::At(x + 4, y, l)
-                                 : y >= 1 ? Frame::At(x, y - 1, r)
+                                 : x < 0  ? left.At(x + 4, y)
+                                 : y >= 1 ? right.At(x, y - 1)
                                           : 0U;
       EXPECT_EQ(out[static_cast<std::size_t>(y * 6 + x + 2)], want) << x << "," << y;
     }
@@ -71,10 +70,10 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
   // Inside one monitor: only its pixels, the rows a smaller target has.
   std::vector<std::uint32_t> two(2, 0U);
   cast.CopyInto(Rect{-3, 2, 0, 3}, PixelRows{two.data(), 2, 2, 1, true});
-  EXPECT_EQ(two, (std::vector<std::uint32_t>{Frame::At(1, 2, l), Frame::At(2, 2, l)}));
+  EXPECT_EQ(two, (std::vector<std::uint32_t>{left.At(1, 2), left.At(2, 2)}));
 
-  EXPECT_EQ(cast.Pixel({-1, 2}), Frame::At(3, 2, l) & 0xFFFFFFU);
-  EXPECT_EQ(cast.Pixel({2, 2}), Frame::At(2, 1, r) & 0xFFFFFFU);
+  EXPECT_EQ(cast.Pixel({-1, 2}), left.At(3, 2) & 0xFFFFFFU);
+  EXPECT_EQ(cast.Pixel({2, 2}), right.At(2, 1) & 0xFFFFFFU);
   EXPECT_EQ(cast.Pixel({1, 0}), std::nullopt) << "between the monitors";
   EXPECT_EQ(cast.Pixel({3, 0}), std::nullopt) << "before the monitor's first frame";
   EXPECT_EQ(cast.Pixel({-5, 0}), std::nullopt);
@@ -82,7 +81,7 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
   // A frame smaller than its monitor (a new size on the way) shows as far as it reaches.
   cast.Monitors()[1].frameWidth = 2;
   EXPECT_EQ(cast.Pixel({2, 2}), std::nullopt);
-  EXPECT_EQ(cast.Pixel({1, 2}), Frame::At(1, 1, r) & 0xFFFFFFU);
+  EXPECT_EQ(cast.Pixel({1, 2}), right.At(1, 1) & 0xFFFFFFU);
   const std::uint64_t version = cast.Version();
   cast.Changed();
   EXPECT_NE(cast.Version(), version);
