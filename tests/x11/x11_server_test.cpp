@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -62,9 +62,8 @@ std::uint32_t Pattern(int x, int y) {
 template <typename Want>
 void ExpectPixels(const PixelRows& rows, const Want& want) {
   for (int y = 0; y < rows.height; ++y) {
-    for (int x = 0; x < rows.width; ++x) {
+    for (int x = 0; x < rows.width; ++x)
       ASSERT_EQ(rows.Row(y)[x] & 0xFFFFFFU, want(x, y)) << x << "," << y;
-    }
   }
 }
 
@@ -161,11 +160,9 @@ std::pair<int, int> OurSegments() {
   int all = 0;
   int kept = 0;
   while (std::getline(table, line)) {
-    std::istringstream fields(line);
-    long skipped = 0;  // the key, the id, the size
-    int mode = 0;
-    long creator = 0;
-    fields >> skipped >> skipped >> std::oct >> mode >> std::dec >> skipped >> creator;
+    unsigned mode = 0;
+    long creator = 0;  // after the key, the id, the mode and the size
+    if (std::sscanf(line.c_str(), "%*d %*d %o %*u %ld", &mode, &creator) != 2) continue;
     if (creator != getpid()) continue;
     ++all;
     if ((mode & 01000) == 0) ++kept;  // SHM_DEST
@@ -464,12 +461,9 @@ TEST_F(X11Server, PointerImageFollowsTheServerAndIsDrawnEnlarged) {
   EXPECT_TRUE(api.GetCursorPos(&at) && at == (Point{70, 80}));
 
   // A 4 x 2 pointer: white where source and mask are set, black where only the mask is.
-  const char source[] = {0x05, 0x0A};
-  const char mask[] = {0x07, 0x0F};
-  const Pixmap s = XCreateBitmapFromData(display_, root_, source, 4, 2);
-  const Pixmap m = XCreateBitmapFromData(display_, root_, mask, 4, 2);
-  XColor white{};
-  white.red = white.green = white.blue = 0xFFFF;
+  const Pixmap s = XCreateBitmapFromData(display_, root_, "\x05\x0A", 4, 2);  // the source
+  const Pixmap m = XCreateBitmapFromData(display_, root_, "\x07\x0F", 4, 2);  // the mask
+  XColor white{.pixel = 0, .red = 0xFFFF, .green = 0xFFFF, .blue = 0xFFFF, .flags = 0, .pad = 0};
   XColor black{};
   const Cursor cursor = XCreatePixmapCursor(display_, s, m, &white, &black, 1, 0);
   XDefineCursor(display_, root_, cursor);
@@ -589,20 +583,18 @@ TEST_F(X11Server, MonitorsAndWorkAreaOfTheRoot) {
   EXPECT_EQ(monitors.workArea, root);
 
   // Two desktops, the second current; its work area leaves a panel on top.
-  const long current = 1;
-  const long areas[] = {0, 0, 1280, 1024, 10, 30, 1200, 900};
   const Atom desktop = XInternAtom(display_, "_NET_CURRENT_DESKTOP", False);
   const Atom workArea = XInternAtom(display_, "_NET_WORKAREA", False);
-  auto set = [&](Atom atom, const long* values, int n) {
+  auto set = [&](Atom atom, const std::vector<long>& values) {
     XChangeProperty(display_, root_, atom, XA_CARDINAL, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(values), n);
+                    reinterpret_cast<const unsigned char*>(values.data()),
+                    static_cast<int>(values.size()));
   };
-  set(desktop, &current, 1);
-  set(workArea, areas, 8);
+  set(desktop, {1});
+  set(workArea, {0, 0, 1280, 1024, 10, 30, 1200, 900});
   EXPECT_EQ(ReadMonitors(display_).workArea, (Rect{10, 30, 1210, 930}));
-  const long beyond = 5;
-  set(desktop, &beyond, 1);
-  set(workArea, areas + 4, 4);
+  set(desktop, {5});  // beyond the work areas given
+  set(workArea, {10, 30, 1200, 900});
   EXPECT_EQ(ReadMonitors(display_).workArea, (Rect{10, 30, 1210, 930}));  // the first then
 
   X11Api api(display_, host_);
