@@ -47,11 +47,7 @@ class FakeHost final : public WindowHost {
   bool browser = true;
 };
 
-int errors = 0;
-int CountError(Display*, XErrorEvent*) {
-  ++errors;
-  return 0;
-}
+int errors = 0;  // that reached the connection's handler
 
 // A pattern that differs in every pixel of a small window.
 std::uint32_t Pattern(int x, int y) {
@@ -72,7 +68,10 @@ class X11Server : public testing::Test {
   void SetUp() override {
     display_ = XOpenDisplay(nullptr);
     ASSERT_NE(display_, nullptr) << "no X server: run through ctest (xvfb-run)";
-    XSetErrorHandler(&CountError);
+    XSetErrorHandler([](Display*, XErrorEvent*) {
+      ++errors;
+      return 0;
+    });
     errors = 0;
     root_ = DefaultRootWindow(display_);
   }
@@ -220,22 +219,22 @@ TEST_P(X11ScreenRead, AreaEnlargedExactlyShownInAWindowBlackOffTheScreenAndDrawn
   EXPECT_EQ(rows.Row(13)[19], 0U) << "a new image starts black";
   for (int y = 0; y < 14; ++y) std::fill_n(rows.Row(y), 20, 0x00ABCDEFU);
   // The window's pixels three times as large from (1, 1) to (19, 13), `around` them.
-  const auto enlarged = [](std::uint32_t around) {
-    return [around](int x, int y) {
-      const bool inside = x >= 1 && x < 19 && y >= 1 && y < 13;
-      return inside ? Pattern((x - 1) / 3, (y - 1) / 3) : around;
-    };
+  const auto enlarged = [](int x, int y, std::uint32_t around) {
+    const bool inside = x >= 1 && x < 19 && y >= 1 && y < 13;
+    return inside ? Pattern((x - 1) / 3, (y - 1) / 3) : around;
   };
 
   const Handle screen = api.GetDC(api.GetDesktopWindow());
   ASSERT_TRUE(api.StretchBlt(view.Dc(), 1, 1, 18, 12, screen, 100, 200, 6, 4, win::SRCCOPY));
-  ExpectPixels(view.Pixels(), enlarged(0xABCDEFU));  // drawn when the pixels are asked for
+  // Drawn when the pixels are asked for.
+  ExpectPixels(view.Pixels(), [&](int x, int y) { return enlarged(x, y, 0xABCDEFU); });
 
   const Handle window = api.GetDC(static_cast<Handle>(target));
   EXPECT_NE(window, screen);
   ASSERT_TRUE(api.BitBlt(window, 1, 1, 18, 12, view.Dc(), 1, 1, win::SRCCOPY));
   std::vector<std::uint32_t> shown = Shown(target, 0, 0, 20, 14);
-  ExpectPixels(PixelRows{shown.data(), 20, 20, 14}, enlarged(0U));
+  ExpectPixels(PixelRows{shown.data(), 20, 20, 14},
+               [&](int x, int y) { return enlarged(x, y, 0U); });
 
   // One to one (1 X), cut off by the image's right and bottom edges: with shared memory
   // the server writes straight into the image.
