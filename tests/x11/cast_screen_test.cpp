@@ -2,9 +2,9 @@
 // the test's own, as the streams' frames would be.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -22,26 +22,25 @@ namespace {
 // `pad` pixels longer than the frame so that a wrong stride shows.
 struct Frame {
   Frame(int w, int h, std::uint32_t tag, int pad = 3)
-      : stride(w + pad), pixels(static_cast<std::size_t>(stride * h), 0xFFFFFFFFU) {
+      : tag(tag), stride(w + pad), pixels(static_cast<std::size_t>(stride * h), 0xFFFFFFFFU) {
     for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) pixels[static_cast<std::size_t>(y * stride + x)] = At(x, y, tag);
+      for (int x = 0; x < w; ++x) pixels[static_cast<std::size_t>(y * stride + x)] = At(x, y);
     }
   }
-  static std::uint32_t At(int x, int y, std::uint32_t tag) {
+  std::uint32_t At(int x, int y) const {
     return 0xAA000000U | tag << 16 | static_cast<std::uint32_t>(y) << 8 |
            static_cast<std::uint32_t>(x);
   }
   CastMonitor Monitor(Point origin, int w, int h) const {
-    CastMonitor m;
-    m.origin = origin;
-    m.width = w;
-    m.height = h;
-    m.pixels = reinterpret_cast<const std::uint8_t*>(pixels.data());
-    m.stride = static_cast<std::ptrdiff_t>(stride) * 4;
-    m.frameWidth = w;
-    m.frameHeight = h;
-    return m;
+    return {.origin = origin,
+            .width = w,
+            .height = h,
+            .pixels = reinterpret_cast<const std::uint8_t*>(pixels.data()),
+            .stride = static_cast<std::ptrdiff_t>(stride) * 4,
+            .frameWidth = w,
+            .frameHeight = h};
   }
+  std::uint32_t tag;
   int stride;
   std::vector<std::uint32_t> pixels;
 };
@@ -52,23 +51,17 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
   CastScreen cast;
   cast.Monitors().push_back(left.Monitor({-4, 0}, 4, 3));
   cast.Monitors().push_back(right.Monitor({0, 1}, 3, 2));
-  CastMonitor waiting;  // no frame yet
-  waiting.origin = {3, 0};
-  waiting.width = 2;
-  waiting.height = 2;
-  cast.Monitors().push_back(waiting);
+  cast.Monitors().push_back({.origin = {3, 0}, .width = 2, .height = 2});  // no frame yet
   EXPECT_EQ(cast.Desktop(), (Rect{-4, 0, 5, 3}));
 
   // (-2, 0) to (3, 3), into rows one pixel wider than asked: the spare column is kept.
   std::vector<std::uint32_t> out(static_cast<std::size_t>(6 * 3), 0x12345678U);
   cast.CopyInto(Rect{-2, 0, 3, 3}, PixelRows{out.data(), 6, 5, 3, true});
-  const std::uint32_t l = 1;
-  const std::uint32_t r = 2;
   for (int y = 0; y < 3; ++y) {
     for (int x = -2; x < 4; ++x) {  // the left monitor, the right one from row 1, black
       const std::uint32_t want = x == 3   ? 0x12345678U
-                                 : x < 0  ? Frame::At(x + 4, y, l)
-                                 : y >= 1 ? Frame::At(x, y - 1, r)
+                                 : x < 0  ? left.At(x + 4, y)
+                                 : y >= 1 ? right.At(x, y - 1)
                                           : 0U;
       EXPECT_EQ(out[static_cast<std::size_t>(y * 6 + x + 2)], want) << x << "," << y;
     }
@@ -77,10 +70,10 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
   // Inside one monitor: only its pixels, the rows a smaller target has.
   std::vector<std::uint32_t> two(2, 0U);
   cast.CopyInto(Rect{-3, 2, 0, 3}, PixelRows{two.data(), 2, 2, 1, true});
-  EXPECT_EQ(two, (std::vector<std::uint32_t>{Frame::At(1, 2, l), Frame::At(2, 2, l)}));
+  EXPECT_EQ(two, (std::vector<std::uint32_t>{left.At(1, 2), left.At(2, 2)}));
 
-  EXPECT_EQ(cast.Pixel({-1, 2}), Frame::At(3, 2, l) & 0xFFFFFFU);
-  EXPECT_EQ(cast.Pixel({2, 2}), Frame::At(2, 1, r) & 0xFFFFFFU);
+  EXPECT_EQ(cast.Pixel({-1, 2}), left.At(3, 2) & 0xFFFFFFU);
+  EXPECT_EQ(cast.Pixel({2, 2}), right.At(2, 1) & 0xFFFFFFU);
   EXPECT_EQ(cast.Pixel({1, 0}), std::nullopt) << "between the monitors";
   EXPECT_EQ(cast.Pixel({3, 0}), std::nullopt) << "before the monitor's first frame";
   EXPECT_EQ(cast.Pixel({-5, 0}), std::nullopt);
@@ -88,7 +81,7 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
   // A frame smaller than its monitor (a new size on the way) shows as far as it reaches.
   cast.Monitors()[1].frameWidth = 2;
   EXPECT_EQ(cast.Pixel({2, 2}), std::nullopt);
-  EXPECT_EQ(cast.Pixel({1, 2}), Frame::At(1, 1, r) & 0xFFFFFFU);
+  EXPECT_EQ(cast.Pixel({1, 2}), right.At(1, 1) & 0xFFFFFFU);
   const std::uint64_t version = cast.Version();
   cast.Changed();
   EXPECT_NE(cast.Version(), version);
@@ -96,11 +89,7 @@ TEST(CastScreen, AreaComesFromTheMonitorsHoldingItAndIsBlackElsewhere) {
 
 TEST(CastScreen, PointerIsTheHotSpotOnTheDesktopAndItsImagePremultipliedArgb) {
   CastScreen cast;
-  CastMonitor m;
-  m.origin = {-1280, 100};
-  m.width = 1280;
-  m.height = 1024;
-  cast.Monitors().push_back(m);
+  cast.Monitors().push_back({.origin = {-1280, 100}, .width = 1280, .height = 1024});
   EXPECT_FALSE(cast.Pointer().known);
   cast.PointerAt(1, {5, 5}, {1, 1});  // no such monitor
   EXPECT_FALSE(cast.Pointer().known);
@@ -149,16 +138,12 @@ TEST(CastStart, TokenIsKeptInTheStateFolderAndReadBackOnlyWhenSound) {
   ASSERT_TRUE(KeepToken(path, "32588801-bc7d-47f7"));
   std::ifstream in(path, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "32588801-bc7d-47f7\n");
-  struct stat folder {};
-  ASSERT_EQ(stat((home / "state/vimo").c_str(), &folder), 0);
-  EXPECT_EQ(folder.st_mode & 0777, 0700U);
+  EXPECT_EQ(fs::status(home / "state/vimo").permissions() & fs::perms::all, fs::perms::owner_all);
   EXPECT_EQ(ReadToken(path), "32588801-bc7d-47f7");
-  struct stat before {};
-  stat(path.c_str(), &before);
+  const fs::file_time_type yesterday = fs::last_write_time(path) - std::chrono::hours(24);
+  fs::last_write_time(path, yesterday);
   ASSERT_TRUE(KeepToken(path, "32588801-bc7d-47f7"));
-  struct stat after {};
-  stat(path.c_str(), &after);
-  EXPECT_EQ(before.st_ino, after.st_ino) << "the same token is not written again";
+  EXPECT_EQ(fs::last_write_time(path), yesterday) << "the same token is not written again";
   for (const char* bad : {"two words\n", "caf\xc3\xa9\n", "\n"}) {
     std::ofstream(path, std::ios::binary) << bad;
     EXPECT_EQ(ReadToken(path), "") << bad;

@@ -81,34 +81,32 @@ class PlannedFrames : public testing::Test {
   int frames_ = 0;
 };
 
-// Each change below is followed by a frame with none, which keeps what it can.
+// Each change below is followed by two frames, the second with no change, which keeps
+// what it can.
 TEST_F(PlannedFrames, EveryFrameIsTheFrameDrawnCallByCall) {
   Frame f;
-  const auto twice = [&] {
+  const auto twice = [&](const auto& change) {
+    change();
     for (int i = 0; i < 2; ++i) Both(f);
   };
-  twice();
-  src_.Row(30)[7] ^= 0x00FFFFFFU;  // one pixel in the second band
-  twice();
-  f.at = {30, 40};  // the pointer moves to the third band: its old place shows the screen
-  twice();
-  f.tint = 0x55;  // a new pointer image at the same place
-  twice();
-  f.grid = 0xFF;  // red
-  twice();
-  f.grid = 0;
-  twice();
-  f.pointer = false;
-  twice();
-  f.pointer = true;
-  f.grid = 1;
-  f.x = 1;  // the block moves a column right: the left column keeps what it had
-  twice();
-  f.at = {39, 20};  // over the enlargement's right edge into the margin, where the pointer
-  twice();          // is blended over itself, as call by call
-  f.factor = 2;
-  f.at = {12, 20};
-  twice();
+  twice([] {});
+  twice([&] { src_.Row(30)[7] ^= 0x00FFFFFFU; });  // one pixel in the second band
+  // The pointer moves to the third band: its old place shows the screen.
+  twice([&] { f.at = {30, 40}; });
+  twice([&] { f.tint = 0x55; });  // a new pointer image at the same place
+  twice([&] { f.grid = 0xFF; });  // red
+  twice([&] { f.grid = 0; });
+  twice([&] { f.pointer = false; });
+  // The pointer and the grid as at first, the block a column right: the left column keeps
+  // what it had.
+  twice([&] { f = {.x = 1, .at = f.at, .tint = f.tint}; });
+  // Over the enlargement's right edge into the margin, where the pointer is blended over
+  // itself, as call by call.
+  twice([&] { f.at = {39, 20}; });
+  twice([&] {
+    f.factor = 2;
+    f.at = {12, 20};
+  });
   src_.Row(0)[0] = 0x00123456;
   Both(f);
 
