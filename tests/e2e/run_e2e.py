@@ -210,7 +210,24 @@ PORTAL_CASES = {name: "the screen-cast portal is a Wayland desktop's (--target w
                 for name in ("portal_dialog", "portal_refused", "portal_closed")}
 
 
-class Wine:
+class XScreen:
+    """What both targets on an X screen share: screenshots of the root window, the pointer
+    and the pattern window's moves through the helper."""
+
+    def screenshot(self, h: "Harness") -> bytes:
+        return subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
+                              env=h.env(), capture_output=True, check=True).stdout
+
+    def pointer(self, h: "Harness") -> list[int]:
+        return h.ask("state")["cursor"]
+
+    def move_pattern(self, h: "Harness", x: int, y: int) -> None:
+        h.ask("move", "vimo_pattern", x, y)
+        h.wait_for("the pattern window moved",
+                   lambda: h.window("vimo_pattern")["window"][:2] == [x, y])
+
+
+class Wine(XScreen):
     """vimo.exe and vimo_pattern.exe under Wine, in a copy of a prefix booted once per Wine
     version; the settings in the prefix's AppData with CR LF line ends."""
     name, line_end, start_seconds = "windows", "\r\n", 45
@@ -298,9 +315,6 @@ class Wine:
     def unprotect(self, h: "Harness", path: Path) -> None:
         h.ask("release")
 
-    def pointer(self, h: "Harness") -> list[int]:
-        return h.ask("state")["cursor"]
-
     def pointer_image(self, h: "Harness") -> None:
         return None  # GetCursorInfo's pointer cannot be told from the system's own
 
@@ -310,7 +324,7 @@ class Wine:
         h.xdotool("mousemove", HOME[0] + px(1200), HOME[1] + px(150), "click", 1)
 
 
-class Linux:
+class Linux(XScreen):
     """The native vimo under openbox, run as an ordinary user (nobody, when the driver runs
     as root, so that a read-only file holds); the settings in $XDG_CONFIG_HOME with LF
     line ends; the screen's DPI as the Xft.dpi resource."""
@@ -413,9 +427,6 @@ class Linux:
 
     def unprotect(self, h: "Harness", path: Path) -> None:
         path.chmod(0o644)
-
-    def pointer(self, h: "Harness") -> list[int]:
-        return h.ask("state")["cursor"]
 
     def pointer_image(self, h: "Harness") -> dict:
         return h.ask("cursor")["image"]
@@ -758,17 +769,8 @@ class Harness:
             time.sleep(0.15)
 
     def screenshot(self) -> Shot:
-        self.shot = Shot(self.target.screenshot(self) if self.target.name == "wayland" else
-                         subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"],
-                                        env=self.env(), capture_output=True, check=True).stdout)
+        self.shot = Shot(self.target.screenshot(self))
         return self.shot
-
-    def move_pattern(self, x: int, y: int) -> None:
-        if self.target.name == "wayland":
-            return self.target.move_pattern(self, x, y)
-        self.ask("move", "vimo_pattern", x, y)
-        self.wait_for("the pattern window moved",
-                      lambda: self.window("vimo_pattern")["window"][:2] == [x, y])
 
     def wait_for(self, what: str, test: Callable[[], object], timeout: float = TIMEOUT):
         deadline, error = time.monotonic() + timeout, ""
@@ -1015,7 +1017,7 @@ def case_still_screen(h: Harness) -> None:
     h.look(*P1)
     try:
         for shift in ((3, 2), (0, 0)):
-            h.move_pattern(PATTERN[0] + shift[0], PATTERN[1] + shift[1])
+            h.target.move_pattern(h, PATTERN[0] + shift[0], PATTERN[1] + shift[1])
             h.state = replace(h.state, shift=shift)
             h.expect_view(P1, "still-moved.png" if shift[0] else None)
             h.look(P1[0] + 1, P1[1])
@@ -1023,7 +1025,7 @@ def case_still_screen(h: Harness) -> None:
         h.target.activate(h)  # the keys reach Vimo
         h.press("f")
         h.wait_for("caption 'frozen'", lambda: h.vimo_window()["title"] == "Vimo (3x)  frozen")
-        h.move_pattern(PATTERN[0] + 40, PATTERN[1] + 30)
+        h.target.move_pattern(h, PATTERN[0] + 40, PATTERN[1] + 30)
         # The view follows the pointer over the still picture.
         h.look(P1[0] + 7, P1[1] - 5, "frozen.png")
         h.press("f")
@@ -1031,7 +1033,7 @@ def case_still_screen(h: Harness) -> None:
         h.state = replace(h.state, shift=(40, 30))
         h.expect_view((P1[0] + 7, P1[1] - 5))
     finally:
-        h.move_pattern(*PATTERN[:2])
+        h.target.move_pattern(h, *PATTERN[:2])
         h.state = replace(h.state, shift=(0, 0))
 
 
