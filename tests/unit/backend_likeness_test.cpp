@@ -34,13 +34,10 @@ TEST(Likeness, AnUnchangedSizeRunsNoResizeAndAMinimisedWindowIsNeitherSizedNorTy
 }
 
 TEST(Likeness, TwipsBecomeWholePixelsTiesToEven) {
+  // Twips per pixel, twips, pixels.
   const std::tuple<float, float, int> cases[] = {
-      // twips per pixel, twips, pixels{15, 3247.5F, 216}, {15, 3262.5F, 218}, {15, 7.5F, 0}, {15,
-      // -22.5F, -2},
-      {15, -157, -10},
-      {12, 3345, 279},
-      {12, 975, 81},
-      {7.5F, 1451.25F, 194}};
+      {15, 3247.5F, 216}, {15, 3262.5F, 218}, {15, 7.5F, 0}, {15, -22.5F, -2},
+      {15, -157, -10},    {12, 3345, 279},    {12, 975, 81}, {7.5F, 1451.25F, 194}};
   for (const auto& [tpp, twips, pixels] : cases) {
     EXPECT_EQ(PixelsFromTwips(twips, tpp), pixels) << twips << " / " << tpp;
   }
