@@ -1,5 +1,8 @@
-// The magnification submenu. The option switches: settings_test.cpp, Options.
+// Choosing the factor, by the magnification submenu and by the wheel, and the mouse over
+// the window and its labels. The option switches: settings_test.cpp, Options.
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "vimo_harness.h"
 
@@ -47,6 +50,57 @@ TEST(Factor, ABadIndexFailsAndAChoiceRelaysCaptionsAndRepaintsAtOnce) {
   EXPECT_TRUE(v.Menu("GridMen").Enabled());
   v.Ticks(1);
   EXPECT_EQ(v.Client(2, 10), 0xC0C0C0U) << "the grid is back at factor 2";
+}
+
+TEST(Wheel, NotchesChooseTheNextFactorAndStopAtBothEnds) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  const std::string hint = form.Caption().substr(9);  // after "Vimo (3x)"
+  // Past an end nothing is kept, so a notch back is one factor back; fractions add up; a
+  // turn back drops what the other way had gathered.
+  const int steps[][2] = {{120, 4}, {-240, 2}, {6000, 10}, {60, 10}, {-120, 9}, {-6000, 1},
+                          {40, 1},  {40, 1},   {40, 2},    {80, 2},  {-40, 2},  {80, 2}};
+  for (const auto& [delta, want] : steps) {
+    ASSERT_TRUE(form.MouseWheel(delta));
+    EXPECT_EQ(v.s().Factor, want) << delta;
+    for (std::int16_t i = 1; i <= 10; ++i) EXPECT_EQ(v.Mag(i).Checked(), i == want) << i;
+    EXPECT_EQ(form.Caption(), "Vimo (" + std::to_string(want) + "x)" + hint);
+    EXPECT_EQ(v.Menu("GridMen").Enabled(), want != 1);
+    v.Ticks(1);
+    ASSERT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, want, v.s().ViewWidth, v.s().ViewHeight));
+  }
+}
+
+TEST(Mouse, MovesGiveTheCapturedPixelUnderThePointer) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  const int factor3[][2] = {{0, -1}, {1, 0}, {2, 0}, {3, 0}, {4, 1}, {200, 66}, {250, 83}};
+  for (const auto& [x, want] : factor3) {  // a client point (x, x)
+    form.MouseMove(x, x);
+    EXPECT_EQ((Point{v.s().MeasureToX, v.s().MeasureToY}), (Point{want, want})) << x;
+  }
+  form.ClickMenu("Mag", 1);
+  form.MouseMove(1, 37);
+  EXPECT_EQ((Point{v.s().MeasureToX, v.s().MeasureToY}), (Point{0, 36}));
+  // Past the view (the margin, the frame): stored as they are, beyond SrcWidth.
+  form.MouseMove(199, 198);
+  EXPECT_EQ(v.s().MeasureToX, 198) << "the view is 198 source pixels wide";
+}
+
+// A caption set behind Vimo's back shows how far each press and release went.
+TEST(Mouse, EveryReleaseResetsTheCaptionLeftAndMiddleDoNothingElse) {
+  Vimo v;
+  sim::SimForm& form = v.Start();
+  v.Shrink();
+  v.Ticks(2000);
+  for (const std::int16_t button : {kLeftButton, kMiddleButton}) {
+    form.SetCaption("other");
+    form.MouseDown(button, 5, 5);
+    EXPECT_EQ(form.Caption(), "other") << button;
+    form.MouseUp(button, 5, 5);
+    EXPECT_EQ(form.Caption(), "Vimo (3x)") << button;
+  }
+  EXPECT_TRUE(form.Popups().empty() && !v.Menu("Pop").Visible());
 }
 
 }  // namespace
