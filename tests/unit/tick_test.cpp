@@ -1,5 +1,7 @@
 // The tick: placement of the captured area, clamping, desktop bounds, the hint, the
-// window following the pointer, and resources over many ticks.
+// window following the pointer, resources over many ticks and a failing handler. The
+// start without settings: settings_test.cpp, AFirstRun...; the options' defaults:
+// settings_test.cpp, Options.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -201,6 +203,23 @@ TEST(Resources, LiveHandlesStayFlatOver10000Ticks) {
   EXPECT_EQ(v.desktop.LiveHandles(), live);
   EXPECT_EQ(v.desktop.LiveBitmaps(), 0);
   EXPECT_TRUE(v.form->Failures().empty());
+}
+
+// The close leaves a mouse speed Vimo did not change alone. Giving a slowed mouse its
+// speed back: lock_measure_test.cpp, Slowing.
+TEST(Failures, AFailingHandlerKeepsTheProgramRunningAndTheCloseLeavesTheMouseAlone) {
+  Running v;
+  v.desktop.FailNextFormGetDc(sim::GetDcFailure::kThrow);
+  EXPECT_TRUE(v.form->Tick());
+  EXPECT_EQ(v.form->Failures().size(), 1U);
+  EXPECT_EQ(v.desktop.LiveDcs(), 0) << "the screen's context was given back";
+  // The next tick runs as usual.
+  v.Ticks(1);
+  EXPECT_EQ(v.form->Failures().size(), 1U);
+  EXPECT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195));
+  v.desktop.SetUserMouseSpeed(14);  // the user's own change while Vimo runs
+  v.form->Close();
+  EXPECT_EQ(v.desktop.MouseSpeed(), 14);
 }
 
 }  // namespace
