@@ -200,19 +200,34 @@ TEST(Options, EachHasItsItemKeyDefaultAndEffect) {
   }
 }
 
-TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
-  // The lines, then the factor, the grid colour, the source's place and the grid read.
-  const std::tuple<const char*, std::int16_t, Colour, std::int16_t, std::int16_t, Flag> cases[] = {
-      {"", 3, 0xC0C0C0, 0, 0, kFalse},
-      {"Grid=1\nXPos=70000\nFactorIndex=10\nYPos=-70000", 10, 0xC0C0C0, 4464, -4464, kTrue},
-      {"GRID = 5 \n xpos=-70000\nGridColor=255\nYPos=100000", 3, 255, -4464, -31072, kTrue},
-      {"FactorIndex=0\nGridColor=-1\nGrid=abc", 3, 0xC0C0C0, 0, 0, kFalse},
-      {"FactorIndex=11\nGridColor=16777216\nXPos=0x10", 3, 0xC0C0C0, 16, 0, kFalse},
-      {"FactorIndex=65541\nGrid=-0\nXPos=4294967297", 3, 0xC0C0C0, 1, 0, kFalse},
-      {"FactorIndex=\"5\"\nFactorIndex=6\nXPos=12x", 5, 0xC0C0C0, 12, 0, kFalse},
+// Numbers are read as Windows reads them; the window is kept on the primary screen and
+// usable, 216 x 238 pixels in its middle without stored sizes.
+TEST(Settings, StoredLinesAreReadAsWindowsReadsThemAndTheWindowKeptOnThePrimaryScreen) {
+  constexpr Rect kMid{852, 421, 852 + 216, 421 + 238};
+  constexpr Colour kGrey = 0xC0C0C0;  // the default grid colour
+  // The lines, then the factor, the grid colour, the source's place, the grid read and the
+  // window's outer pixels.
+  const std::tuple<const char*, std::int16_t, Colour, Point, Flag, Rect> cases[] = {
+      {"", 3, kGrey, {}, kFalse, kMid},
+      {"Grid=1\nXPos=70000\nFactorIndex=10\nYPos=-70000", 10, kGrey, {4464, -4464}, kTrue, kMid},
+      {"GRID = 5 \n xpos=-70000\nGridColor=255\nYPos=100000", 3, 255, {-4464, -31072}, kTrue, kMid},
+      {"FactorIndex=0\nGridColor=-1\nGrid=abc", 3, kGrey, {}, kFalse, kMid},
+      {"FactorIndex=11\nGridColor=16777216\nXPos=0x10", 3, kGrey, {16, 0}, kFalse, kMid},
+      {"FactorIndex=65541\nGrid=-0\nXPos=4294967297", 3, kGrey, {1, 0}, kFalse, kMid},
+      {"FactorIndex=\"5\"\nFactorIndex=6\nXPos=12x", 5, kGrey, {12, 0}, kFalse, kMid},
+      {"Width=6000", 3, kGrey, {}, kFalse, {760, 421, 760 + 400, 421 + 238}},
+      {"Width=40000\nHeight=99999", 3, kGrey, {}, kFalse, {0, 0, 1920, 1080}},
+      {"Left=-1200\nTop=-5", 3, kGrey, {}, kFalse, {0, 0, 216, 238}},
+      {"Left=99999\nTop=16000", 3, kGrey, {}, kFalse, {1704, 842, 1920, 1080}},
+      {"Width=0\nHeight=-7", 3, kGrey, {}, kFalse, kMid},
+      {"Width=254\nHeight=599", 3, kGrey, {}, kFalse, kMid},  // no client pixel left
+      {"Width=255\nHeight=600\nLeft=15\nTop=30", 3, kGrey, {}, kFalse, {1, 2, 1 + 17, 2 + 40}},
+      {"Width=40000\nHeight=99999\nLeft=99999\nTop=99999", 3, kGrey, {}, kFalse, {0, 0, 1024, 768}},
   };
-  for (const auto& [ini, factor, colour, srcX, srcY, grid] : cases) {
-    Vimo v;
+  for (const auto& [ini, factor, colour, src, grid, outer] : cases) {
+    // The last on a primary screen of 1024 x 768, not the desktop reaching left of it.
+    Vimo v(outer.right == 1024 ? std::vector<Rect>{{-1280, 0, 0, 1024}, {0, 0, 1024, 768}}
+                               : std::vector<Rect>{kFullHd});
     WriteIni(v.desktop, "[Settings]\n" + std::string(ini));
     v.Start();
     SCOPED_TRACE(ini);
@@ -221,31 +236,9 @@ TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
     EXPECT_EQ(v.form->Caption(), "Vimo (" + std::to_string(factor) + "x)" + v.s().HintText);
     EXPECT_EQ(v.s().GridColor, colour);
     EXPECT_EQ(v.form->Picture("BuffPic").ForeColor(), colour);
-    EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), (Point{srcX, srcY}));
+    EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), src);
     EXPECT_EQ(v.s().GridOn, grid);
-  }
-}
-
-TEST(Settings, TheWindowIsKeptOnThePrimaryScreenAndUsable) {
-  // The lines and the window's outer pixels; it is 216 x 238 without stored sizes.
-  const std::pair<const char*, Rect> cases[] = {
-      {"", {852, 421, 852 + 216, 421 + 238}},
-      {"Width=6000", {760, 421, 760 + 400, 421 + 238}},
-      {"Width=40000\nHeight=99999", {0, 0, 1920, 1080}},
-      {"Left=-1200\nTop=-5", {0, 0, 216, 238}},
-      {"Left=99999\nTop=16000", {1704, 842, 1920, 1080}},
-      {"Width=0\nHeight=-7", {852, 421, 852 + 216, 421 + 238}},
-      {"Width=254\nHeight=599", {852, 421, 852 + 216, 421 + 238}},  // no client pixel left
-      {"Width=255\nHeight=600\nLeft=15\nTop=30", {1, 2, 1 + 17, 2 + 40}},
-      {"Width=40000\nHeight=99999\nLeft=99999\nTop=99999", {0, 0, 1024, 768}},
-  };
-  for (const auto& [ini, outer] : cases) {
-    // The last on a primary screen of 1024 x 768, not the desktop reaching left of it.
-    Vimo v(outer.right == 1024 ? std::vector<Rect>{{-1280, 0, 0, 1024}, {0, 0, 1024, 768}}
-                               : std::vector<Rect>{kFullHd});
-    WriteIni(v.desktop, "[Settings]\n" + std::string(ini));
-    v.Start();
-    EXPECT_EQ(v.form->Window().outer, outer) << ini;
+    EXPECT_EQ(v.form->Window().outer, outer);
   }
 }
 
