@@ -122,9 +122,20 @@ class Stick : public ::testing::Test {
   Vimo v;
 };
 
-TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktop) {
+// It moves only when its place changes, never a minimised or hidden window. An unstuck
+// window: settings_test.cpp, Options.
+TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktopMovingItOnlyOnAChange) {
   const int z = v.form->Window().z;
-  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));    // right of and below
+  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));  // right of and below
+  v.desktop.ResetCalls();
+  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));  // the pointer rests
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
+  EXPECT_EQ(WindowAfterTickAt({100, 150}), (Point{124, 182}));  // up or down only
+  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));   // every move is followed
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 2);
+  v.desktop.PlaceWindow(v.form->hWnd(), {600, 500, 920, 860});  // dragged away
+  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 3);
   EXPECT_EQ(WindowAfterTickAt({1700, 100}), (Point{1600, 132}));  // right edge on the edge
   EXPECT_EQ(WindowAfterTickAt({100, 900}), (Point{124, 720}));    // bottom edge on the edge
   EXPECT_EQ(WindowAfterTickAt({1700, 900}), (Point{1600, 516}));  // above the pointer
@@ -132,6 +143,17 @@ TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktop) {
   EXPECT_EQ(v.form->Window().z, z) << "or raised";
   v.s().DeskBottom = 300;  // a short desktop: flipped above, the window may leave it
   EXPECT_EQ(WindowAfterTickAt({1700, 100}), (Point{1600, 100 - 360 - 24}));
+
+  v.form->Minimize();
+  v.desktop.ResetCalls();
+  v.desktop.SetCursorPos({600, 600});
+  v.Ticks(1);
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
+  EXPECT_EQ(v.s().CursorPos, (Point{600, 600})) << "the rest of the tick still runs";
+  v.form->Restore();
+  v.form->Hide();
+  EXPECT_EQ(WindowAfterTickAt({600, 600}), (Point{1600, 100 - 360 - 24}));
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
 }
 
 // Where Vimo's window cannot be left out of the screen read (X11), it keeps clear of the
@@ -160,31 +182,6 @@ TEST_F(StickSeeingItself, KeepsTheWindowBesideTheCapturedArea) {
   v.s().Centered = kTrue;
   v.s().Locked = kTrue;  // a locked area far from the pointer leaves the usual gap too
   EXPECT_EQ(placed({1000, 600}), (Point{1024, 632}));
-}
-
-// An unstuck window: settings_test.cpp, Options.
-TEST_F(Stick, MovesTheWindowOnlyWhenItsPlaceChangesAndNeverAMinimisedOrHiddenOne) {
-  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));
-  v.desktop.ResetCalls();
-  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));  // the pointer rests
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
-  EXPECT_EQ(WindowAfterTickAt({100, 150}), (Point{124, 182}));  // up or down only
-  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));   // every move is followed
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 2);
-  v.desktop.PlaceWindow(v.form->hWnd(), {600, 500, 920, 860});  // dragged away
-  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 3);
-
-  v.form->Minimize();
-  v.desktop.ResetCalls();
-  v.desktop.SetCursorPos({600, 600});
-  v.Ticks(1);
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
-  EXPECT_EQ(v.s().CursorPos, (Point{600, 600})) << "the rest of the tick still runs";
-  v.form->Restore();
-  v.form->Hide();
-  EXPECT_EQ(WindowAfterTickAt({600, 600}), (Point{125, 131}));
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
 }
 
 TEST(Resources, LiveHandlesStayFlatOver10000Ticks) {
