@@ -57,7 +57,8 @@ TEST(LockAndMeasure, EachStepBringsMenuLabelsAndBandIntoLineAndKeepsTheView) {
   EXPECT_EQ(v.s().SlowMouseOn, kTrue) << "unlocking kept the options";
 }
 
-// A locked view 66 x 65 at (434, 235) with measuring on and the pointer inside it.
+// A locked area 66 x 65 from (467, 268), the pointer at (500, 300) inside it, the slowed
+// pointer on.
 struct Slowing : ::testing::Test {
   void SetUp() override {
     v.desktop.SetUserMouseSpeed(10);
@@ -74,8 +75,7 @@ struct Slowing : ::testing::Test {
 };
 
 TEST_F(Slowing, InsideTheLockedAreaOnlyLeftAndTopEdgesCountAndTheSpeedFollowsTheFactor) {
-  const Rect area{v.s().SrcX, v.s().SrcY, v.s().SrcX + v.s().SrcWidth,
-                  v.s().SrcY + v.s().SrcHeight};
+  const Rect area{467, 268, 467 + 66, 268 + 65};
   const int path[][3] = {
       {area.left, area.top, 3},  // enters at the top-left corner: 10 / 3
       {area.right - 1, area.bottom - 1, 3},
@@ -163,7 +163,8 @@ TEST_F(Slowing, OnlyLockedEndsWithTheOptionTheLockOrAFailureAndWaitsForTheNextEn
   EXPECT_EQ(v.desktop.MouseSpeed(), 10) << "closing gives it back";
 }
 
-// Lock and measure over a 200 x 223 client at factor 3: view 198 x 195, source 66 x 65.
+// Lock and measure over a 200 x 223 client at factor 3: view 198 x 195, source 66 x 65 from
+// (467, 268).
 struct Measuring : ::testing::Test {
   void SetUp() override {
     v.Start();
@@ -191,30 +192,24 @@ struct Measuring : ::testing::Test {
 
 TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinatesInAndOutsideTheView) {
   sim::SimForm& form = *v.form;
-  int srcX = v.s().SrcX;
-  const int srcY = v.s().SrcY;
   v.LeftClick(31, 62);     // column 10, row 20
   form.MouseMove(4, 100);  // column 1, row 33
   v.Ticks(1);
-  EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX + 10) +
-                                "   X2= " + std::to_string(srcX + 1) + "   delta X= -9");
-  EXPECT_EQ(Text("Label2"), "Y1= " + std::to_string(srcY + 20) +
-                                "   Y2= " + std::to_string(srcY + 33) + "   delta Y= 13");
+  EXPECT_EQ(Text("Label1"), "X1= 477   X2= 468   delta X= -9");
+  EXPECT_EQ(Text("Label2"), "Y1= 288   Y2= 301   delta Y= 13");
   // Middle column of each block: 3 c + 2.
   for (const int x : {5, 32}) EXPECT_TRUE(Inverted(x, true, {101, 62})) << x;
   for (const int y : {101, 62}) EXPECT_TRUE(Inverted(y, false, {5, 32})) << y;
-  EXPECT_EQ(v.Client(6, 50), v.desktop.Pixel(srcX + 1, srcY + 16)) << "beside a line";
+  EXPECT_EQ(v.Client(6, 50), v.desktop.Pixel(468, 284)) << "beside a line";
   EXPECT_EQ(v.Client(0, 50), 0U) << "the frame stays";
 
-  // A point left of the view and one past its end, at factor 1.
+  // A point left of the view and one past its end, at factor 1 over the same area.
   form.ClickMenu("Mag", 1);
   v.Ticks(1);
-  srcX = v.s().SrcX;
   v.LeftClick(0, 5);        // the frame's left column: -1; row 4
   form.MouseMove(199, 30);  // past the view's last column (198 wide)
   v.Ticks(1);
-  EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX - 1) +
-                                "   X2= " + std::to_string(srcX + 198) + "   delta X= 199");
+  EXPECT_EQ(Text("Label1"), "X1= 466   X2= 665   delta X= 199");
   // Factor 1: the row's own pixel. Neither -1 nor 198 has a line, which would cross
   // the rows on the frame.
   for (const int y : {5, 30}) EXPECT_TRUE(Inverted(y, false)) << y;
@@ -223,14 +218,13 @@ TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinatesInAndOutsideT
   form.ClickMenu("Mag", 3);
   form.MouseMove(31, 62);
   form.ClickMenu("Meas");  // locked, measuring off
-  const std::string shown = Text("Label1");
   v.Ticks(1);
   EXPECT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195));
   v.s().MeasureOn = kTrue;
   v.s().Locked = kFalse;  // the read-out goes by the flag, not by LockMen's check mark
   v.Ticks(1);
   EXPECT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195));
-  EXPECT_EQ(Text("Label1"), shown);
+  EXPECT_EQ(Text("Label1"), "X1= 466   X2= 665   delta X= 199");
 }
 
 TEST(Keys, SpaceMAndEscapeAndTheArrowKeys) {
