@@ -48,8 +48,7 @@ TEST(Likeness, TheViewShowsOtherWindowsButVimosOwnOnlyWhereItCannotBeExcluded) {
   for (const bool excludable : {true, false}) {
     Vimo v;
     v.desktop.SetCaptureExclusionSupported(excludable);
-    sim::SimForm& form = v.Start();
-    const Rect outer = form.Window().outer;
+    const Rect outer = v.Start().Window().outer;
     v.desktop.SetCursorPos({outer.left + 5, outer.top + 5});
     v.Ticks(1);
     const int x = 1 + (outer.left - v.s().SrcX) * 3;

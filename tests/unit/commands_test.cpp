@@ -59,18 +59,17 @@ TEST(Factor, ABadIndexFailsAndAChoiceRelaysCaptionsAndRepaintsAtOnce) {
 }
 
 TEST(Wheel, NotchesChooseTheNextFactorAndStopAtBothEnds) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  const std::string hint = form.Caption().substr(9);  // after "Vimo (3x)"
+  Running v;
+  const std::string hint = v.form->Caption().substr(9);  // after "Vimo (3x)"
   // Past an end nothing is kept, so a notch back is one factor back; fractions add up; a
   // turn back drops what the other way had gathered.
   const int steps[][2] = {{120, 4}, {-240, 2}, {6000, 10}, {60, 10}, {-120, 9}, {-6000, 1},
                           {40, 1},  {40, 1},   {40, 2},    {80, 2},  {-40, 2},  {80, 2}};
   for (const auto& [delta, want] : steps) {
-    ASSERT_TRUE(form.MouseWheel(delta));
+    ASSERT_TRUE(v.form->MouseWheel(delta));
     EXPECT_EQ(v.s().Factor, want) << delta;
     for (std::int16_t i = 1; i <= 10; ++i) EXPECT_EQ(v.Mag(i).Checked(), i == want) << i;
-    EXPECT_EQ(form.Caption(), "Vimo (" + std::to_string(want) + "x)" + hint);
+    EXPECT_EQ(v.form->Caption(), "Vimo (" + std::to_string(want) + "x)" + hint);
     EXPECT_EQ(v.Menu("GridMen").Enabled(), want != 1);
     v.Ticks(1);
     ASSERT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, want, v.s().ViewWidth, v.s().ViewHeight));
@@ -139,9 +138,8 @@ TEST(About, OpensCentredOnItsOwnerInsideTheWorkAreaOfTheOwnersMonitor) {
            {{1800, 900, 2016, 1162}, {1669, 789}},     // above the primary's task bar
        }) {
     Vimo v({{-1280, 0, 0, 1024}, kFullHd});
-    sim::SimForm& main = v.Start();
-    v.desktop.PlaceWindow(main.hWnd(), owner);
-    main.ClickMenu("About");
+    v.desktop.PlaceWindow(v.Start().hWnd(), owner);
+    v.form->ClickMenu("About");
     EXPECT_EQ(v.toolkit.FindForm("frmAbout").Window().outer,
               (Rect{at.x, at.y, at.x + 251, at.y + 251}))
         << owner.left << ", " << owner.top;

@@ -191,9 +191,8 @@ struct Measuring : ::testing::Test {
 };
 
 TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinatesInAndOutsideTheView) {
-  sim::SimForm& form = *v.form;
-  v.LeftClick(31, 62);     // column 10, row 20
-  form.MouseMove(4, 100);  // column 1, row 33
+  v.LeftClick(31, 62);        // column 10, row 20
+  v.form->MouseMove(4, 100);  // column 1, row 33
   v.Ticks(1);
   EXPECT_EQ(Text("Label1"), "X1= 477   X2= 468   delta X= -9");
   EXPECT_EQ(Text("Label2"), "Y1= 288   Y2= 301   delta Y= 13");
@@ -204,10 +203,10 @@ TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinatesInAndOutsideT
   EXPECT_EQ(v.Client(0, 50), 0U) << "the frame stays";
 
   // A point left of the view and one past its end, at factor 1 over the same area.
-  form.ClickMenu("Mag", 1);
+  v.form->ClickMenu("Mag", 1);
   v.Ticks(1);
-  v.LeftClick(0, 5);        // the frame's left column: -1; row 4
-  form.MouseMove(199, 30);  // past the view's last column (198 wide)
+  v.LeftClick(0, 5);           // the frame's left column: -1; row 4
+  v.form->MouseMove(199, 30);  // past the view's last column (198 wide)
   v.Ticks(1);
   EXPECT_EQ(Text("Label1"), "X1= 466   X2= 665   delta X= 199");
   // Factor 1: the row's own pixel. Neither -1 nor 198 has a line, which would cross
@@ -215,9 +214,9 @@ TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinatesInAndOutsideT
   for (const int y : {5, 30}) EXPECT_TRUE(Inverted(y, false)) << y;
 
   // Nothing is drawn or written without the lock or without measuring.
-  form.ClickMenu("Mag", 3);
-  form.MouseMove(31, 62);
-  form.ClickMenu("Meas");  // locked, measuring off
+  v.form->ClickMenu("Mag", 3);
+  v.form->MouseMove(31, 62);
+  v.form->ClickMenu("Meas");  // locked, measuring off
   v.Ticks(1);
   EXPECT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195));
   v.s().MeasureOn = kTrue;
@@ -228,8 +227,7 @@ TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinatesInAndOutsideT
 }
 
 TEST(Keys, SpaceMAndEscapeAndTheArrowKeys) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
+  Running v;
   // A key, then Locked and Sticky.
   const Flag presses[][3] = {
       {kSpace, kTrue, kFalse}, {'m', kTrue, kTrue},   {27, kTrue, kFalse},
@@ -237,7 +235,7 @@ TEST(Keys, SpaceMAndEscapeAndTheArrowKeys) {
       {'m', kFalse, kFalse},   {'M', kFalse, kFalse}, {'x', kFalse, kFalse}};
   for (const auto& [key, locked, sticky] : presses) {
     std::int16_t after = 0;
-    form.KeyPress(key, &after);
+    v.form->KeyPress(key, &after);
     EXPECT_EQ(after, key) << "the key code is left as it was";
     EXPECT_EQ(v.s().Locked, locked) << key;
     EXPECT_EQ(v.s().Sticky, sticky) << key;
@@ -246,12 +244,12 @@ TEST(Keys, SpaceMAndEscapeAndTheArrowKeys) {
   }
   v.desktop.SetCursorPos({700, 400});
   for (std::int16_t code = 35; code <= 42; ++code) {
-    const std::size_t before = form.Popups().size();
-    form.KeyUp(code);
+    const std::size_t before = v.form->Popups().size();
+    v.form->KeyUp(code);
     const bool arrow = code >= 37 && code <= 40;
-    ASSERT_EQ(form.Popups().size(), before + (arrow ? 1 : 0)) << code;
+    ASSERT_EQ(v.form->Popups().size(), before + (arrow ? 1 : 0)) << code;
     if (arrow) {
-      EXPECT_EQ(form.Popups().back(), (sim::PopupRecord{"Pop", 4, {700, 400}}));
+      EXPECT_EQ(v.form->Popups().back(), (sim::PopupRecord{"Pop", 4, {700, 400}}));
     }
   }
 }
