@@ -47,9 +47,6 @@ class Inspector : public Started {
     EXPECT_TRUE(form->KeyPress('i'));
     return v.toolkit.FindForm("frmPixelInfo");
   }
-  static std::string Line(sim::SimForm& info, const char* label) {
-    return info.LabelControl(label).Caption();
-  }
   const std::string caption = "Vimo (3x)  Right click for a menu";  // as started
 };
 
@@ -77,7 +74,8 @@ TEST_F(Inspector, FrozenEverythingReadsTheStillPictureUntilLetGo) {
   EXPECT_EQ(form->Caption(), "Vimo (3x)  " + hex);
   v.Ticks(133);
   EXPECT_EQ(form->Caption(), "Vimo (3x)  frozen");
-  EXPECT_EQ(Line(info, "lblPointer").substr(0, 30), "Pointer  X=700  Y=900  " + hex);
+  EXPECT_EQ(info.LabelControl("lblPointer").Caption().substr(0, 30),
+            "Pointer  X=700  Y=900  " + hex);
   form->KeyPress(kControlC);
   ASSERT_FALSE(board.image.empty());
   EXPECT_EQ(board.image[0], Rgb(Pattern(s.SrcX, s.SrcY)));
@@ -88,7 +86,7 @@ TEST_F(Inspector, FrozenEverythingReadsTheStillPictureUntilLetGo) {
   EXPECT_EQ(form->Caption().find("frozen"), std::string::npos);
   EXPECT_TRUE(ShowsMagnified(v, s.SrcX, s.SrcY, 3, s.ViewWidth, s.ViewHeight));
   v.Ticks(1);
-  EXPECT_EQ(Line(info, "lblPointer").find(hex), std::string::npos);
+  EXPECT_EQ(info.LabelControl("lblPointer").Caption().find(hex), std::string::npos);
 
   // From the menu the screen is taken 13 ticks later, when what the menu covered is back.
   ASSERT_TRUE(v.form->ClickMenu("Freeze"));
@@ -133,8 +131,8 @@ TEST(Freeze, TakesEveryMonitorAndOutsideThePictureTheViewIsBlack) {
 TEST_F(Inspector, PixelInfoFollowsTheMeasurementAndCopiesItsLines) {
   sim::SimForm& first = OpenInfo();
   v.Ticks(1);
-  EXPECT_EQ(Line(first, "lblPoint1"), "Point 1  -") << "not locked";
-  EXPECT_EQ(Line(first, "lblContrast"), "Contrast  -");
+  EXPECT_EQ(first.LabelControl("lblPoint1").Caption(), "Point 1  -") << "not locked";
+  EXPECT_EQ(first.LabelControl("lblContrast").Caption(), "Contrast  -");
   first.KeyPress(27);
   v.desktop.SetCursorPos({300, 888});  // the area from (267, 856), clear of both windows
   v.Ticks(1);
@@ -160,7 +158,7 @@ TEST_F(Inspector, PixelInfoFollowsTheMeasurementAndCopiesItsLines) {
   EXPECT_EQ(board.text, text);
   PointAt(0, 40);  // the frame: the pointer's line stays
   v.Ticks(1);
-  EXPECT_EQ(Line(info, "lblPointer"), text.substr(0, text.find('\n')));
+  EXPECT_EQ(info.LabelControl("lblPointer").Caption(), text.substr(0, text.find('\n')));
 
   ASSERT_TRUE(info.KeyPress(27));
   EXPECT_TRUE(info.Unloaded());
@@ -232,8 +230,7 @@ TEST_F(Inspector, OverTheLockedViewEachBlockGivesItsScreenPixelAndControlCTheVie
   form->MouseMove(70, 52);
   v.Ticks(1);
   ASSERT_TRUE(form->KeyPress(kControlC));
-  const int w = v.s().ViewWidth - 1;
-  const int h = v.s().ViewHeight - 1;
+  const int w = 198 - 1, h = 195 - 1;  // the view without the frame's far sides
   ASSERT_EQ(board.imageWidth, w);
   ASSERT_EQ(board.imageHeight, h);
   for (int y = 0; y < h; ++y) {
