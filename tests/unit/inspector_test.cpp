@@ -170,9 +170,11 @@ TEST_F(Inspector, PixelInfoFollowsTheMeasurementAndCopiesItsLines) {
   EXPECT_TRUE(form->Failures().empty());
 }
 
-// Its text on the clipboard and in the caption for two seconds; "clipboard busy" there
-// instead while another program holds the clipboard, whose text stays.
-TEST_F(Inspector, ColourUnderThePointerOrBusyStandsInTheCaptionForTwoSeconds) {
+// "c": the colour's text on the clipboard and in the caption for two seconds; "clipboard
+// busy" there instead while another program holds the clipboard, whose text stays. Then
+// with the grid, locked and measuring, the view's blocks are the screen pixels they show
+// (grid lines included); the frame, the margin, the band and the title bar give nothing.
+TEST_F(Inspector, CGivesTheColourUnderThePointerOverTheLockedViewEachBlocksScreenPixel) {
   v.desktop.SetCursorPos({700, 450});  // away from the window
   const std::string hex = Hex(v.desktop.Pixel(700, 450));
   for (const bool busy : {false, true}) {
@@ -193,11 +195,7 @@ TEST_F(Inspector, ColourUnderThePointerOrBusyStandsInTheCaptionForTwoSeconds) {
   board.busy = false;
   form->KeyPress('C');  // as "m": only the lower-case letter
   EXPECT_EQ(board.text, "theirs");
-}
 
-// With the grid, locked and measuring, the view's blocks are the screen pixels they show
-// (grid lines included); the frame, the margin, the band and the title bar give nothing.
-TEST_F(Inspector, OverTheLockedViewEachBlockGivesItsScreenPixelAndControlCTheViewAsShown) {
   form->ClickMenu("GridMen");
   form->KeyPress(' ');
   form->ClickMenu("Meas");
