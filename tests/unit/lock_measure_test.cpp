@@ -30,9 +30,8 @@ MenuStates Observe(Vimo& v) {
 }
 
 TEST(LockAndMeasure, EachStepBringsMenuLabelsAndBandIntoLineAndKeepsTheView) {
-  Vimo v;
-  sim::SimForm& form = v.Start();  // first start: 200 x 199 client
-  form.ClickMenu("SlowMouse");     // disabled while unlocked: no effect
+  Running v;                       // first start: 200 x 199 client
+  v.form->ClickMenu("SlowMouse");  // disabled while unlocked: no effect
   // A step, by space or by the menu item, and what it brings.
   const std::tuple<const char*, bool, const char*, MenuStates> steps[] = {
       {"lock by space", true, "", {true, true, false, true, false, 0, 199}},
@@ -42,17 +41,17 @@ TEST(LockAndMeasure, EachStepBringsMenuLabelsAndBandIntoLineAndKeepsTheView) {
       {"lock by space", true, "", {true, true, true, true, true, 2, 223}},
       {"measure off", false, "Meas", {true, true, false, true, true, 0, 199}},
   };
-  const int top = form.Window().outer.top;
+  const int top = v.form->Window().outer.top;
   for (const auto& [step, key, item, want] : steps) {
     if (key) {
-      form.KeyPress(kSpace);
+      v.form->KeyPress(kSpace);
     } else {
-      ASSERT_TRUE(form.ClickMenu(item)) << step;
+      ASSERT_TRUE(v.form->ClickMenu(item)) << step;
     }
     EXPECT_EQ(Observe(v), want) << step;
     EXPECT_EQ((Point{v.s().ViewWidth, v.s().ViewHeight}), (Point{198, 195}))
         << step << ": the band never takes from the view";
-    EXPECT_EQ(form.Window().outer.top, top) << step << ": the band comes and goes at the bottom";
+    EXPECT_EQ(v.form->Window().outer.top, top) << step << ": the band comes and goes at the bottom";
   }
   EXPECT_EQ(v.s().SlowMouseOn, kTrue) << "unlocking kept the options";
 }
