@@ -101,31 +101,30 @@ TEST(Mouse, MovesGiveTheCapturedPixelUnderThePointerEveryReleaseResetsTheCaption
 }
 
 TEST(GridColour, OkRecoloursTheGridAtOnceCancelKeepsItAndTheDialogRemembersTheChoice) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  form.ClickMenu("Mag", 5);  // client column 5 and row 5 are the first grid lines
-  form.ClickMenu("GridMen");
+  Running v;
+  v.form->ClickMenu("Mag", 5);  // client column 5 and row 5 are the first grid lines
+  v.form->ClickMenu("GridMen");
   v.toolkit.ScriptColourDialog(kRed);
   v.toolkit.ScriptColourDialog(std::nullopt);  // Cancel
 
-  ASSERT_TRUE(form.ClickMenu("GridColor"));
+  ASSERT_TRUE(v.form->ClickMenu("GridColor"));
   EXPECT_EQ(v.s().GridColor, kRed);
-  EXPECT_EQ(form.Picture("BuffPic").ForeColor(), kRed);
+  EXPECT_EQ(v.form->Picture("BuffPic").ForeColor(), kRed);
   EXPECT_EQ(v.Client(5, 7), kRed) << "redrawn without waiting for a tick";
   EXPECT_EQ(v.Client(7, 10), kRed);
   EXPECT_EQ(v.Client(7, 7), v.desktop.Pixel(v.s().SrcX + 1, v.s().SrcY + 1));
 
-  form.Dialog("CommonDialog").SetFlags(0);  // set again on every use
-  form.Dialog("CommonDialog").SetCancelError(false);
-  const sim::PixelBuffer before = form.Client();
-  form.ClickMenu("GridColor");
-  form.ClickMenu("GridColor");  // nothing scripted: cancelled too
+  v.form->Dialog("CommonDialog").SetFlags(0);  // set again on every use
+  v.form->Dialog("CommonDialog").SetCancelError(false);
+  const sim::PixelBuffer before = v.form->Client();
+  v.form->ClickMenu("GridColor");
+  v.form->ClickMenu("GridColor");  // nothing scripted: cancelled too
   EXPECT_EQ(v.s().GridColor, kRed);
-  EXPECT_EQ(form.Picture("BuffPic").ForeColor(), kRed);
-  EXPECT_EQ(form.Client().Pixels(), before.Pixels());
+  EXPECT_EQ(v.form->Picture("BuffPic").ForeColor(), kRed);
+  EXPECT_EQ(v.form->Client().Pixels(), before.Pixels());
   const std::vector<sim::ColourDialogRecord> opened{{1, 0}, {1, kRed}, {1, kRed}};
   EXPECT_EQ(v.toolkit.ColourDialogs(), opened);
-  EXPECT_TRUE(form.Failures().empty()) << form.Failures().front();
+  EXPECT_TRUE(v.form->Failures().empty()) << v.form->Failures().front();
 }
 
 TEST(About, OpensCentredOnItsOwnerInsideTheWorkAreaOfTheOwnersMonitor) {
