@@ -11,36 +11,32 @@ namespace vimo::test {
 namespace {
 
 TEST(Likeness, AnUnchangedSizeRunsNoResizeAndAMinimisedWindowIsNeitherSizedNorTyped) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
+  Running v;
   // A pixel of the view inverted by hand stays so unless a resize repaints the view.
   v.Ticks(1);
   const Colour shown = v.Client(5, 5);
-  form.Line(5, 5, 6, 5, 0);
-  form.SetWidth(form.Width());
-  form.SetHeight(form.Height());
-  form.SetTop(form.Top());
+  v.form->Line(5, 5, 6, 5, 0);
+  v.form->SetWidth(v.form->Width());
+  v.form->SetHeight(v.form->Height());
+  v.form->SetTop(v.form->Top());
   EXPECT_EQ(v.Client(5, 5), ~shown & 0x00FFFFFFU) << "the resize handler ran";
-  form.SetHeight(form.Height() + 15.0F);
+  v.form->SetHeight(v.form->Height() + 15.0F);
   EXPECT_EQ(v.Client(5, 5), shown);
 
-  form.Minimize();
-  const Rect normal = form.Window().restored;
-  EXPECT_THROW(form.SetHeight(form.Height() + 360.0F), ToolkitError);
-  EXPECT_THROW(form.SetLeft(0.0F), ToolkitError);
-  EXPECT_FALSE(form.KeyPress(' '));
-  form.Restore();
-  EXPECT_EQ(form.Window().outer, normal);
+  v.form->Minimize();
+  const Rect normal = v.form->Window().restored;
+  EXPECT_THROW(v.form->SetHeight(v.form->Height() + 360.0F), ToolkitError);
+  EXPECT_THROW(v.form->SetLeft(0.0F), ToolkitError);
+  EXPECT_FALSE(v.form->KeyPress(' '));
+  v.form->Restore();
+  EXPECT_EQ(v.form->Window().outer, normal);
 }
 
 TEST(Likeness, TwipsBecomeWholePixelsTiesToEven) {
+  // Twips per pixel, twips, pixels.
   const std::tuple<float, float, int> cases[] = {
-      // twips per pixel, twips, pixels{15, 3247.5F, 216}, {15, 3262.5F, 218}, {15, 7.5F, 0}, {15,
-      // -22.5F, -2},
-      {15, -157, -10},
-      {12, 3345, 279},
-      {12, 975, 81},
-      {7.5F, 1451.25F, 194}};
+      {15, 3247.5F, 216}, {15, 3262.5F, 218}, {15, 7.5F, 0}, {15, -22.5F, -2},
+      {15, -157, -10},    {12, 3345, 279},    {12, 975, 81}, {7.5F, 1451.25F, 194}};
   for (const auto& [tpp, twips, pixels] : cases) {
     EXPECT_EQ(PixelsFromTwips(twips, tpp), pixels) << twips << " / " << tpp;
   }
@@ -51,8 +47,7 @@ TEST(Likeness, TheViewShowsOtherWindowsButVimosOwnOnlyWhereItCannotBeExcluded) {
   for (const bool excludable : {true, false}) {
     Vimo v;
     v.desktop.SetCaptureExclusionSupported(excludable);
-    sim::SimForm& form = v.Start();
-    const Rect outer = form.Window().outer;
+    const Rect outer = v.Start().Window().outer;
     v.desktop.SetCursorPos({outer.left + 5, outer.top + 5});
     v.Ticks(1);
     const int x = 1 + (outer.left - v.s().SrcX) * 3;
@@ -70,13 +65,12 @@ TEST(Likeness, TheViewShowsOtherWindowsButVimosOwnOnlyWhereItCannotBeExcluded) {
 }
 
 TEST(Likeness, TheMouseReachesTheWindowPastTheLabelsAsWindowsRoutesIt) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  form.KeyPress(' ');
-  form.ClickMenu("Meas");  // the read-out labels show below the view
-  const int label = form.LabelControl("Label1").Bounds().top + 1;
-  form.MouseMove(31, 62);
-  form.MouseMove(31, label);
+  Running v;
+  v.form->KeyPress(' ');
+  v.form->ClickMenu("Meas");  // the read-out labels show below the view
+  const int label = v.form->LabelControl("Label1").Bounds().top + 1;
+  v.form->MouseMove(31, 62);
+  v.form->MouseMove(31, label);
   EXPECT_EQ(v.s().MeasureToY, 20) << "a move over a label is not the window's";
 
   const std::tuple<Point, Point, bool> presses[] = {{{31, 62}, {34, 65}, true},
@@ -85,39 +79,38 @@ TEST(Likeness, TheMouseReachesTheWindowPastTheLabelsAsWindowsRoutesIt) {
                                                     {{31, 62}, {31, 400}, false}};
   for (const auto& [down, up, clicks] : presses) {  // a click only within the window
     v.s().MeasureFromX = -5;
-    form.MouseDown(kLeftButton, down.x, down.y);
+    v.form->MouseDown(kLeftButton, down.x, down.y);
     EXPECT_EQ(v.s().MeasureFromX, -5) << "a press alone does nothing";
-    form.MouseUp(kLeftButton, up.x, up.y);
+    v.form->MouseUp(kLeftButton, up.x, up.y);
     EXPECT_EQ(v.s().MeasureFromX, clicks ? 10 : -5) << down.y << " to " << up.y;
   }
 
   // A press on a label holds the mouse: no move reaches the window until it is up.
-  form.MouseDown(kRightButton, 31, label);
-  form.MouseMove(100, 100, kRightButton);
+  v.form->MouseDown(kRightButton, 31, label);
+  v.form->MouseMove(100, 100, kRightButton);
   EXPECT_EQ(v.s().MeasureToX, 10);
-  EXPECT_TRUE(form.Popups().empty());
-  form.MouseUp(kRightButton, 100, 100);
-  EXPECT_EQ(form.Popups().size(), 1U) << "the label's release opens the menu";
-  form.MouseMove(100, 100);
+  EXPECT_TRUE(v.form->Popups().empty());
+  v.form->MouseUp(kRightButton, 100, 100);
+  EXPECT_EQ(v.form->Popups().size(), 1U) << "the label's release opens the menu";
+  v.form->MouseMove(100, 100);
   EXPECT_EQ(v.s().MeasureToX, 33);
 }
 
 TEST(Likeness, AChoiceInThePopupRunsBeforeThePopupReturnsIfAUserCouldClickIt) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
-  form.ScriptPopupChoice("Mag", 5);
-  form.ScriptPopupChoice("Meas");  // disabled while unlocked
-  form.ScriptPopupDismissal();
-  form.ScriptPopupChoice("Mag", 7);  // while its submenu is disabled
-  form.ScriptPopupChoice("Mag", 7);
+  Running v;
+  v.form->ScriptPopupChoice("Mag", 5);
+  v.form->ScriptPopupChoice("Meas");  // disabled while unlocked
+  v.form->ScriptPopupDismissal();
+  v.form->ScriptPopupChoice("Mag", 7);  // while its submenu is disabled
+  v.form->ScriptPopupChoice("Mag", 7);
   const std::int16_t factors[] = {5, 5, 5, 5, 7};
   for (int i = 0; i < 5; ++i) {
-    form.Menu("Magni").SetEnabled(i != 3);
-    form.MouseDown(kRightButton, 20, 20);
-    form.MouseUp(kRightButton, 20, 20);
+    v.form->Menu("Magni").SetEnabled(i != 3);
+    v.form->MouseDown(kRightButton, 20, 20);
+    v.form->MouseUp(kRightButton, 20, 20);
     EXPECT_EQ(v.s().Factor, factors[i]) << i;
   }
-  EXPECT_EQ(form.Popups().size(), 5U);
+  EXPECT_EQ(v.form->Popups().size(), 5U);
   EXPECT_EQ(v.s().MeasureOn, kFalse);
 }
 

@@ -1,4 +1,5 @@
-// Freeze, the Pixel info window and its colour arithmetic.
+// The colour under the pointer and the view on the clipboard, freeze, the Pixel info
+// window and its colour arithmetic.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,9 +14,12 @@ namespace {
 constexpr Colour kWhite = 0xFFFFFF;
 constexpr Colour kDodgerBlue = 0xFF901E;  // #1E90FF
 constexpr std::int16_t kControlC = 3;
+constexpr int kNoticeTicks = 133;
 
 Colour Grey(Colour v) { return v | (v << 8) | (v << 16); }
 Colour Inverted(int x, int y) { return ~Pattern(x, y) & 0xFFFFFFU; }
+// A pixel of the clipboard's picture, 0x00RRGGBB, of a colour 0x00BBGGRR.
+std::uint32_t Rgb(Colour c) { return ((c & 0xFFU) << 16) | (c & 0xFF00U) | (c >> 16); }
 
 TEST(ColourArithmetic, ContrastHslAndAngleOfKnownValues) {
   EXPECT_EQ(ContrastHundredths(0, kWhite), 2100);
@@ -43,9 +47,7 @@ class Inspector : public Started {
     EXPECT_TRUE(form->KeyPress('i'));
     return v.toolkit.FindForm("frmPixelInfo");
   }
-  static std::string Line(sim::SimForm& info, const char* label) {
-    return info.LabelControl(label).Caption();
-  }
+  const std::string caption = "Vimo (3x)  Right click for a menu";  // as started
 };
 
 // Frozen, the view, "c", Ctrl+C and Pixel info show the old pixels and the live pointer;
@@ -72,11 +74,11 @@ TEST_F(Inspector, FrozenEverythingReadsTheStillPictureUntilLetGo) {
   EXPECT_EQ(form->Caption(), "Vimo (3x)  " + hex);
   v.Ticks(133);
   EXPECT_EQ(form->Caption(), "Vimo (3x)  frozen");
-  EXPECT_EQ(Line(info, "lblPointer").substr(0, 30), "Pointer  X=700  Y=900  " + hex);
+  EXPECT_EQ(info.LabelControl("lblPointer").Caption().substr(0, 30),
+            "Pointer  X=700  Y=900  " + hex);
   form->KeyPress(kControlC);
-  const Colour corner = Pattern(s.SrcX, s.SrcY);
   ASSERT_FALSE(board.image.empty());
-  EXPECT_EQ(board.image[0], ((corner & 0xFFU) << 16) | (corner & 0xFF00U) | (corner >> 16));
+  EXPECT_EQ(board.image[0], Rgb(Pattern(s.SrcX, s.SrcY)));
 
   ASSERT_TRUE(v.form->ClickMenu("Freeze"));
   EXPECT_FALSE(v.Menu("Freeze").Checked());
@@ -84,7 +86,7 @@ TEST_F(Inspector, FrozenEverythingReadsTheStillPictureUntilLetGo) {
   EXPECT_EQ(form->Caption().find("frozen"), std::string::npos);
   EXPECT_TRUE(ShowsMagnified(v, s.SrcX, s.SrcY, 3, s.ViewWidth, s.ViewHeight));
   v.Ticks(1);
-  EXPECT_EQ(Line(info, "lblPointer").find(hex), std::string::npos);
+  EXPECT_EQ(info.LabelControl("lblPointer").Caption().find(hex), std::string::npos);
 
   // From the menu the screen is taken 13 ticks later, when what the menu covered is back.
   ASSERT_TRUE(v.form->ClickMenu("Freeze"));
@@ -129,8 +131,8 @@ TEST(Freeze, TakesEveryMonitorAndOutsideThePictureTheViewIsBlack) {
 TEST_F(Inspector, PixelInfoFollowsTheMeasurementAndCopiesItsLines) {
   sim::SimForm& first = OpenInfo();
   v.Ticks(1);
-  EXPECT_EQ(Line(first, "lblPoint1"), "Point 1  -") << "not locked";
-  EXPECT_EQ(Line(first, "lblContrast"), "Contrast  -");
+  EXPECT_EQ(first.LabelControl("lblPoint1").Caption(), "Point 1  -") << "not locked";
+  EXPECT_EQ(first.LabelControl("lblContrast").Caption(), "Contrast  -");
   first.KeyPress(27);
   v.desktop.SetCursorPos({300, 888});  // the area from (267, 856), clear of both windows
   v.Ticks(1);
@@ -156,7 +158,7 @@ TEST_F(Inspector, PixelInfoFollowsTheMeasurementAndCopiesItsLines) {
   EXPECT_EQ(board.text, text);
   PointAt(0, 40);  // the frame: the pointer's line stays
   v.Ticks(1);
-  EXPECT_EQ(Line(info, "lblPointer"), text.substr(0, text.find('\n')));
+  EXPECT_EQ(info.LabelControl("lblPointer").Caption(), text.substr(0, text.find('\n')));
 
   ASSERT_TRUE(info.KeyPress(27));
   EXPECT_TRUE(info.Unloaded());
@@ -166,6 +168,79 @@ TEST_F(Inspector, PixelInfoFollowsTheMeasurementAndCopiesItsLines) {
   ASSERT_TRUE(OpenInfo().Close());
   EXPECT_TRUE(v.toolkit.FindForm("frmPixelInfo").Unloaded());
   EXPECT_TRUE(form->Failures().empty());
+}
+
+// "c": the colour's text on the clipboard and in the caption for two seconds; "clipboard
+// busy" there instead while another program holds the clipboard, whose text stays. Then
+// with the grid, locked and measuring, the view's blocks are the screen pixels they show
+// (grid lines included); the frame, the margin, the band and the title bar give nothing.
+TEST_F(Inspector, CGivesTheColourUnderThePointerOverTheLockedViewEachBlocksScreenPixel) {
+  v.desktop.SetCursorPos({700, 450});  // away from the window
+  const std::string hex = Hex(v.desktop.Pixel(700, 450));
+  for (const bool busy : {false, true}) {
+    board.busy = busy;
+    board.text = "theirs";
+    ASSERT_TRUE(form->KeyPress('c'));
+    const std::string said = busy ? "clipboard busy" : hex;
+    EXPECT_EQ(board.text, busy ? "theirs" : hex);
+    EXPECT_EQ(form->Caption(), "Vimo (3x)  " + said);
+    v.Ticks(kNoticeTicks - 1);
+    EXPECT_EQ(form->Caption(), "Vimo (3x)  " + said);
+    v.Ticks(1);
+    EXPECT_EQ(form->Caption(), caption);
+  }
+  ASSERT_TRUE(form->KeyPress(kControlC));
+  EXPECT_EQ(form->Caption(), "Vimo (3x)  clipboard busy");
+  EXPECT_EQ(board.imageWidth, 0);
+  board.busy = false;
+  form->KeyPress('C');  // as "m": only the lower-case letter
+  EXPECT_EQ(board.text, "theirs");
+
+  form->ClickMenu("GridMen");
+  form->KeyPress(' ');
+  form->ClickMenu("Meas");
+  v.Ticks(1);
+  const MagnifierState& s = v.s();
+  for (const Point block : {Point{0, 0}, Point{5, 7}, Point{s.SrcWidth - 1, s.SrcHeight - 1}}) {
+    for (const int inside : {0, 1, 2}) {  // column 0 of a block is its grid line
+      const int x = 1 + block.x * 3 + inside;
+      const int y = 1 + block.y * 3 + (2 - inside);
+      if (x >= s.ViewWidth || y >= s.ViewHeight) continue;  // the frame's far sides
+      PointAt(x, y);
+      ASSERT_TRUE(form->KeyPress('c'));
+      EXPECT_EQ(board.text, Hex(v.desktop.Pixel(s.SrcX + (x - 1) / 3, s.SrcY + (y - 1) / 3)));
+    }
+  }
+  board.text = "kept";
+  v.Ticks(kNoticeTicks);
+  for (const Point at :
+       {Point{0, 40}, Point{s.ViewWidth, 40}, Point{40, s.ViewHeight + 5}, Point{-3, -10}}) {
+    PointAt(at.x, at.y);
+    ASSERT_TRUE(form->KeyPress('c'));
+    EXPECT_EQ(board.text, "kept") << at.x << ", " << at.y;
+    EXPECT_EQ(form->Caption(), caption);
+  }
+
+  // Ctrl+C copies the view as shown: enlargement, grid, pointer and the inverted marker
+  // lines, without the frame; a copy says nothing.
+  v.desktop.SetCursorPos({v.s().SrcX + 10, v.s().SrcY + 12});  // the pointer in the view
+  v.LeftClick(31, 40);
+  form->MouseMove(70, 52);
+  v.Ticks(1);
+  ASSERT_TRUE(form->KeyPress(kControlC));
+  const int w = 198 - 1, h = 195 - 1;  // the view without the frame's far sides
+  ASSERT_EQ(board.imageWidth, w);
+  ASSERT_EQ(board.imageHeight, h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      ASSERT_EQ(board.image[static_cast<std::size_t>(y * w + x)], Rgb(v.Client(x + 1, y + 1)))
+          << x << ", " << y;
+    }
+  }
+  // The marker line of the pointer's column (23) inverts the view's column 3 * 23 + 2.
+  const Colour under = v.desktop.Pixel(v.s().SrcX + 23, v.s().SrcY + 10);
+  EXPECT_EQ(v.Client(71, 32), ~under & 0xFFFFFFU) << "the marker lines are in the copy";
+  EXPECT_EQ(form->Caption(), caption);
 }
 
 }  // namespace

@@ -30,9 +30,8 @@ MenuStates Observe(Vimo& v) {
 }
 
 TEST(LockAndMeasure, EachStepBringsMenuLabelsAndBandIntoLineAndKeepsTheView) {
-  Vimo v;
-  sim::SimForm& form = v.Start();  // first start: 200 x 199 client
-  form.ClickMenu("SlowMouse");     // disabled while unlocked: no effect
+  Running v;                       // first start: 200 x 199 client
+  v.form->ClickMenu("SlowMouse");  // disabled while unlocked: no effect
   // A step, by space or by the menu item, and what it brings.
   const std::tuple<const char*, bool, const char*, MenuStates> steps[] = {
       {"lock by space", true, "", {true, true, false, true, false, 0, 199}},
@@ -42,22 +41,23 @@ TEST(LockAndMeasure, EachStepBringsMenuLabelsAndBandIntoLineAndKeepsTheView) {
       {"lock by space", true, "", {true, true, true, true, true, 2, 223}},
       {"measure off", false, "Meas", {true, true, false, true, true, 0, 199}},
   };
-  const int top = form.Window().outer.top;
+  const int top = v.form->Window().outer.top;
   for (const auto& [step, key, item, want] : steps) {
     if (key) {
-      form.KeyPress(kSpace);
+      v.form->KeyPress(kSpace);
     } else {
-      ASSERT_TRUE(form.ClickMenu(item)) << step;
+      ASSERT_TRUE(v.form->ClickMenu(item)) << step;
     }
     EXPECT_EQ(Observe(v), want) << step;
     EXPECT_EQ((Point{v.s().ViewWidth, v.s().ViewHeight}), (Point{198, 195}))
         << step << ": the band never takes from the view";
-    EXPECT_EQ(form.Window().outer.top, top) << step << ": the band comes and goes at the bottom";
+    EXPECT_EQ(v.form->Window().outer.top, top) << step << ": the band comes and goes at the bottom";
   }
   EXPECT_EQ(v.s().SlowMouseOn, kTrue) << "unlocking kept the options";
 }
 
-// A locked view 66 x 65 at (434, 235) with measuring on and the pointer inside it.
+// A locked area 66 x 65 from (467, 268), the pointer at (500, 300) inside it, the slowed
+// pointer on.
 struct Slowing : ::testing::Test {
   void SetUp() override {
     v.desktop.SetUserMouseSpeed(10);
@@ -74,8 +74,7 @@ struct Slowing : ::testing::Test {
 };
 
 TEST_F(Slowing, InsideTheLockedAreaOnlyLeftAndTopEdgesCountAndTheSpeedFollowsTheFactor) {
-  const Rect area{v.s().SrcX, v.s().SrcY, v.s().SrcX + v.s().SrcWidth,
-                  v.s().SrcY + v.s().SrcHeight};
+  const Rect area{467, 268, 467 + 66, 268 + 65};
   const int path[][3] = {
       {area.left, area.top, 3},  // enters at the top-left corner: 10 / 3
       {area.right - 1, area.bottom - 1, 3},
@@ -163,7 +162,8 @@ TEST_F(Slowing, OnlyLockedEndsWithTheOptionTheLockOrAFailureAndWaitsForTheNextEn
   EXPECT_EQ(v.desktop.MouseSpeed(), 10) << "closing gives it back";
 }
 
-// Lock and measure over a 200 x 223 client at factor 3: view 198 x 195, source 66 x 65.
+// Lock and measure over a 200 x 223 client at factor 3: view 198 x 195, source 66 x 65 from
+// (467, 268).
 struct Measuring : ::testing::Test {
   void SetUp() override {
     v.Start();
@@ -190,52 +190,43 @@ struct Measuring : ::testing::Test {
 };
 
 TEST_F(Measuring, LinesMarkBothPointsAndLabelsGiveScreenCoordinatesInAndOutsideTheView) {
-  sim::SimForm& form = *v.form;
-  int srcX = v.s().SrcX;
-  const int srcY = v.s().SrcY;
-  v.LeftClick(31, 62);     // column 10, row 20
-  form.MouseMove(4, 100);  // column 1, row 33
+  v.LeftClick(31, 62);        // column 10, row 20
+  v.form->MouseMove(4, 100);  // column 1, row 33
   v.Ticks(1);
-  EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX + 10) +
-                                "   X2= " + std::to_string(srcX + 1) + "   delta X= -9");
-  EXPECT_EQ(Text("Label2"), "Y1= " + std::to_string(srcY + 20) +
-                                "   Y2= " + std::to_string(srcY + 33) + "   delta Y= 13");
+  EXPECT_EQ(Text("Label1"), "X1= 477   X2= 468   delta X= -9");
+  EXPECT_EQ(Text("Label2"), "Y1= 288   Y2= 301   delta Y= 13");
   // Middle column of each block: 3 c + 2.
   for (const int x : {5, 32}) EXPECT_TRUE(Inverted(x, true, {101, 62})) << x;
   for (const int y : {101, 62}) EXPECT_TRUE(Inverted(y, false, {5, 32})) << y;
-  EXPECT_EQ(v.Client(6, 50), v.desktop.Pixel(srcX + 1, srcY + 16)) << "beside a line";
+  EXPECT_EQ(v.Client(6, 50), v.desktop.Pixel(468, 284)) << "beside a line";
   EXPECT_EQ(v.Client(0, 50), 0U) << "the frame stays";
 
-  // A point left of the view and one past its end, at factor 1.
-  form.ClickMenu("Mag", 1);
+  // A point left of the view and one past its end, at factor 1 over the same area.
+  v.form->ClickMenu("Mag", 1);
   v.Ticks(1);
-  srcX = v.s().SrcX;
-  v.LeftClick(0, 5);        // the frame's left column: -1; row 4
-  form.MouseMove(199, 30);  // past the view's last column (198 wide)
+  v.LeftClick(0, 5);           // the frame's left column: -1; row 4
+  v.form->MouseMove(199, 30);  // past the view's last column (198 wide)
   v.Ticks(1);
-  EXPECT_EQ(Text("Label1"), "X1= " + std::to_string(srcX - 1) +
-                                "   X2= " + std::to_string(srcX + 198) + "   delta X= 199");
+  EXPECT_EQ(Text("Label1"), "X1= 466   X2= 665   delta X= 199");
   // Factor 1: the row's own pixel. Neither -1 nor 198 has a line, which would cross
   // the rows on the frame.
   for (const int y : {5, 30}) EXPECT_TRUE(Inverted(y, false)) << y;
 
   // Nothing is drawn or written without the lock or without measuring.
-  form.ClickMenu("Mag", 3);
-  form.MouseMove(31, 62);
-  form.ClickMenu("Meas");  // locked, measuring off
-  const std::string shown = Text("Label1");
+  v.form->ClickMenu("Mag", 3);
+  v.form->MouseMove(31, 62);
+  v.form->ClickMenu("Meas");  // locked, measuring off
   v.Ticks(1);
   EXPECT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195));
   v.s().MeasureOn = kTrue;
   v.s().Locked = kFalse;  // the read-out goes by the flag, not by LockMen's check mark
   v.Ticks(1);
   EXPECT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195));
-  EXPECT_EQ(Text("Label1"), shown);
+  EXPECT_EQ(Text("Label1"), "X1= 466   X2= 665   delta X= 199");
 }
 
 TEST(Keys, SpaceMAndEscapeAndTheArrowKeys) {
-  Vimo v;
-  sim::SimForm& form = v.Start();
+  Running v;
   // A key, then Locked and Sticky.
   const Flag presses[][3] = {
       {kSpace, kTrue, kFalse}, {'m', kTrue, kTrue},   {27, kTrue, kFalse},
@@ -243,7 +234,7 @@ TEST(Keys, SpaceMAndEscapeAndTheArrowKeys) {
       {'m', kFalse, kFalse},   {'M', kFalse, kFalse}, {'x', kFalse, kFalse}};
   for (const auto& [key, locked, sticky] : presses) {
     std::int16_t after = 0;
-    form.KeyPress(key, &after);
+    v.form->KeyPress(key, &after);
     EXPECT_EQ(after, key) << "the key code is left as it was";
     EXPECT_EQ(v.s().Locked, locked) << key;
     EXPECT_EQ(v.s().Sticky, sticky) << key;
@@ -252,12 +243,12 @@ TEST(Keys, SpaceMAndEscapeAndTheArrowKeys) {
   }
   v.desktop.SetCursorPos({700, 400});
   for (std::int16_t code = 35; code <= 42; ++code) {
-    const std::size_t before = form.Popups().size();
-    form.KeyUp(code);
+    const std::size_t before = v.form->Popups().size();
+    v.form->KeyUp(code);
     const bool arrow = code >= 37 && code <= 40;
-    ASSERT_EQ(form.Popups().size(), before + (arrow ? 1 : 0)) << code;
+    ASSERT_EQ(v.form->Popups().size(), before + (arrow ? 1 : 0)) << code;
     if (arrow) {
-      EXPECT_EQ(form.Popups().back(), (sim::PopupRecord{"Pop", 4, {700, 400}}));
+      EXPECT_EQ(v.form->Popups().back(), (sim::PopupRecord{"Pop", 4, {700, 400}}));
     }
   }
 }

@@ -30,24 +30,18 @@ void WriteIni(sim::SimDesktop& d, std::string_view text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string Keys(const std::vector<std::pair<const char*, const char*>>& keys) {
-  std::string text = "[Settings]\r\n";
-  for (const auto& [key, value] : keys) text += std::string(key) + "=" + value + "\r\n";
-  return text;
-}
-
 // The file a fresh Vimo writes at exit with the pointer at (500, 300), with `changed` values.
 std::string Written(const std::map<std::string, std::string>& changed) {
-  std::vector<std::pair<const char*, const char*>> keys{
+  const std::pair<std::string, std::string> keys[] = {
       {"FactorIndex", "3"}, {"GridColor", "12632256"}, {"Grid", "0"},      {"Sticked", "0"},
       {"Centered", "-1"},   {"Measure", "0"},          {"Locked", "0"},    {"XPos", "467"},
       {"YPos", "268"},      {"TopWindow", "-1"},       {"CursorOn", "-1"}, {"Width", "3240"},
       {"Height", "3570"},   {"Left", "12780"},         {"Top", "6315"},    {"SlowMouse", "0"}};
-  for (auto& [key, value] : keys) {
-    const auto it = changed.find(key);
-    if (it != changed.end()) value = it->second.c_str();
+  std::string text = "[Settings]\r\n";
+  for (const auto& [key, value] : keys) {
+    text += key + "=" + (changed.contains(key) ? changed.at(key) : value) + "\r\n";
   }
-  return Keys(keys);
+  return text;
 }
 
 // The window shows without the read-out. Reads that fail (a backend's fault) are missing
@@ -117,63 +111,58 @@ TEST(Settings, EveryValueIsWrittenAndComesBackAtTheNextStart) {
 // on), its key and default, and what it does, from the menu and from the next start.
 // `shows` tells whether the option's effect is on, after a tick where `ticks` says so.
 TEST(Options, EachHasItsItemKeyDefaultAndEffect) {
-  const struct {
-    const char* item;
-    const char* offItem;
-    Flag MagnifierState::*flag;
-    const char* key;
-    Flag fallback;
-    bool needsLock;  // its item is enabled only while locked
-    bool ticks;
-    bool (*shows)(Vimo&);
-  } options[] = {
-      {"GridMen", nullptr, &MagnifierState::GridOn, "Grid", kFalse, false, false,
-       [](Vimo& v) {  // at once, relaid: the frame's right side moves in by one
-         const bool grid = v.Client(3, 10) == 0xC0C0C0U;
-         EXPECT_EQ(v.Client(grid ? 198 : 199, 10), 0U);
-         return grid;
-       }},
-      {"Stick", nullptr, &MagnifierState::Sticky, "Sticked", kFalse, false, false,
-       [](Vimo& v) {
-         const Point at{v.form->Window().outer.left + 100, 200};
-         v.desktop.SetCursorPos(at);
-         v.Ticks(1);
-         return v.form->Window().outer.left == at.x + 24;
-       }},
-      {"Center", "TopLeft", &MagnifierState::Centered, "Centered", kTrue, false, true,
-       [](Vimo& v) { return v.s().SrcX + v.s().SrcWidth / 2 == 500; }},
-      {"Meas", nullptr, &MagnifierState::MeasureOn, "Measure", kFalse, true, false,
-       [](Vimo& v) { return v.form->LabelControl("Label1").Visible(); }},
-      {"LockMen", nullptr, &MagnifierState::Locked, "Locked", kFalse, false, false,
-       [](Vimo& v) {
-         const std::int16_t x = v.s().SrcX;
-         v.desktop.SetCursorPos({x + 100, 300});
-         v.Ticks(1);
-         return v.s().SrcX == x;
-       }},
-      {"OnTop", nullptr, &MagnifierState::OnTopOn, "TopWindow", kTrue, false, false,
-       [](Vimo& v) { return v.form->Window().topmost; }},
-      {"PointerMen", nullptr, &MagnifierState::PointerOn, "CursorOn", kTrue, false, true,
-       [](Vimo& v) {  // the arrow's black tip, three times larger
-         return v.Client(3 * (500 - v.s().SrcX) + 1, 3 * (300 - v.s().SrcY) + 1) == 0U;
-       }},
-      {"SlowMouse", nullptr, &MagnifierState::SlowMouseOn, "SlowMouse", kFalse, true, true,
-       [](Vimo& v) { return v.desktop.MouseSpeed() == 3; }},
-  };
-  for (const auto& o : options) {
-    SCOPED_TRACE(o.key);
+  // The item, the off item, the flag, the key, the default, whether the item is enabled
+  // only while locked, whether `shows` needs a tick, and `shows`.
+  const std::tuple<const char*, const char*, Flag MagnifierState::*, const char*, Flag, bool, bool,
+                   bool (*)(Vimo&)>
+      options[] = {
+          {"GridMen", nullptr, &MagnifierState::GridOn, "Grid", kFalse, false, false,
+           [](Vimo& v) {  // at once, relaid: the frame's right side moves in by one
+             const bool grid = v.Client(3, 10) == 0xC0C0C0U;
+             EXPECT_EQ(v.Client(grid ? 198 : 199, 10), 0U);
+             return grid;
+           }},
+          {"Stick", nullptr, &MagnifierState::Sticky, "Sticked", kFalse, false, false,
+           [](Vimo& v) {
+             const Point at{v.form->Window().outer.left + 100, 200};
+             v.desktop.SetCursorPos(at);
+             v.Ticks(1);
+             return v.form->Window().outer.left == at.x + 24;
+           }},
+          {"Center", "TopLeft", &MagnifierState::Centered, "Centered", kTrue, false, true,
+           [](Vimo& v) { return v.s().SrcX + v.s().SrcWidth / 2 == 500; }},
+          {"Meas", nullptr, &MagnifierState::MeasureOn, "Measure", kFalse, true, false,
+           [](Vimo& v) { return v.form->LabelControl("Label1").Visible(); }},
+          {"LockMen", nullptr, &MagnifierState::Locked, "Locked", kFalse, false, false,
+           [](Vimo& v) {
+             const std::int16_t x = v.s().SrcX;
+             v.desktop.SetCursorPos({x + 100, 300});
+             v.Ticks(1);
+             return v.s().SrcX == x;
+           }},
+          {"OnTop", nullptr, &MagnifierState::OnTopOn, "TopWindow", kTrue, false, false,
+           [](Vimo& v) { return v.form->Window().topmost; }},
+          {"PointerMen", nullptr, &MagnifierState::PointerOn, "CursorOn", kTrue, false, true,
+           [](Vimo& v) {  // the arrow's black tip, three times larger
+             return v.Client(3 * (500 - v.s().SrcX) + 1, 3 * (300 - v.s().SrcY) + 1) == 0U;
+           }},
+          {"SlowMouse", nullptr, &MagnifierState::SlowMouseOn, "SlowMouse", kFalse, true, true,
+           [](Vimo& v) { return v.desktop.MouseSpeed() == 3; }},
+      };
+  for (const auto& [item, offItem, flag, key, fallback, needsLock, ticks, shows] : options) {
+    SCOPED_TRACE(key);
     const auto expect = [&](Vimo& v, Flag want) {
-      EXPECT_EQ(v.s().*o.flag, want);
-      EXPECT_EQ(v.Menu(o.item).Checked(), want == kTrue);
-      if (o.offItem != nullptr) {
-        EXPECT_EQ(v.Menu(o.offItem).Checked(), want == kFalse);
+      EXPECT_EQ(v.s().*flag, want);
+      EXPECT_EQ(v.Menu(item).Checked(), want == kTrue);
+      if (offItem != nullptr) {
+        EXPECT_EQ(v.Menu(offItem).Checked(), want == kFalse);
       }
-      if (o.ticks) v.Ticks(1);
-      EXPECT_EQ(o.shows(v), want == kTrue);
+      if (ticks) v.Ticks(1);
+      EXPECT_EQ(shows(v), want == kTrue);
     };
     const auto click = [&](Vimo& v, Flag want) {  // nothing moves, nothing is activated
       const Rect outer = v.form->Window().outer;
-      ASSERT_TRUE(v.form->ClickMenu(o.offItem != nullptr && want == kFalse ? o.offItem : o.item));
+      ASSERT_TRUE(v.form->ClickMenu(offItem != nullptr && want == kFalse ? offItem : item));
       EXPECT_EQ((Point{v.form->Window().outer.left, v.form->Window().outer.top}),
                 (Point{outer.left, outer.top}));
       EXPECT_EQ(v.desktop.ActiveWindow(), 0U);
@@ -183,12 +172,12 @@ TEST(Options, EachHasItsItemKeyDefaultAndEffect) {
     v.desktop.SetCursorImage(sim::MakeArrowCursor(false));
     v.Start();
     v.Ticks(1);
-    if (o.needsLock) v.form->ClickMenu("LockMen");
-    expect(v, o.fallback);
-    const Flag changed = Complement(o.fallback);
+    if (needsLock) v.form->ClickMenu("LockMen");
+    expect(v, fallback);
+    const Flag changed = Complement(fallback);
     click(v, changed);
     v.form->Close();
-    const std::string line = "\r\n" + std::string(o.key) + "=" + std::to_string(changed) + "\r\n";
+    const std::string line = "\r\n" + std::string(key) + "=" + std::to_string(changed) + "\r\n";
     EXPECT_NE(ReadIni(v.desktop).find(line), std::string::npos);
 
     Vimo next;
@@ -196,23 +185,38 @@ TEST(Options, EachHasItsItemKeyDefaultAndEffect) {
     next.desktop.SetCursorImage(sim::MakeArrowCursor(false));
     next.Start();
     expect(next, changed);
-    click(next, o.fallback);
+    click(next, fallback);
   }
 }
 
-TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
-  // The lines, then the factor, the grid colour, the source's place and the grid read.
-  const std::tuple<const char*, std::int16_t, Colour, std::int16_t, std::int16_t, Flag> cases[] = {
-      {"", 3, 0xC0C0C0, 0, 0, kFalse},
-      {"Grid=1\nXPos=70000\nFactorIndex=10\nYPos=-70000", 10, 0xC0C0C0, 4464, -4464, kTrue},
-      {"GRID = 5 \n xpos=-70000\nGridColor=255\nYPos=100000", 3, 255, -4464, -31072, kTrue},
-      {"FactorIndex=0\nGridColor=-1\nGrid=abc", 3, 0xC0C0C0, 0, 0, kFalse},
-      {"FactorIndex=11\nGridColor=16777216\nXPos=0x10", 3, 0xC0C0C0, 16, 0, kFalse},
-      {"FactorIndex=65541\nGrid=-0\nXPos=4294967297", 3, 0xC0C0C0, 1, 0, kFalse},
-      {"FactorIndex=\"5\"\nFactorIndex=6\nXPos=12x", 5, 0xC0C0C0, 12, 0, kFalse},
+// Numbers are read as Windows reads them; the window is kept on the primary screen and
+// usable, 216 x 238 pixels in its middle without stored sizes.
+TEST(Settings, StoredLinesAreReadAsWindowsReadsThemAndTheWindowKeptOnThePrimaryScreen) {
+  constexpr Rect kMid{852, 421, 852 + 216, 421 + 238};
+  constexpr Colour kGrey = 0xC0C0C0;  // the default grid colour
+  // The lines, then the factor, the grid colour, the source's place, the grid read and the
+  // window's outer pixels.
+  const std::tuple<const char*, std::int16_t, Colour, Point, Flag, Rect> cases[] = {
+      {"", 3, kGrey, {}, kFalse, kMid},
+      {"Grid=1\nXPos=70000\nFactorIndex=10\nYPos=-70000", 10, kGrey, {4464, -4464}, kTrue, kMid},
+      {"GRID = 5 \n xpos=-70000\nGridColor=255\nYPos=100000", 3, 255, {-4464, -31072}, kTrue, kMid},
+      {"FactorIndex=0\nGridColor=-1\nGrid=abc", 3, kGrey, {}, kFalse, kMid},
+      {"FactorIndex=11\nGridColor=16777216\nXPos=0x10", 3, kGrey, {16, 0}, kFalse, kMid},
+      {"FactorIndex=65541\nGrid=-0\nXPos=4294967297", 3, kGrey, {1, 0}, kFalse, kMid},
+      {"FactorIndex=\"5\"\nFactorIndex=6\nXPos=12x", 5, kGrey, {12, 0}, kFalse, kMid},
+      {"Width=6000", 3, kGrey, {}, kFalse, {760, 421, 760 + 400, 421 + 238}},
+      {"Width=40000\nHeight=99999", 3, kGrey, {}, kFalse, {0, 0, 1920, 1080}},
+      {"Left=-1200\nTop=-5", 3, kGrey, {}, kFalse, {0, 0, 216, 238}},
+      {"Left=99999\nTop=16000", 3, kGrey, {}, kFalse, {1704, 842, 1920, 1080}},
+      {"Width=0\nHeight=-7", 3, kGrey, {}, kFalse, kMid},
+      {"Width=254\nHeight=599", 3, kGrey, {}, kFalse, kMid},  // no client pixel left
+      {"Width=255\nHeight=600\nLeft=15\nTop=30", 3, kGrey, {}, kFalse, {1, 2, 1 + 17, 2 + 40}},
+      {"Width=40000\nHeight=99999\nLeft=99999\nTop=99999", 3, kGrey, {}, kFalse, {0, 0, 1024, 768}},
   };
-  for (const auto& [ini, factor, colour, srcX, srcY, grid] : cases) {
-    Vimo v;
+  for (const auto& [ini, factor, colour, src, grid, outer] : cases) {
+    // The last on a primary screen of 1024 x 768, not the desktop reaching left of it.
+    Vimo v(outer.right == 1024 ? std::vector<Rect>{{-1280, 0, 0, 1024}, {0, 0, 1024, 768}}
+                               : std::vector<Rect>{kFullHd});
     WriteIni(v.desktop, "[Settings]\n" + std::string(ini));
     v.Start();
     SCOPED_TRACE(ini);
@@ -221,31 +225,9 @@ TEST(Settings, StoredNumbersAreReadAsWindowsReadsThem) {
     EXPECT_EQ(v.form->Caption(), "Vimo (" + std::to_string(factor) + "x)" + v.s().HintText);
     EXPECT_EQ(v.s().GridColor, colour);
     EXPECT_EQ(v.form->Picture("BuffPic").ForeColor(), colour);
-    EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), (Point{srcX, srcY}));
+    EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), src);
     EXPECT_EQ(v.s().GridOn, grid);
-  }
-}
-
-TEST(Settings, TheWindowIsKeptOnThePrimaryScreenAndUsable) {
-  // The lines and the window's outer pixels; it is 216 x 238 without stored sizes.
-  const std::pair<const char*, Rect> cases[] = {
-      {"", {852, 421, 852 + 216, 421 + 238}},
-      {"Width=6000", {760, 421, 760 + 400, 421 + 238}},
-      {"Width=40000\nHeight=99999", {0, 0, 1920, 1080}},
-      {"Left=-1200\nTop=-5", {0, 0, 216, 238}},
-      {"Left=99999\nTop=16000", {1704, 842, 1920, 1080}},
-      {"Width=0\nHeight=-7", {852, 421, 852 + 216, 421 + 238}},
-      {"Width=254\nHeight=599", {852, 421, 852 + 216, 421 + 238}},  // no client pixel left
-      {"Width=255\nHeight=600\nLeft=15\nTop=30", {1, 2, 1 + 17, 2 + 40}},
-      {"Width=40000\nHeight=99999\nLeft=99999\nTop=99999", {0, 0, 1024, 768}},
-  };
-  for (const auto& [ini, outer] : cases) {
-    // The last on a primary screen of 1024 x 768, not the desktop reaching left of it.
-    Vimo v(outer.right == 1024 ? std::vector<Rect>{{-1280, 0, 0, 1024}, {0, 0, 1024, 768}}
-                               : std::vector<Rect>{kFullHd});
-    WriteIni(v.desktop, "[Settings]\n" + std::string(ini));
-    v.Start();
-    EXPECT_EQ(v.form->Window().outer, outer) << ini;
+    EXPECT_EQ(v.form->Window().outer, outer);
   }
 }
 
@@ -267,7 +249,7 @@ TEST(Settings, AFailingWriteStopsTheSaveWithOneMessage) {
   // the path something Vimo may not read (read as missing: the factor is not 4). The
   // message, the path as it was and nothing beside it; the failed save's factor 6 unread.
   const std::string users =
-      "[Mine]\r\nNote=" + std::string(3900, 'n') + "\r\n" + Keys({{"FactorIndex", "4"}});
+      "[Mine]\r\nNote=" + std::string(3900, 'n') + "\r\n[Settings]\r\nFactorIndex=4\r\n";
   // What fails, the step of replacing that fails or what is made from the user's file.
   const std::tuple<std::string_view, ReplaceStep, void (*)(const fs::path&)> cases[] = {
       {"create", ReplaceStep::kCreate, nullptr},

@@ -1,5 +1,7 @@
 // The tick: placement of the captured area, clamping, desktop bounds, the hint, the
-// window following the pointer, and resources over many ticks.
+// window following the pointer, resources over many ticks and a failing handler. The
+// start without settings: settings_test.cpp, AFirstRun...; the options' defaults:
+// settings_test.cpp, Options.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -48,6 +50,7 @@ TEST(Placement, PutsThePointerPixelWhereTheOptionSaysInsideTheDesktop) {
   }
 }
 
+// The area is 66 x 65.
 TEST(Clamping, ALockedAreaStaysPutButIsPulledBackInsideWhenTheDesktopShrinks) {
   Running v;
   v.s().Locked = kTrue;
@@ -55,12 +58,11 @@ TEST(Clamping, ALockedAreaStaysPutButIsPulledBackInsideWhenTheDesktopShrinks) {
   v.s().SrcY = 100;
   v.desktop.SetCursorPos({300, 300});
   v.Ticks(1);
-  EXPECT_EQ(v.s().SrcX, 1800 - (v.s().SrcWidth > 120 ? v.s().SrcWidth - 120 : 0));
-  EXPECT_EQ(v.s().SrcY, 100);
+  EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), (Point{1800, 100}));
   v.desktop.SetMonitors({{0, 0, 1280, 1024}});
   v.s().DeskRight = 1280;  // as the next re-read of the bounds will find
   v.Ticks(1);
-  EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), (Point{1280 - v.s().SrcWidth, 100}));
+  EXPECT_EQ((Point{v.s().SrcX, v.s().SrcY}), (Point{1280 - 66, 100}));
 }
 
 TEST(DesktopBounds, AreTheVirtualDesktopOrWithoutMonitorSupportThePrimaryScreen) {
@@ -76,10 +78,9 @@ TEST(DesktopBounds, AreTheVirtualDesktopOrWithoutMonitorSupportThePrimaryScreen)
 // The bounds are read again in ticks 301 and 601, not in 300 or 600. Apart from tick 2000
 // the tick leaves the caption alone: one set behind Vimo's back stays.
 TEST(DesktopBoundsAndHint, AreReadAgainInTick301And601AndTheHintIsSetInTick2000Only) {
-  Vimo v({kFullHd});
-  sim::SimForm& form = v.Start();
+  Running v;
   v.Shrink();
-  form.SetCaption("other");
+  v.form->SetCaption("other");
   v.desktop.SetMonitors({kFullHd, {1920, 0, 3200, 1024}});
   v.Ticks(300);
   EXPECT_EQ(v.s().DeskRight, 1920) << "tick 300 must not re-read";
@@ -91,12 +92,12 @@ TEST(DesktopBoundsAndHint, AreReadAgainInTick301And601AndTheHintIsSetInTick2000O
   v.Ticks(1);
   EXPECT_EQ(v.s().DeskRight, 1280) << "tick 601 re-reads";
   v.Ticks(1398);
-  EXPECT_EQ(form.Caption(), "other") << "tick 1999";
+  EXPECT_EQ(v.form->Caption(), "other") << "tick 1999";
   v.Ticks(1);
-  EXPECT_EQ(form.Caption(), "Vimo (3x)");
-  form.SetCaption("other");
+  EXPECT_EQ(v.form->Caption(), "Vimo (3x)");
+  v.form->SetCaption("other");
   v.Ticks(500);
-  EXPECT_EQ(form.Caption(), "other");
+  EXPECT_EQ(v.form->Caption(), "other");
 }
 
 // A desktop of 1920 x 1080 and a window of 320 x 360 pixels.
@@ -120,9 +121,20 @@ class Stick : public ::testing::Test {
   Vimo v;
 };
 
-TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktop) {
+// It moves only when its place changes, never a minimised or hidden window. An unstuck
+// window: settings_test.cpp, Options.
+TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktopMovingItOnlyOnAChange) {
   const int z = v.form->Window().z;
-  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));    // right of and below
+  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));  // right of and below
+  v.desktop.ResetCalls();
+  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));  // the pointer rests
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
+  EXPECT_EQ(WindowAfterTickAt({100, 150}), (Point{124, 182}));  // up or down only
+  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));   // every move is followed
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 2);
+  v.desktop.PlaceWindow(v.form->hWnd(), {600, 500, 920, 860});  // dragged away
+  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 3);
   EXPECT_EQ(WindowAfterTickAt({1700, 100}), (Point{1600, 132}));  // right edge on the edge
   EXPECT_EQ(WindowAfterTickAt({100, 900}), (Point{124, 720}));    // bottom edge on the edge
   EXPECT_EQ(WindowAfterTickAt({1700, 900}), (Point{1600, 516}));  // above the pointer
@@ -130,6 +142,17 @@ TEST_F(Stick, KeepsTheWindowBesideThePointerAndInsideTheDesktop) {
   EXPECT_EQ(v.form->Window().z, z) << "or raised";
   v.s().DeskBottom = 300;  // a short desktop: flipped above, the window may leave it
   EXPECT_EQ(WindowAfterTickAt({1700, 100}), (Point{1600, 100 - 360 - 24}));
+
+  v.form->Minimize();
+  v.desktop.ResetCalls();
+  v.desktop.SetCursorPos({600, 600});
+  v.Ticks(1);
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
+  EXPECT_EQ(v.s().CursorPos, (Point{600, 600})) << "the rest of the tick still runs";
+  v.form->Restore();
+  v.form->Hide();
+  EXPECT_EQ(WindowAfterTickAt({600, 600}), (Point{1600, 100 - 360 - 24}));
+  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
 }
 
 // Where Vimo's window cannot be left out of the screen read (X11), it keeps clear of the
@@ -160,31 +183,6 @@ TEST_F(StickSeeingItself, KeepsTheWindowBesideTheCapturedArea) {
   EXPECT_EQ(placed({1000, 600}), (Point{1024, 632}));
 }
 
-// An unstuck window: settings_test.cpp, Options.
-TEST_F(Stick, MovesTheWindowOnlyWhenItsPlaceChangesAndNeverAMinimisedOrHiddenOne) {
-  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));
-  v.desktop.ResetCalls();
-  EXPECT_EQ(WindowAfterTickAt({100, 100}), (Point{124, 132}));  // the pointer rests
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
-  EXPECT_EQ(WindowAfterTickAt({100, 150}), (Point{124, 182}));  // up or down only
-  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));   // every move is followed
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 2);
-  v.desktop.PlaceWindow(v.form->hWnd(), {600, 500, 920, 860});  // dragged away
-  EXPECT_EQ(WindowAfterTickAt({101, 99}), (Point{125, 131}));
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 3);
-
-  v.form->Minimize();
-  v.desktop.ResetCalls();
-  v.desktop.SetCursorPos({600, 600});
-  v.Ticks(1);
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
-  EXPECT_EQ(v.s().CursorPos, (Point{600, 600})) << "the rest of the tick still runs";
-  v.form->Restore();
-  v.form->Hide();
-  EXPECT_EQ(WindowAfterTickAt({600, 600}), (Point{125, 131}));
-  EXPECT_EQ(v.desktop.Calls().setWindowPos, 0);
-}
-
 TEST(Resources, LiveHandlesStayFlatOver10000Ticks) {
   Vimo v;
   v.desktop.SetCursorImage(sim::MakeArrowCursor(false));
@@ -201,6 +199,23 @@ TEST(Resources, LiveHandlesStayFlatOver10000Ticks) {
   EXPECT_EQ(v.desktop.LiveHandles(), live);
   EXPECT_EQ(v.desktop.LiveBitmaps(), 0);
   EXPECT_TRUE(v.form->Failures().empty());
+}
+
+// The close leaves a mouse speed Vimo did not change alone. Giving a slowed mouse its
+// speed back: lock_measure_test.cpp, Slowing.
+TEST(Failures, AFailingHandlerKeepsTheProgramRunningAndTheCloseLeavesTheMouseAlone) {
+  Running v;
+  v.desktop.FailNextFormGetDc(sim::GetDcFailure::kThrow);
+  EXPECT_TRUE(v.form->Tick());
+  EXPECT_EQ(v.form->Failures().size(), 1U);
+  EXPECT_EQ(v.desktop.LiveDcs(), 0) << "the screen's context was given back";
+  // The next tick runs as usual.
+  v.Ticks(1);
+  EXPECT_EQ(v.form->Failures().size(), 1U);
+  EXPECT_TRUE(ShowsMagnified(v, v.s().SrcX, v.s().SrcY, 3, 198, 195));
+  v.desktop.SetUserMouseSpeed(14);  // the user's own change while Vimo runs
+  v.form->Close();
+  EXPECT_EQ(v.desktop.MouseSpeed(), 14);
 }
 
 }  // namespace
