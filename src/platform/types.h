@@ -58,6 +58,14 @@ constexpr Rect Intersection(const Rect& a, const Rect& b) {
           a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
 }
 
+// The smallest rectangle holding both; an empty one adds nothing.
+constexpr Rect Union(const Rect& a, const Rect& b) {
+  if (IsEmpty(a)) return b;
+  if (IsEmpty(b)) return a;
+  return {a.left < b.left ? a.left : b.left, a.top < b.top ? a.top : b.top,
+          a.right > b.right ? a.right : b.right, a.bottom > b.bottom ? a.bottom : b.bottom};
+}
+
 // Pixel memory a backend holds: `width` x `height` 32-bit pixels, row 0 at `bits`,
 // each row `pitch` pixels after the one above it (negative for bottom-up memory).
 // 0x00BBGGRR as 0x00RRGGBB and back: red and blue change places.

@@ -157,8 +157,7 @@ void SimDesktop::Relayout(std::vector<Rect> monitors) {
   Rect bounds = monitors.front();
   for (const Rect& m : monitors) {
     if (m.right <= m.left || m.bottom <= m.top) throw std::invalid_argument("empty monitor");
-    bounds = {std::min(bounds.left, m.left), std::min(bounds.top, m.top),
-              std::max(bounds.right, m.right), std::max(bounds.bottom, m.bottom)};
+    bounds = Union(bounds, m);
   }
   PixelBuffer next(bounds.right - bounds.left, bounds.bottom - bounds.top, 0);
   std::vector<std::uint8_t> shown(next.Pixels().size(), 0);

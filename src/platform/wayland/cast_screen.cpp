@@ -28,13 +28,7 @@ std::uint32_t Premultiplied(std::uint32_t a, std::uint32_t r, std::uint32_t g, s
 
 Rect CastScreen::Desktop() const {
   Rect all;
-  for (const CastMonitor& m : monitors_) {
-    const Rect r = m.Place();
-    if (IsEmpty(r)) continue;
-    all = IsEmpty(all) ? r
-                       : Rect{std::min(all.left, r.left), std::min(all.top, r.top),
-                              std::max(all.right, r.right), std::max(all.bottom, r.bottom)};
-  }
+  for (const CastMonitor& m : monitors_) all = Union(all, m.Place());
   return all;
 }
 

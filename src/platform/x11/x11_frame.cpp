@@ -13,13 +13,6 @@
 namespace vimo::x11 {
 namespace {
 
-Rect Union(const Rect& a, const Rect& b) {
-  if (IsEmpty(a)) return b;
-  if (IsEmpty(b)) return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-          std::max(a.bottom, b.bottom)};
-}
-
 Rect Moved(const Rect& r, Point by) {
   return {r.left + by.x, r.top + by.y, r.right + by.x, r.bottom + by.y};
 }
@@ -245,23 +238,19 @@ bool X11Frame::Snapshot(X11Image& image, Point at, const Rect& area, const Rect&
   Rect from;
   Point place;
   if (!SnapshotPlace(image, at, area, from, place)) return true;
-  const int sx = from.left;
-  const int sy = from.top;
-  const int dx = place.x;
-  const int dy = place.y;
   const int w = from.right - from.left;
   const int h = from.bottom - from.top;
   const Rect inside = Intersection(from, desktop);
   const PixelRows rows = image.Rows();
   AwaitPut();  // Vimo may write into the image's memory below
   if (inside != from) {
-    for (int row = dy; row < dy + h; ++row) std::fill_n(rows.Row(row) + dx, w, 0U);
+    for (int row = place.y; row < place.y + h; ++row) std::fill_n(rows.Row(row) + place.x, w, 0U);
     if (IsEmpty(inside)) return true;
   }
-  const Point to{dx + inside.left - sx, dy + inside.top - sy};
+  const Point to{place.x + inside.left - from.left, place.y + inside.top - from.top};
   ErrorTrap trap(display_);
   if (inside == from && w == image.Width() && h == image.Height() && image.Shared()) {
-    return image.Read(root_, sx, sy) && !trap.Failed();
+    return image.Read(root_, from.left, from.top) && !trap.Failed();
   }
   if (image.SharedPixmap() != None) {
     XCopyArea(display_, root_, image.SharedPixmap(), copyGc_, inside.left, inside.top,
